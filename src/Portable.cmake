@@ -1,0 +1,6 @@
+# Sources free of the platform API: text and value logic that also builds
+# natively (tests/native) with sanitizers.
+set(VEXA_PORTABLE_SOURCES
+  foundation/Text.cpp
+  launcher/CommandLine.cpp
+)

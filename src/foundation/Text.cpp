@@ -1,0 +1,73 @@
+#include "foundation/Text.h"
+
+#include <cwctype>
+
+namespace vexa {
+
+bool equalsIgnoreCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(static_cast<std::wint_t>(a[i])) != std::towlower(static_cast<std::wint_t>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+bool startsWith(std::wstring_view text, std::wstring_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool endsWith(std::wstring_view text, std::wstring_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+std::wstring replaceAll(std::wstring text, wchar_t from, wchar_t to) {
+    for (wchar_t& c : text) {
+        if (c == from) c = to;
+    }
+    return text;
+}
+
+std::wstring trimSpace(std::wstring_view text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && std::iswspace(static_cast<std::wint_t>(text[begin]))) ++begin;
+    while (end > begin && std::iswspace(static_cast<std::wint_t>(text[end - 1]))) --end;
+    return std::wstring(text.substr(begin, end - begin));
+}
+
+std::wstring formatMessage(std::wstring_view format, const std::vector<MessageInsert>& inserts) {
+    std::wstring out;
+    out.reserve(format.size() + 64);
+    size_t next = 0;
+    for (size_t i = 0; i < format.size(); ++i) {
+        wchar_t c = format[i];
+        if (c != L'%' || i + 1 == format.size()) {
+            out += c;
+            continue;
+        }
+        wchar_t spec = format[i + 1];
+        if (spec == L'%') {
+            out += L'%';
+            ++i;
+        } else if (spec == L's' || spec == L'd') {
+            if (next < inserts.size()) {
+                const MessageInsert& insert = inserts[next];
+                if (const auto* text = std::get_if<std::wstring>(&insert)) {
+                    out += *text;
+                } else {
+                    out += std::to_wstring(std::get<std::int32_t>(insert));
+                }
+            } else if (spec == L'd') {
+                out += L'0';
+            }
+            ++next;
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace vexa

@@ -1,0 +1,7 @@
+#include "launcher/LauncherApp.h"
+
+namespace vexa {
+
+void LauncherApp::PrepareLibraryPath() {}
+
+}  // namespace vexa

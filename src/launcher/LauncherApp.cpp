@@ -1,0 +1,185 @@
+#include "launcher/LauncherApp.h"
+
+#include "config/LauncherSettings.h"
+#include "foundation/Text.h"
+#include "jre/JreLocator.h"
+#include "resources/resource.h"
+#include "splash/SplashScreenWindow.h"
+#include "ui/JreNotFoundDialog.h"
+#include "ui/Messages.h"
+
+namespace vexa {
+namespace {
+
+LauncherApp* g_launcher = nullptr;
+
+}  // namespace
+
+LauncherApp::LauncherApp() { g_launcher = this; }
+
+LauncherApp::~LauncherApp() {
+    closeSplashWindow();
+    if (javaVm) {
+        // Returns once the application's other non-daemon threads have ended.
+        javaVm->DestroyJavaVM();
+        javaVm = nullptr;
+    }
+    ShutdownSingleInstance();
+    instanceEvent.reset();
+    nativeSplashClose.callOnce();
+    g_launcher = nullptr;
+}
+
+LauncherApp* LauncherApp::current() { return g_launcher; }
+
+bool LauncherApp::init() {
+    ReadArguments(arguments);
+    if (!LauncherSettings::read(*this)) return false;
+    if (!SetupSingleInstance()) return false;
+    if (singleInstanceActive && !isPrimaryInstance) return true;  // a second instance waits in run
+    if (overrideWorkingDir) ApplyWorkingDirectory();
+    if (JreLocator(*this).locate()) return true;
+    return chooseRuntimeInDialog();
+}
+
+bool LauncherApp::chooseRuntimeInDialog() {
+    std::wstring message =
+        formatMessage(loadMessage(jvmType == JvmType::Server ? IDS_JRE_NOT_FOUND_SERVER : IDS_JRE_NOT_FOUND),
+                      {JreLocator::describeRequirement(jrePolicy())});
+    JreNotFoundDialog dialog;
+    INT_PTR result = dialog.run(message, jvmType);
+    if (result == -1 && GetLastError() == ERROR_OUTOFMEMORY) return false;
+    if (result != IDOK) return false;
+    jvmLibraryPath = dialog.foundLibrary;
+    checkJvmArchitecture();
+    LauncherSettings::storeJrePath(*this, dialog.chosenFolder);
+    return true;
+}
+
+std::int32_t LauncherApp::run() {
+    if (runPairProduct) return runPairedLauncher();
+    if (singleInstanceActive && !isPrimaryInstance) return WaitForFirstInstance();
+    return runNormalLaunch();
+}
+
+std::int32_t LauncherApp::runPairedLauncher() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = GetCommandLineW();
+    if (!CreateProcessW(pairProduct.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        // Not starting the paired launcher is a failed launch, not a success.
+        showWindowsError(messageOwner, IDS_PAIR_START_FAILED, GetLastError());
+        return -1;
+    }
+    Handle child(process.hProcess);
+    Handle childThread(process.hThread);
+    if (!pairReturnCode) return 0;
+    WaitForSingleObject(child.get(), INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(child.get(), &code);
+    return static_cast<std::int32_t>(code);
+}
+
+std::int32_t LauncherApp::runNormalLaunch() {
+    PrepareLibraryPath();
+    if (!HasNoSplashSwitch() && !startSplash()) return 0;
+    if (!loadJvmLibrary(jvmLibraryPath)) return -1;
+    BuildJvmOptions();  // a missing class path is reported there; the launch goes on
+
+    if (threadStackSize == 0) {
+        JDK1_1InitArgs defaults{};
+        defaults.version = JNI_VERSION_1_1;
+        getDefaultInitArgs(&defaults);
+        threadStackSize = defaults.javaStackSize > 0 ? static_cast<std::uint64_t>(defaults.javaStackSize) : 0;
+    }
+
+    DWORD status = 1;
+    DWORD threadId = 0;
+    // The size is a reservation, so that a small "-Xss" really gives a small
+    // stack instead of the executable's default reserve.
+    Handle javaThread(CreateThread(nullptr, static_cast<SIZE_T>(threadStackSize), &LauncherApp::javaThreadMain, this,
+                                   threadStackSize ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0, &threadId));
+    if (javaThread) {
+        WaitForSingleObject(javaThread.get(), INFINITE);
+        GetExitCodeThread(javaThread.get(), &status);
+    } else {
+        status = (createJvm() && callMainClass()) ? 0 : 1;
+        if (status == 0 && isService && javaVm) {
+            javaVm->DestroyJavaVM();
+            javaVm = nullptr;
+        }
+    }
+    if (status == 0) return 0;
+    nativeSplashClose.callOnce();
+    return -1;
+}
+
+DWORD WINAPI LauncherApp::javaThreadMain(void* param) {
+    auto* app = static_cast<LauncherApp*>(param);
+    if (!app || !app->createJvm() || !app->callMainClass()) return 1;
+    if (app->isService && app->javaVm) {
+        app->javaVm->DestroyJavaVM();
+        app->javaVm = nullptr;
+    }
+    return 0;
+}
+
+void LauncherApp::checkJvmArchitecture() {
+    runPairProduct = false;
+    if (pairProduct.empty()) return;
+    FileHandle file(CreateFileW(jvmLibraryPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return;
+    Handle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping) return;
+    MappedView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view) return;
+
+    // The headers are checked against the file size before the image helper
+    // reads them, so that a short or damaged file cannot make it read past
+    // the view.
+    const auto* dos = static_cast<const IMAGE_DOS_HEADER*>(view.get());
+    const auto fileSize = static_cast<std::uint64_t>(size.QuadPart);
+    if (fileSize < sizeof(IMAGE_DOS_HEADER) || dos->e_magic != IMAGE_DOS_SIGNATURE) return;
+    if (dos->e_lfanew < 0 ||
+        static_cast<std::uint64_t>(dos->e_lfanew) + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER) > fileSize)
+        return;
+
+    Module dbghelp(LoadLibraryW(L"Dbghelp.dll"));
+    if (!dbghelp) return;
+    using ImageNtHeaderFn = PIMAGE_NT_HEADERS(WINAPI*)(PVOID);
+    auto imageNtHeader = reinterpret_cast<ImageNtHeaderFn>(GetProcAddress(dbghelp.get(), "ImageNtHeader"));
+    if (!imageNtHeader) return;
+    const IMAGE_NT_HEADERS* headers = imageNtHeader(const_cast<void*>(view.get()));
+    if (headers && headers->Signature == IMAGE_NT_SIGNATURE && headers->FileHeader.Machine == IMAGE_FILE_MACHINE_I386)
+        runPairProduct = true;
+}
+
+JrePolicy LauncherApp::jrePolicy() const {
+    JrePolicy policy;
+    policy.jvmType = jvmType;
+    policy.bothSources = bothSources;
+    policy.jdkSource = jdkSource;
+    policy.jreSource = jreSource;
+    policy.sunAllowed = sunAllowed;
+    policy.sunFavoured = sunFavoured;
+    policy.jrockitAllowed = jrockitAllowed;
+    policy.jrockitFavoured = jrockitFavoured;
+    policy.ibmAllowed = ibmAllowed;
+    policy.ibmFavoured = ibmFavoured;
+    policy.minVersion = minVersion;
+    policy.maxVersion = maxVersion;
+    policy.preferredVersions = preferredVersions;
+    return policy;
+}
+
+bool reportNotBuilt(LauncherApp& app, const wchar_t* what) {
+    showFormattedError(app.messageOwner, loadMessage(IDS_NOT_BUILT), what);
+    return false;
+}
+
+}  // namespace vexa

@@ -1,0 +1,173 @@
+// The launcher application object: all launcher state, the init and run
+// phases, and the teardown. One exists per process, on the stack of process
+// entry; the JVM's exit and abort hooks reach it through LauncherApp::current.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "foundation/Handle.h"
+#include "jre/JavaVersion.h"
+#include "jre/JrePolicy.h"
+#include "jvm/Jni.h"
+#include "jvm/JvmOptionList.h"
+
+namespace vexa {
+
+class SplashScreenWindow;
+
+// Receiver of the JVM's exit and abort callbacks.
+class JvmHookTarget {
+public:
+    virtual void onExit(std::int32_t status) = 0;
+    virtual void onAbort() = 0;
+
+protected:
+    ~JvmHookTarget() = default;
+};
+
+// Holds the native splash library's close function and calls it at most once,
+// whoever asks first.
+class NativeSplashClose {
+public:
+    using Function = void(JNICALL*)();
+
+    void callOnce() {
+        if (Function f = function_.exchange(nullptr)) f();
+    }
+    // Storing a different function first closes with the old one.
+    void replace(Function f) {
+        if (f != function_.load()) callOnce();
+        function_.store(f);
+    }
+    bool isSet() const { return function_.load() != nullptr; }
+
+private:
+    std::atomic<Function> function_{nullptr};
+};
+
+// Which Java stream a redirection replaces.
+enum class JavaStream { Out, Err };
+
+class LauncherApp {
+public:
+    LauncherApp();
+    ~LauncherApp();
+    LauncherApp(const LauncherApp&) = delete;
+    LauncherApp& operator=(const LauncherApp&) = delete;
+
+    // The one launcher object of the process (null before it is built).
+    static LauncherApp* current();
+
+    bool init();
+    std::int32_t run();
+    void checkJvmArchitecture();
+    static DWORD WINAPI javaThreadMain(void* app);
+
+    // Process view: executable path, arguments, working directory.
+    bool GetExecutablePath(std::wstring& path);
+    bool GetLauncherFolder(std::wstring& folder);
+    void ReadArguments(std::vector<std::wstring>& out);
+    void ApplyWorkingDirectory();
+    bool HasNoSplashSwitch() const;
+
+    // Single instance.
+    bool SetupSingleInstance();
+    std::int32_t WaitForFirstInstance();
+    void ShutdownSingleInstance();
+
+    // JVM options, library path and environment.
+    bool BuildJvmOptions();
+    void ExpandClassPathEntry(const std::wstring& entry, std::wstring& accumulator);
+    void ProcessVmParameter(std::wstring token, std::vector<std::wstring>& options);
+    void PrepareLibraryPath();
+
+    // Loading and creating the JVM, calling the main class.
+    bool loadJvmLibrary(const std::wstring& path);
+    bool createJvm();
+    bool redirectStream(const std::wstring& path, bool append, JavaStream target);
+    bool callMainClass();
+    bool showJavaException(jthrowable throwable, JNIEnv* env);
+
+    // Splash screen.
+    bool startSplash();
+    void closeSplashWindow();
+
+    // The runtime search policy as the settings filled it.
+    JrePolicy jrePolicy() const;
+
+    JvmHookTarget* hookTarget = nullptr;
+    Handle splashThread;
+    DWORD splashThreadId = 0;
+    std::wstring splashImagePath;
+    std::wstring splashShadow;
+    JvmType jvmType = JvmType::Default;
+    std::wstring jvmLibraryPath;
+    JavaVM* javaVm = nullptr;
+    JNIEnv* jniEnv = nullptr;
+    std::wstring mainClass;
+    JavaVersion minVersion;
+    JavaVersion maxVersion;
+    std::vector<std::wstring> arguments;
+    std::unique_ptr<SplashScreenWindow> splashWindow;
+    // Written by the splash thread once its window exists, read by any thread
+    // that shows an error box.
+    std::atomic<HWND> messageOwner{nullptr};
+    bool isService = false;
+    bool jdkSource = false;
+    bool jreSource = false;
+    bool bothSources = true;
+    bool jrockitAllowed = false;
+    bool sunAllowed = true;
+    bool ibmAllowed = false;
+    bool jrockitFavoured = false;
+    bool sunFavoured = true;
+    bool ibmFavoured = false;
+    std::wstring productName;
+    std::wstring productCode;
+    JvmOptionList jvmOptions;
+    std::vector<std::wstring> preferredVersions;
+    std::wstring jrePath;
+    std::wstring libraryPath;
+    MappedView instanceView;
+    Handle instanceMapping;
+    Handle listenerThread;
+    bool isPrimaryInstance = false;
+    bool singleInstanceActive = false;
+    std::wstring outputFile;
+    std::wstring errorFile;
+    bool outputAppend = false;
+    bool errorAppend = false;
+    std::wstring systemPath;
+    std::wstring commandText;
+    std::wstring pairProduct;
+    bool pairReturnCode = false;
+    bool failureCheck = false;
+    bool overrideWorkingDir = false;
+    std::uint64_t threadStackSize = 0;
+    NativeSplashClose nativeSplashClose;
+    Handle instanceEvent;
+    bool runPairProduct = false;
+    CreateJavaVmFn createJavaVm = nullptr;
+    GetDefaultJavaVmInitArgsFn getDefaultInitArgs = nullptr;
+    FindClassFromBootLoaderFn findClassFromBootLoader = nullptr;
+
+private:
+    std::int32_t runPairedLauncher();
+    std::int32_t runNormalLaunch();
+    bool chooseRuntimeInDialog();
+};
+
+// The value of "APPDATA", empty when it is not set.
+std::wstring GetUserDataFolder();
+
+// Reports a launch step that this build does not have yet, and is false.
+bool reportNotBuilt(LauncherApp& app, const wchar_t* what);
+
+}  // namespace vexa

@@ -1,0 +1,18 @@
+// Process entry of vexa.exe.
+#include <windows.h>
+
+#include "launcher/LauncherApp.h"
+#include "ui/Window.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    int result;
+    {
+        vexa::LauncherApp app;
+        SetThreadLocale(GetSystemDefaultLCID());
+        // Lets the window manager set the thread up before any window exists.
+        DefWindowProcW(nullptr, 0, 0, 0);
+        result = app.init() ? app.run() : -1;
+    }
+    vexa::releaseWindowClasses();
+    return result;
+}

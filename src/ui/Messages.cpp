@@ -1,0 +1,43 @@
+#include "ui/Messages.h"
+
+#include "foundation/Text.h"
+#include "resources/resource.h"
+
+namespace vexa {
+
+std::wstring loadMessage(unsigned id) {
+    // Strings are stored in blocks of sixteen: block id / 16 + 1, each entry a
+    // 16-bit length followed by that many UTF-16 units.
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC block = FindResourceW(module, MAKEINTRESOURCEW(id / 16 + 1), MAKEINTRESOURCEW(6) /* RT_STRING */);
+    if (!block) return {};
+    HGLOBAL loaded = LoadResource(module, block);
+    const auto* data = static_cast<const WCHAR*>(loaded ? LockResource(loaded) : nullptr);
+    if (!data) return {};
+    const WCHAR* end = data + SizeofResource(module, block) / sizeof(WCHAR);
+    for (unsigned entry = 0; entry < id % 16; ++entry) {
+        if (data >= end) return {};
+        data += 1 + *data;
+    }
+    if (data >= end || data + 1 + *data > end) return {};
+    return std::wstring(data + 1, *data);
+}
+
+int showErrorBox(HWND owner, const std::wstring& text) {
+    return MessageBoxW(owner, text.c_str(), nullptr, MB_OK | MB_ICONERROR);
+}
+
+int showFormattedError(HWND owner, const std::wstring& format, const std::wstring& insert) {
+    return showErrorBox(owner, formatMessage(format, {insert}));
+}
+
+int showFormattedError(HWND owner, const std::wstring& format, const std::wstring& insert, std::int32_t number) {
+    return showErrorBox(owner, formatMessage(format, {insert, number}));
+}
+
+int showWindowsError(HWND owner, unsigned reasonId, unsigned long errorCode) {
+    return showFormattedError(owner, loadMessage(IDS_WINDOWS_EXCEPTION), loadMessage(reasonId),
+                              static_cast<std::int32_t>(errorCode));
+}
+
+}  // namespace vexa

@@ -1,0 +1,24 @@
+// The launcher's message table and the error message box through which every
+// failure reaches the user.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace vexa {
+
+// The whole string-table entry `id` of the executable; empty when missing.
+std::wstring loadMessage(unsigned id);
+
+// An error box: error icon, OK button, the system's default caption.
+int showErrorBox(HWND owner, const std::wstring& text);
+
+int showFormattedError(HWND owner, const std::wstring& format, const std::wstring& insert);
+int showFormattedError(HWND owner, const std::wstring& format, const std::wstring& insert, std::int32_t number);
+
+// Message 202 filled with the message `reasonId` and a Windows error code.
+int showWindowsError(HWND owner, unsigned reasonId, unsigned long errorCode);
+
+}  // namespace vexa

@@ -1,0 +1,7 @@
+#include "ui/Window.h"
+
+namespace vexa {
+
+void releaseWindowClasses() {}
+
+}  // namespace vexa
