@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/SettingsStore.h"
 #include "foundation/Handle.h"
 #include "jre/JavaVersion.h"
 #include "jre/JrePolicy.h"
@@ -157,6 +158,8 @@ public:
     CreateJavaVmFn createJavaVm = nullptr;
     GetDefaultJavaVmInitArgsFn getDefaultInitArgs = nullptr;
     FindClassFromBootLoaderFn findClassFromBootLoader = nullptr;
+    // The settings block embedded in the executable, read once at start-up.
+    EmbeddedSettings embeddedSettings;
 
 private:
     std::int32_t runPairedLauncher();

@@ -1,0 +1,84 @@
+// Access to one settings file: single values through the profile-string
+// functions, the section names, and the layered lookup over the settings
+// block embedded in the executable.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vexa {
+
+class LauncherApp;
+
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    // 0 when the file can be read, else the Windows error code.
+    virtual std::uint32_t checkReadable() = 0;
+    virtual std::wstring readValue(const std::wstring& section, const std::wstring& key) = 0;
+    virtual void readSectionNames(std::vector<std::wstring>& names) = 0;
+    // Nonzero on success.
+    virtual int writeValue(const std::wstring& section, const std::wstring& key, const std::wstring& value) = 0;
+    virtual int deleteFile() = 0;
+};
+
+// The settings block carried inside the executable, as sections of key/value
+// pairs in file order. Duplicate sections and keys stay separate entries.
+class EmbeddedSettings {
+public:
+    struct Section {
+        std::wstring name;
+        std::vector<std::pair<std::wstring, std::wstring>> values;
+    };
+
+    // Replaces the content with the sections of an INI-format text.
+    void parse(const std::wstring& text);
+    // The first section named `section`, then its first pair with key `key`.
+    std::optional<std::wstring> find(const std::wstring& section, const std::wstring& key) const;
+
+    const std::vector<Section>& sections() const { return sections_; }
+
+private:
+    std::vector<Section> sections_;
+};
+
+class SettingsFile : public SettingsStore {
+public:
+    explicit SettingsFile(std::wstring path) : path_(std::move(path)) {}
+
+    // The main settings file: the executable's path with everything after its
+    // last "." replaced by "ini". False when it cannot be derived.
+    static bool mainPath(LauncherApp& app, std::wstring& path);
+    // The per-user settings file for `executablePath`, under %APPDATA%, the
+    // product folder and the product code; creates the folders when asked.
+    static std::wstring perUserPath(const LauncherApp& app, const std::wstring& executablePath, bool createFolders);
+
+    std::uint32_t checkReadable() override;
+    std::wstring readValue(const std::wstring& section, const std::wstring& key) override;
+    void readSectionNames(std::vector<std::wstring>& names) override;
+    int writeValue(const std::wstring& section, const std::wstring& key, const std::wstring& value) override;
+    int deleteFile() override;
+
+    const std::wstring& path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+// The main settings file layered over the embedded block: an embedded value,
+// replaced by the file's value, or extended from the section named with "+".
+class LayeredSettingsFile : public SettingsFile {
+public:
+    LayeredSettingsFile(std::wstring path, const EmbeddedSettings& embedded)
+        : SettingsFile(std::move(path)), embedded_(embedded) {}
+
+    std::wstring readValue(const std::wstring& section, const std::wstring& key) override;
+
+private:
+    const EmbeddedSettings& embedded_;
+};
+
+}  // namespace vexa
