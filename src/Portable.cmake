@@ -3,4 +3,6 @@
 set(VEXA_PORTABLE_SOURCES
   foundation/Text.cpp
   launcher/CommandLine.cpp
+  config/SettingsText.cpp
+  jre/JavaVersion.cpp
 )

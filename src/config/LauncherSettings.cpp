@@ -1,32 +1,150 @@
 #include "config/LauncherSettings.h"
 
+#include "config/SettingsPaths.h"
+#include "config/SettingsStore.h"
+#include "foundation/Text.h"
+#include "foundation/WinText.h"
 #include "launcher/LauncherApp.h"
+#include "resources/resource.h"
+#include "ui/Messages.h"
 
 namespace vexa {
+namespace {
 
-bool LauncherSettings::read(LauncherApp& app) { return reportNotBuilt(app, L"read its settings"); }
+const std::wstring kProductInformation = L"Product Information";
+const std::wstring kJre = L"Java Runtime Environment";
+const std::wstring kApplication = L"Application";
+const std::wstring kJrePathKey = L"JRE Path";
 
-std::vector<std::wstring> LauncherSettings::splitList(const std::wstring& text, const std::wstring& separator) {
-    std::vector<std::wstring> pieces;
-    if (text.empty() || separator.empty()) {
-        if (!text.empty()) pieces.push_back(text);
-        return pieces;
-    }
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t found = text.find(separator, pos);
-        if (found == std::wstring::npos) {
-            pieces.push_back(text.substr(pos));
-            break;
-        }
-        pieces.push_back(text.substr(pos, found - pos));
-        pos = found + separator.size();
-    }
-    return pieces;
+bool isYes(const std::wstring& value) { return equalsIgnoreCase(value, L"Yes"); }
+
+JavaVersion readBound(const std::wstring& value, bool upper) {
+    const std::int32_t filler = upper ? 65535 : 0;
+    if (value == L"any") return JavaVersion::of(filler, filler, filler, filler, 4);
+    JavaVersion version;
+    version.parse(value, filler);  // a text that does not parse stays 0.0.0.0, count 0
+    return version;
 }
 
-void LauncherSettings::storeJrePath(LauncherApp& app, const std::wstring&) {
-    reportNotBuilt(app, L"remember the chosen Java runtime");
+void applyJvmSource(LauncherApp& app, const std::wstring& value) {
+    struct Choice {
+        const wchar_t* name;
+        bool both, jdk, jre;
+    };
+    static const Choice choices[] = {
+        {L"", true, true, true},
+        {L"favor_JRE", true, false, true},
+        {L"favor_JDK", true, true, false},
+        {L"only_JDK", false, true, false},
+        {L"only_JRE", false, false, true},
+    };
+    for (const Choice& c : choices) {
+        if (value == c.name) {
+            app.bothSources = c.both;
+            app.jdkSource = c.jdk;
+            app.jreSource = c.jre;
+            return;
+        }
+    }
+    // An unknown source opens no registry key at all.
+    app.bothSources = app.jdkSource = app.jreSource = false;
+}
+
+void applyVmProvider(LauncherApp& app, const std::wstring& value) {
+    if (value.empty()) return;
+    struct Choice {
+        const wchar_t* name;
+        bool jrockitAllowed, jrockitFavoured, sunAllowed, sunFavoured, ibmAllowed, ibmFavoured;
+    };
+    static const Choice choices[] = {
+        {L"jrockit", true, true, false, false, false, false},
+        {L"ibm", false, false, false, false, true, true},
+        {L"favor_sun", true, false, true, true, true, false},
+        {L"favor_jrockit", true, true, true, false, true, false},
+        {L"favor_ibm", true, false, true, false, true, true},
+        {L"any", true, false, true, false, true, false},
+    };
+    for (const Choice& c : choices) {
+        if (!equalsIgnoreCase(value, c.name)) continue;
+        app.jrockitAllowed = c.jrockitAllowed;
+        app.jrockitFavoured = c.jrockitFavoured;
+        app.sunAllowed = c.sunAllowed;
+        app.sunFavoured = c.sunFavoured;
+        app.ibmAllowed = c.ibmAllowed;
+        app.ibmFavoured = c.ibmFavoured;
+        return;
+    }
+}
+
+JvmType jvmTypeOf(const std::wstring& value) {
+    if (value == L"server") return JvmType::Server;
+    if (value == L"favor_server") return JvmType::FavorServer;
+    return JvmType::Default;
+}
+
+// "JRE Path" of a non-service application lives in the per-user file once
+// that file exists: the main file's value is then ignored, even when the
+// per-user file lacks the key.
+std::wstring readJrePath(LauncherApp& app, LayeredSettingsFile& layered) {
+    if (app.isService) return layered.readValue(kJre, kJrePathKey);
+    std::wstring executable;
+    std::wstring perUser;
+    if (app.GetExecutablePath(executable)) perUser = SettingsFile::perUserPath(app, executable, false);
+    if (!perUser.empty() && pathExists(perUser)) return SettingsFile(perUser).readValue(kJre, kJrePathKey);
+    return layered.readValue(kJre, kJrePathKey);
+}
+
+}  // namespace
+
+bool LauncherSettings::read(LauncherApp& app) {
+    std::wstring path;
+    if (!SettingsFile::mainPath(app, path)) return false;
+
+    {
+        SettingsFile plain(path);
+        app.productCode = plain.readValue(kProductInformation, L"Product Code");
+        app.productName = plain.readValue(kProductInformation, L"Product Name");
+    }
+
+    LayeredSettingsFile layered(path, app.embeddedSettings);
+    app.minVersion = readBound(layered.readValue(kJre, L"Minimum Version"), false);
+    app.maxVersion = readBound(layered.readValue(kJre, L"Maximum Version"), true);
+    app.isService = layered.readValue(kApplication, L"Application Type") == L"service";
+    app.preferredVersions = splitList(layered.readValue(kJre, L"Preferred versions"), L";");
+    app.jrePath = readJrePath(app, layered);
+    app.jvmType = jvmTypeOf(layered.readValue(kJre, L"JVM Type"));
+    applyJvmSource(app, layered.readValue(kJre, L"JVM Source"));
+    applyVmProvider(app, layered.readValue(kJre, L"VM Provider"));
+
+    std::wstring mainClass = layered.readValue(kJre, L"Main Class");
+    if (mainClass.empty()) {
+        showErrorBox(app.messageOwner, loadMessage(IDS_NO_MAIN_CLASS));
+        return false;
+    }
+    app.mainClass = replaceAll(std::move(mainClass), L'.', L'/');
+    app.failureCheck = isYes(layered.readValue(kApplication, L"Failure Check"));
+    app.overrideWorkingDir = isYes(layered.readValue(kApplication, L"Override WorkingDir"));
+    app.systemPath = layered.readValue(kJre, L"System Path");
+    app.libraryPath = layered.readValue(kJre, L"Library Path");
+    app.pairProduct = layered.readValue(kApplication, L"Pair Product");
+    app.pairReturnCode = isYes(layered.readValue(kApplication, L"Pair Return Code"));
+    return true;
+}
+
+void LauncherSettings::storeJrePath(LauncherApp& app, const std::wstring& folder) {
+    std::wstring mainFile;
+    if (!SettingsFile::mainPath(app, mainFile)) return;  // nothing is written
+    if (app.isService) {
+        SettingsFile(mainFile).writeValue(kJre, kJrePathKey, folder);
+        if (!app.pairProduct.empty())
+            SettingsFile(settingsPathBeside(app.pairProduct)).writeValue(kJre, kJrePathKey, folder);
+        return;
+    }
+    std::wstring executable;
+    if (!app.GetExecutablePath(executable)) return;
+    SettingsFile(SettingsFile::perUserPath(app, executable, true)).writeValue(kJre, kJrePathKey, folder);
+    if (!app.pairProduct.empty())
+        SettingsFile(SettingsFile::perUserPath(app, app.pairProduct, true)).writeValue(kJre, kJrePathKey, folder);
 }
 
 }  // namespace vexa

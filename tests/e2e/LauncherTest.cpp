@@ -5,14 +5,14 @@
 
 using namespace vexa::test;
 
-TEST(Launcher, StepNotBuiltYetFailsWithAClearMessage) {
+TEST(Launcher, SettingsWithoutMainClassStopTheLaunchWithAClearMessage) {
     TempDir dir;
-    LauncherCopy app(dir.path(), L"MyApp.exe", "[Java Runtime Environment]\r\nMain Class=demo.Main\r\n");
-    auto process = app.start();
+    LauncherCopy app(dir.path(), L"MyApp.exe", "[Java Runtime Environment]\r\nMinimum Version=1.8\r\n");
+    auto process = app.start(L"", {{L"APPDATA", dir.path()}});
     ASSERT_TRUE(process.started());
     WindowSnapshot box = answerMessageBox(process.pid());
     ASSERT_TRUE(box.found);
     EXPECT_EQ(box.caption, L"Error");
-    EXPECT_EQ(box.message(), L"This launcher cannot read its settings yet: that step is not built.");
+    EXPECT_EQ(box.message(), L"Main class was not specified in INI file.");
     EXPECT_EQ(process.exitCode(), -1);
 }

@@ -1,0 +1,94 @@
+#include <windows.h>
+
+#include "config/SettingsPaths.h"
+#include "config/SettingsStore.h"
+#include "foundation/Handle.h"
+#include "launcher/LauncherApp.h"
+
+namespace vexa {
+namespace {
+
+// Beyond this a profile value or section list is no settings file any more;
+// the reads stop growing their buffer there instead of looping on.
+constexpr DWORD kLargestRead = 64u * 1024u * 1024u;
+
+}  // namespace
+
+bool SettingsFile::mainPath(LauncherApp& app, std::wstring& path) {
+    std::wstring executable;
+    if (!app.GetExecutablePath(executable)) return false;  // reported
+    path = settingsPathBeside(executable);
+    return true;
+}
+
+std::wstring SettingsFile::perUserPath(const LauncherApp& app, const std::wstring& executablePath, bool createFolders) {
+    const std::wstring appData = GetUserDataFolder();
+    const std::wstring productFolder = appData + L"\\" + productFolderName(app.productName);
+    if (createFolders) CreateDirectoryW(productFolder.c_str(), nullptr);
+    const std::wstring codeFolder = productFolder + L"\\" + app.productCode;
+    if (createFolders) CreateDirectoryW(codeFolder.c_str(), nullptr);
+    return codeFolder + L"\\" + settingsFileName(executablePath);
+}
+
+std::uint32_t SettingsFile::checkReadable() {
+    FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
+    char head[4];
+    DWORD read = 0;
+    if (!ReadFile(file.get(), head, sizeof(head), &read, nullptr)) return GetLastError();
+    return 0;
+}
+
+std::wstring SettingsFile::readValue(const std::wstring& section, const std::wstring& key) {
+    std::wstring buffer(256, L'\0');
+    for (;;) {
+        DWORD length = GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer.data(),
+                                                static_cast<DWORD>(buffer.size()), path_.c_str());
+        // A value of exactly size - 1 characters may have been cut: read again
+        // with twice the room until it fits.
+        if (length + 1 < buffer.size() || buffer.size() >= kLargestRead) {
+            buffer.resize(length < buffer.size() ? length : 0);
+            return buffer;
+        }
+        buffer.assign(buffer.size() * 2, L'\0');
+    }
+}
+
+void SettingsFile::readSectionNames(std::vector<std::wstring>& names) {
+    names.clear();
+    std::wstring buffer(256, L'\0');
+    DWORD length = 0;
+    for (;;) {
+        length = GetPrivateProfileSectionNamesW(buffer.data(), static_cast<DWORD>(buffer.size()), path_.c_str());
+        if (length + 2 != buffer.size() || buffer.size() >= kLargestRead) break;
+        buffer.assign(buffer.size() * 2, L'\0');
+    }
+    if (length > buffer.size()) length = static_cast<DWORD>(buffer.size());
+    size_t start = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (buffer[i] != L'\0') continue;
+        if (i > start) names.push_back(buffer.substr(start, i - start));
+        start = i + 1;
+    }
+    if (length > start) names.push_back(buffer.substr(start, length - start));
+}
+
+int SettingsFile::writeValue(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
+    return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path_.c_str()) ? 1 : 0;
+}
+
+int SettingsFile::deleteFile() { return DeleteFileW(path_.c_str()) ? 1 : 0; }
+
+std::wstring LayeredSettingsFile::readValue(const std::wstring& section, const std::wstring& key) {
+    std::wstring result = embedded_.find(section, key).value_or(std::wstring());
+    std::wstring own = SettingsFile::readValue(section, key);
+    if (!own.empty()) return own;
+    std::wstring extension = SettingsFile::readValue(section + L"+", key);
+    if (!extension.empty()) {
+        if (extension.front() != L' ') result += L' ';
+        result += extension;
+    }
+    return result;
+}
+
+}  // namespace vexa
