@@ -5,4 +5,9 @@ set(VEXA_PORTABLE_SOURCES
   launcher/CommandLine.cpp
   config/SettingsText.cpp
   jre/JavaVersion.cpp
+  jvm/ClassPathText.cpp
+  jvm/EnvironmentReferences.cpp
+  jvm/LibraryPathText.cpp
+  jvm/MemoryOptions.cpp
+  jvm/VmParameters.cpp
 )

@@ -1,0 +1,34 @@
+// Folders derived from the JVM library path and the texts of the
+// "-Djava.library.path=" option and the "Path" variable. Free of the platform
+// API; LauncherApp::PrepareLibraryPath puts them into the environment.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vexa {
+
+// `text` with its last path component removed `count` times: each removal cuts
+// at the last "\", dropping it and what follows. Text without "\" stays.
+std::wstring StripPathComponents(std::wstring_view text, std::size_t count);
+
+// For C:\Java\jre\bin\server\jvm.dll: C:\Java\jre, C:\Java\jre\bin, C:\Java\jre\lib.
+std::wstring JavaHomeOf(std::wstring_view jvmLibraryPath);
+std::wstring RuntimeBinFolderOf(std::wstring_view jvmLibraryPath);
+std::wstring RuntimeLibFolderOf(std::wstring_view jvmLibraryPath);
+
+// The library path before environment expansion: the configured folders, the
+// launcher folder (with its "\"), ".", the inherited Path (as the reference
+// "%Path%", left out when `withInheritedPath` is false) and the runtime's lib
+// folder, separated by ";". Blanks around the configured value are dropped.
+std::wstring ComposeLibraryPath(std::wstring_view libraryPath, std::wstring_view launcherFolder,
+                                std::wstring_view runtimeLibFolder, bool withInheritedPath);
+
+// The new "Path" before environment expansion: the configured system path,
+// the inherited Path (as "%Path%", left out when `withInheritedPath` is false)
+// and the runtime's bin folder.
+std::wstring ComposeSystemPath(std::wstring_view systemPath, std::wstring_view runtimeBinFolder,
+                               bool withInheritedPath);
+
+}  // namespace vexa

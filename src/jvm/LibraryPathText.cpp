@@ -1,0 +1,60 @@
+#include "jvm/LibraryPath.h"
+
+namespace vexa {
+namespace {
+
+std::wstring_view trimBlanks(std::wstring_view text) {
+    std::size_t begin = text.find_first_not_of(L' ');
+    if (begin == std::wstring_view::npos) return {};
+    return text.substr(begin, text.find_last_not_of(L' ') - begin + 1);
+}
+
+// `text` followed by ";" unless it is empty or already ends with one.
+void appendList(std::wstring& out, std::wstring_view text) {
+    out += text;
+    if (!text.empty() && text.back() != L';') out += L';';
+}
+
+}  // namespace
+
+std::wstring StripPathComponents(std::wstring_view text, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t slash = text.rfind(L'\\');
+        if (slash == std::wstring_view::npos) break;
+        text = text.substr(0, slash);
+    }
+    return std::wstring(text);
+}
+
+std::wstring JavaHomeOf(std::wstring_view jvmLibraryPath) { return StripPathComponents(jvmLibraryPath, 3); }
+
+std::wstring RuntimeBinFolderOf(std::wstring_view jvmLibraryPath) { return StripPathComponents(jvmLibraryPath, 2); }
+
+std::wstring RuntimeLibFolderOf(std::wstring_view jvmLibraryPath) {
+    std::wstring bin = RuntimeBinFolderOf(jvmLibraryPath);
+    std::size_t slash = bin.rfind(L'\\');
+    bin.resize(slash == std::wstring::npos ? 0 : slash + 1);
+    return bin + L"lib";
+}
+
+std::wstring ComposeLibraryPath(std::wstring_view libraryPath, std::wstring_view launcherFolder,
+                                std::wstring_view runtimeLibFolder, bool withInheritedPath) {
+    std::wstring out;
+    appendList(out, trimBlanks(libraryPath));
+    out += launcherFolder;
+    out += L";.;";
+    if (withInheritedPath) out += L"%Path%;";
+    out += runtimeLibFolder;
+    return out;
+}
+
+std::wstring ComposeSystemPath(std::wstring_view systemPath, std::wstring_view runtimeBinFolder,
+                               bool withInheritedPath) {
+    std::wstring out;
+    appendList(out, trimBlanks(systemPath));
+    if (withInheritedPath) out += L"%Path%;";
+    out += runtimeBinFolder;
+    return out;
+}
+
+}  // namespace vexa
