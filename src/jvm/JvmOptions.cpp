@@ -1,11 +1,132 @@
+#include "config/LauncherSettings.h"
+#include "config/SettingsStore.h"
+#include "foundation/Handle.h"
+#include "foundation/Text.h"
+#include "jvm/ClassPathText.h"
+#include "jvm/ExpandEnvironment.h"
+#include "jvm/MemoryOptions.h"
+#include "jvm/VmParameters.h"
+#include "launcher/CommandLine.h"
 #include "launcher/LauncherApp.h"
+#include "resources/resource.h"
+#include "ui/Messages.h"
 
 namespace vexa {
+namespace {
 
-bool LauncherApp::BuildJvmOptions() { return reportNotBuilt(*this, L"build the Java VM options"); }
+const std::wstring kClassPath = L"Class Path";
+const std::wstring kApplication = L"Application";
+const std::wstring kJre = L"Java Runtime Environment";
 
-void LauncherApp::ExpandClassPathEntry(const std::wstring&, std::wstring&) {}
+MemoryFigures currentMemory() {
+    MEMORYSTATUS status{};
+    status.dwLength = sizeof(status);
+    GlobalMemoryStatus(&status);
+    return {static_cast<std::uint64_t>(status.dwTotalPhys), static_cast<std::uint64_t>(status.dwAvailVirtual)};
+}
 
-void LauncherApp::ProcessVmParameter(std::wstring, std::vector<std::wstring>&) {}
+// A file name as a setting gives it, without the blank that the layered
+// lookup puts in front of a value it extends.
+std::wstring fileSetting(SettingsStore& settings, const std::wstring& key) {
+    std::wstring value = settings.readValue(kApplication, key);
+    std::size_t begin = value.find_first_not_of(L' ');
+    if (begin == std::wstring::npos) return {};
+    value = value.substr(begin, value.find_last_not_of(L' ') - begin + 1);
+    ExpandEnvironment(value);
+    return value;
+}
+
+}  // namespace
+
+bool LauncherApp::BuildJvmOptions() {
+    std::wstring settingsPath;
+    if (!SettingsFile::mainPath(*this, settingsPath)) return false;
+    LayeredSettingsFile settings(settingsPath, embeddedSettings);
+
+    std::wstring classPath;
+    for (const auto& piece : LauncherSettings::splitList(settings.readValue(kClassPath, kClassPath), L";")) {
+        std::wstring entry(TrimClassPathPiece(piece));
+        ExpandEnvironment(entry);
+        // An empty piece (a stray ";") names no entry.
+        if (entry.empty()) continue;
+        if (ClassifyClassPathEntry(entry) == ClassPathEntryKind::Absolute) {
+            classPath += entry;
+            classPath += L';';
+        } else {
+            ExpandClassPathEntry(entry, classPath);
+        }
+    }
+
+    if (equalsIgnoreCase(settings.readValue(kApplication, L"Embedded Jar"), L"Yes")) {
+        std::wstring executable;
+        if (GetExecutablePath(executable)) classPath = executable + L";" + classPath;
+    }
+
+    if (classPath.empty()) {
+        showErrorBox(messageOwner, loadMessage(IDS_NO_CLASS_PATH));
+        return false;
+    }
+
+    std::vector<std::wstring> options;
+    options.push_back(L"-Djava.class.path=" + classPath);
+    classPath.clear();
+    classPath.shrink_to_fit();
+    for (auto& token : SplitVmParameters(settings.readValue(kJre, L"Virtual Machine Parameters"))) {
+        ProcessVmParameter(std::move(token), options);
+    }
+    for (auto& option : options) {
+        // References are expanded only now, after the size rules have seen
+        // the token as written.
+        ExpandEnvironment(option);
+        jvmOptions.Add(option);
+    }
+
+    outputFile = fileSetting(settings, L"Output File");
+    outputAppend = settings.readValue(kApplication, L"Output Append") == L"yes";
+    errorFile = fileSetting(settings, L"Error File");
+    errorAppend = settings.readValue(kApplication, L"Error Append") == L"yes";
+
+    commandText = settings.readValue(kApplication, L"Cmd");
+    if (!commandText.empty()) {
+        ExpandEnvironment(commandText);
+        std::vector<std::wstring> pieces;
+        SplitArguments(commandText, pieces);
+        for (auto& piece : pieces) {
+            if (!piece.empty()) arguments.push_back(std::move(piece));
+        }
+    }
+    return true;
+}
+
+void LauncherApp::ExpandClassPathEntry(const std::wstring& entry, std::wstring& accumulator) {
+    std::wstring launcherFolder;
+    if (ClassifyClassPathEntry(entry, false) == ClassPathEntryKind::Relative) {
+        if (!GetLauncherFolder(launcherFolder)) return;
+        // The folder without its "\": a relative entry brings its own.
+        if (!launcherFolder.empty()) launcherFolder.pop_back();
+    }
+    const std::wstring pattern = ClassPathSearchPattern(entry, launcherFolder);
+    const std::wstring_view folder = SearchPatternFolder(pattern);
+
+    WIN32_FIND_DATAW found;
+    FindHandle search(FindFirstFileW(pattern.c_str(), &found));
+    if (!search) return;  // nothing there: the entry drops out
+    do {
+        const std::wstring_view name = found.cFileName;
+        // A pattern such as "\lib\*" also matches the folder itself and its
+        // parent; those are no class-path entries.
+        if (name == L"." || name == L"..") continue;
+        accumulator += folder;
+        accumulator += name;
+        accumulator += L';';
+    } while (FindNextFileW(search.get(), &found));
+}
+
+void LauncherApp::ProcessVmParameter(std::wstring token, std::vector<std::wstring>& options) {
+    StripParameterQuotes(token);
+    if (IsMemoryPercentageForm(token)) ApplyMemoryPercentage(token, currentMemory());
+    if (std::optional<std::uint64_t> stack = StackSizeOfOption(token)) threadStackSize = *stack;
+    options.push_back(std::move(token));
+}
 
 }  // namespace vexa
