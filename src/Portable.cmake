@@ -10,4 +10,6 @@ set(VEXA_PORTABLE_SOURCES
   jvm/LibraryPathText.cpp
   jvm/MemoryOptions.cpp
   jvm/VmParameters.cpp
+  jvm/DatePicture.cpp
+  jvm/ModifiedUtf8.cpp
 )

@@ -118,7 +118,13 @@ std::int32_t LauncherApp::runNormalLaunch() {
 
 DWORD WINAPI LauncherApp::javaThreadMain(void* param) {
     auto* app = static_cast<LauncherApp*>(param);
-    if (!app || !app->createJvm() || !app->callMainClass()) return 1;
+    if (!app || !app->createJvm()) return 1;
+    if (!app->callMainClass()) {
+        // A thread that ends still attached would count as a running Java
+        // thread, and destroying the JVM at teardown would wait for it forever.
+        if (app->javaVm) app->javaVm->DetachCurrentThread();
+        return 1;
+    }
     if (app->isService && app->javaVm) {
         app->javaVm->DestroyJavaVM();
         app->javaVm = nullptr;

@@ -7,6 +7,14 @@
 #define IDD_JRE_NOT_FOUND 201
 #define IDD_JAVA_EXCEPTION 231
 
+// Controls of the "Java Exception" dialog.
+#define IDC_EXCEPTION_ICON 204
+#define IDC_EXCEPTION_TRACE 208
+#define IDC_EXCEPTION_GROUP 209
+#define IDC_EXCEPTION_INTRO 210
+#define IDC_EXCEPTION_HINT 211
+#define IDC_EXCEPTION_WARNING 212
+
 // String table: the launcher's messages.
 #define IDS_WINDOWS_EXCEPTION 202
 #define IDS_JNI_EXCEPTION_REASON 203

@@ -205,6 +205,11 @@ void DialogResizer::initialise(HWND dialog, const std::vector<Entry>& table) {
                             gripRect_.left, gripRect_.top, gripSize, gripSize, dialog,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(0xE801)), GetModuleHandleW(nullptr),
                             nullptr);
+    if (grip_) {
+        // The grip takes its own size; follow where it really is.
+        GetWindowRect(grip_, &gripRect_);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&gripRect_), 2);
+    }
 
     RECT window{};
     GetWindowRect(dialog, &window);
