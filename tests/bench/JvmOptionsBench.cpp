@@ -1,0 +1,237 @@
+// How the option builder grows with its input: a class path of "\lib\*.jar"
+// over 100 and 10,000 jar files, and "Virtual Machine Parameters" of 10 and
+// 1,000 tokens. Linear growth shows as a time ratio near the size ratio
+// (100); anything worse than linear shows as a far larger one.
+//
+// The program lays out a launcher folder per case (itself copied in as
+// App.exe beside App.ini and the jars), starts each copy with "--measure",
+// and prints the times the copies report.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "jvm/VmParameters.h"
+#include "launcher/LauncherApp.h"
+
+namespace {
+
+double nowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void writeText(const std::wstring& path, const std::string& text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+void removeTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(path);
+            else DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+std::string vmParameters(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        if (!text.empty()) text += ' ';
+        std::string n = std::to_string(i);
+        switch (i % 5) {
+            case 0: text += "-Dbench.key" + n + "=\"a value with blanks " + n + "\""; break;
+            case 1: text += "-Xmx50:256:1024P"; break;
+            case 2: text += "-Xss" + n + "k"; break;
+            case 3: text += "-Dbench.path" + n + "=%SystemRoot%\\x" + n; break;
+            default: text += "-XX:+UseG1GC"; break;
+        }
+    }
+    return text;
+}
+
+// --- in the copy ---------------------------------------------------------
+
+struct Figures {
+    double buildMs = 0;  // the whole BuildJvmOptions
+    double partMs = 0;   // the class-path expansion alone, or the tokens alone
+    double baseMs = 0;   // the bare file-system enumeration of the jars
+    size_t count = 0;    // class-path entries, or options
+};
+
+// What the file system alone costs: the same search, nothing kept.
+double enumerateOnly(const std::wstring& pattern) {
+    double start = nowMs();
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        while (FindNextFileW(search, &found)) {
+        }
+        FindClose(search);
+    }
+    return nowMs() - start;
+}
+
+Figures measureClassPath(int repeats) {
+    std::vector<double> build, expand, base;
+    size_t entries = 0;
+    for (int r = 0; r < repeats; ++r) {
+        vexa::LauncherApp app;
+        std::wstring folder;
+        app.GetLauncherFolder(folder);
+        base.push_back(enumerateOnly(folder + L"lib\\*.jar"));
+        double start = nowMs();
+        app.BuildJvmOptions();
+        build.push_back(nowMs() - start);
+        const std::string& option = app.jvmOptions[0];
+        entries = static_cast<size_t>(std::count(option.begin(), option.end(), ';'));
+
+        std::wstring accumulator;
+        start = nowMs();
+        app.ExpandClassPathEntry(L"\\lib\\*.jar", accumulator);
+        expand.push_back(nowMs() - start);
+    }
+    return {median(build), median(expand), median(base), entries};
+}
+
+Figures measureParameters(int repeats, const std::string& parameters) {
+    std::vector<double> build, tokens;
+    size_t options = 0;
+    const std::wstring wide(parameters.begin(), parameters.end());
+    for (int r = 0; r < repeats; ++r) {
+        vexa::LauncherApp app;
+        double start = nowMs();
+        app.BuildJvmOptions();
+        build.push_back(nowMs() - start);
+        options = app.jvmOptions.size() - 1;
+
+        std::vector<std::wstring> list;
+        start = nowMs();
+        for (auto& token : vexa::SplitVmParameters(wide)) app.ProcessVmParameter(std::move(token), list);
+        tokens.push_back(nowMs() - start);
+    }
+    return {median(build), median(tokens), 0, options};
+}
+
+int measure(const std::wstring& kind, int repeats, int size, const std::wstring& resultPath) {
+    Figures figures = kind == L"classpath" ? measureClassPath(repeats) : measureParameters(repeats, vmParameters(size));
+    char line[200];
+    std::snprintf(line, sizeof line, "%.4f %.4f %.4f %zu\n", figures.buildMs, figures.partMs, figures.baseMs,
+                  figures.count);
+    writeText(resultPath, line);
+    return 0;
+}
+
+// --- in the starting program ----------------------------------------------
+
+struct Case {
+    const wchar_t* kind;
+    int size;
+    int repeats;
+};
+
+bool runCase(const std::wstring& root, const std::wstring& self, const Case& c, Figures& figures) {
+    const std::wstring folder = root + L"\\" + c.kind + std::to_wstring(c.size);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    if (!CopyFileW(self.c_str(), (folder + L"\\App.exe").c_str(), FALSE)) return false;
+    std::string ini;
+    if (std::wstring(c.kind) == L"classpath") {
+        CreateDirectoryW((folder + L"\\lib").c_str(), nullptr);
+        for (int i = 0; i < c.size; ++i) writeText(folder + L"\\lib\\library-" + std::to_wstring(i) + L".jar", "PK");
+        ini = "[Class Path]\r\nClass Path=\\lib\\*.jar\r\n";
+    } else {
+        ini = "[Class Path]\r\nClass Path=C:\\app.jar\r\n[Java Runtime Environment]\r\nVirtual Machine Parameters=" +
+              vmParameters(c.size) + "\r\n";
+    }
+    writeText(folder + L"\\App.ini", ini);
+
+    const std::wstring result = folder + L"\\result.txt";
+    std::wstring commandLine = L"\"" + folder + L"\\App.exe\" --measure " + c.kind + L" " +
+                               std::to_wstring(c.repeats) + L" " + std::to_wstring(c.size) + L" \"" + result + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    FILE* in = _wfopen(result.c_str(), L"rb");
+    if (!in) return false;
+    bool ok = std::fscanf(in, "%lf %lf %lf %zu", &figures.buildMs, &figures.partMs, &figures.baseMs,
+                          &figures.count) == 4;
+    std::fclose(in);
+    return ok;
+}
+
+double ratio(double large, double small) { return small > 0 ? large / small : 0.0; }
+
+void report(const char* title, const char* unit, const char* part, const Case& small, const Figures& a,
+            const Case& large, const Figures& b) {
+    std::printf("%s\n", title);
+    for (const auto& [c, f] : {std::pair{small, a}, std::pair{large, b}}) {
+        std::printf("  %6d %-6s  BuildJvmOptions %9.3f ms   %s %9.3f ms", c.size, unit, f.buildMs, part, f.partMs);
+        if (f.baseMs > 0) std::printf("   file system alone %9.3f ms", f.baseMs);
+        std::printf("   (%zu found)\n", f.count);
+    }
+    std::printf("  time ratio for %dx the input: BuildJvmOptions %.1f, %s %.1f", large.size / small.size,
+                ratio(b.buildMs, a.buildMs), part, ratio(b.partMs, a.partMs));
+    if (a.baseMs > 0) std::printf(", file system alone %.1f", ratio(b.baseMs, a.baseMs));
+    std::printf("\n");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc == 6 && std::wstring(argv[1]) == L"--measure")
+        return measure(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), argv[5]);
+
+    wchar_t self[MAX_PATH * 4];
+    GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring root = std::wstring(temp) + L"vexa-bench-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(root.c_str(), nullptr);
+
+    const Case cases[] = {
+        {L"classpath", 100, 51}, {L"classpath", 10000, 7}, {L"parameters", 10, 201}, {L"parameters", 1000, 21}};
+    Figures figures[4];
+    bool ok = true;
+    for (int i = 0; i < 4 && ok; ++i) ok = runCase(root, self, cases[i], figures[i]);
+    if (ok) {
+        std::printf("Option builder, median per run\n");
+        report("Class Path = \\lib\\*.jar", "jars", "expansion alone", cases[0], figures[0], cases[1], figures[1]);
+        report("Virtual Machine Parameters", "tokens", "tokens and size rules", cases[2], figures[2], cases[3],
+               figures[3]);
+    } else {
+        std::printf("a benchmark run failed\n");
+    }
+    removeTree(root);
+    return ok ? 0 : 1;
+}
