@@ -1,7 +1,12 @@
 #include "splash/SplashController.h"
 
 #include <memory>
+#include <string>
 
+#include "config/SettingsStore.h"
+#include "foundation/Text.h"
+#include "foundation/WinText.h"
+#include "jvm/LibraryPath.h"
 #include "launcher/LauncherApp.h"
 #include "splash/SplashScreenWindow.h"
 
@@ -13,9 +18,57 @@ namespace {
 // soon as the thread does.
 constexpr DWORD kQuitRepostMs = 10;
 
+using SplashInitFn = void(JNICALL*)();
+using SplashLoadFileFn = void(JNICALL*)(const char* path);
+using SplashSetFileJarNameFn = void(JNICALL*)(const char* path, const char* jarName);
+
+// Shows the image through the runtime's own splash library. False when the
+// library cannot be loaded or lacks one of the three start calls; its close
+// function, when it has one, is kept in either case.
+bool startNativeSplash(LauncherApp& app, const std::wstring& libraryPath) {
+    // Never freed: the runtime's splash keeps running on the library's own
+    // threads, and its close function is called at the end.
+    HMODULE library = Module(LoadLibraryW(libraryPath.c_str())).release();
+    if (!library) return false;
+    auto init = reinterpret_cast<SplashInitFn>(GetProcAddress(library, "SplashInit"));
+    auto loadFile = reinterpret_cast<SplashLoadFileFn>(GetProcAddress(library, "SplashLoadFile"));
+    auto setFileJarName = reinterpret_cast<SplashSetFileJarNameFn>(GetProcAddress(library, "SplashSetFileJarName"));
+    app.nativeSplashClose.replace(
+        reinterpret_cast<NativeSplashClose::Function>(GetProcAddress(library, "SplashClose")));
+    if (!init || !loadFile || !setFileJarName) return false;
+
+    const std::string imagePath = toThreadAnsi(app.splashImagePath);
+    init();
+    loadFile(imagePath.c_str());
+    setFileJarName(imagePath.c_str(), "");
+    return true;
+}
+
 }  // namespace
 
-bool LauncherApp::startSplash() { return true; }
+bool LauncherApp::startSplash() {
+    std::wstring settingsPath;
+    if (!SettingsFile::mainPath(*this, settingsPath)) return false;
+    SettingsFile settings(settingsPath);
+    splashImagePath = settings.readValue(L"Display", L"Splash Screen");
+    splashShadow = settings.readValue(L"Display", L"Splash Screen Shadow");
+    const std::wstring preferNative = settings.readValue(L"Display", L"Preffer Native Splash Screen");
+    if (splashImagePath.empty()) return true;
+
+    const std::wstring nativeLibrary = findNativeSplashLibrary(jvmLibraryPath);
+    if (equalsIgnoreCase(preferNative, L"Yes") && !nativeLibrary.empty() && startNativeSplash(*this, nativeLibrary))
+        return true;
+    startImageSplash(*this);
+    return true;
+}
+
+std::wstring findNativeSplashLibrary(const std::wstring& jvmLibraryPath) {
+    std::wstring path = StripPathComponents(jvmLibraryPath, 2);
+    if (path.empty()) return {};
+    if (path.back() != L'\\' && path.back() != L'/') path += L'\\';
+    path += L"splashscreen.dll";
+    return pathExists(path) ? path : std::wstring();
+}
 
 void startImageSplash(LauncherApp& app) {
     app.splashWindow = std::make_unique<SplashScreenWindow>();

@@ -24,7 +24,7 @@ public:
                 const std::wstring& extra = L"")
         : report_(dir / L"probe.txt"),
           process_({L"",
-                    quoted(artefact(L"splashprobe.exe")) + L" " + quoted(image) + L" " + quoted(shadow) +
+                    quoted(artefact(L"splashprobe.exe")) + L" --image " + quoted(image) + L" --shadow " + quoted(shadow) +
                         (extra.empty() ? L"" : L" " + extra),
                     L"",
                     {{L"VEXA_SPLASHPROBE_OUT", report_}}}) {}
@@ -226,7 +226,7 @@ TEST(SplashWindow, AnUnreadableImageGivesAnInvisibleWindowAndTheThreadRunsOn) {
         EXPECT_EQ(splash.rect.top, screen.cy / 2);
         std::string report = probe.finish();
         EXPECT_EQ(probe.exitCode(), 0);
-        EXPECT_NE(reportValue(report, "window"), "0000000000000000");
+        EXPECT_NE(reportValue(report, "window"), "0");
         EXPECT_EQ(reportValue(report, "alive"), "0");
     }
 }
@@ -268,7 +268,7 @@ TEST(SplashWindow, ErrorBoxesShownWhileItIsUpAreOwnedByIt) {
     std::string report = probe.finish();
     EXPECT_EQ(probe.exitCode(), 0);
     // After closing, error boxes no longer name the destroyed window as owner.
-    EXPECT_EQ(reportValue(report, "owner"), "0000000000000000");
+    EXPECT_EQ(reportValue(report, "owner"), "0");
 }
 
 TEST(SplashWindow, ClosingEndsTheThreadWhenever) {
@@ -281,7 +281,7 @@ TEST(SplashWindow, ClosingEndsTheThreadWhenever) {
         ASSERT_TRUE(waitForWindow(probe.process().pid(), {}, 15000, L"SplashScreenWindow").found);
         std::string report = probe.finish();
         EXPECT_EQ(probe.exitCode(), 0);
-        EXPECT_NE(reportValue(report, "window"), "0000000000000000");
+        EXPECT_NE(reportValue(report, "window"), "0");
         EXPECT_EQ(reportValue(report, "alive"), "0");
         EXPECT_EQ(reportValue(report, "again"), "1");
     }
