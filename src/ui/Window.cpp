@@ -186,6 +186,16 @@ void DialogResizer::initialise(HWND dialog, const std::vector<Entry>& table) {
     dialog_ = dialog;
     LONG_PTR style = GetWindowLongPtrW(dialog, GWL_STYLE);
     SetWindowLongPtrW(dialog, GWL_STYLE, style | WS_CLIPCHILDREN);
+    // A group box draws only its frame and caption; clipped away, the dialog
+    // would never paint what lies inside it. Transparent children are not
+    // clipped.
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[16] = {};
+        GetClassNameW(child, className, 16);
+        if (lstrcmpiW(className, L"Button") == 0 &&
+            (GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX)
+            SetWindowLongPtrW(child, GWL_EXSTYLE, GetWindowLongPtrW(child, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
+    }
     if (!(style & WS_CHILD)) {
         // A top-level resizable dialog: modal frame, no caption icon.
         SetWindowLongPtrW(dialog, GWL_EXSTYLE, GetWindowLongPtrW(dialog, GWL_EXSTYLE) | WS_EX_DLGMODALFRAME);

@@ -88,6 +88,8 @@ TEST(JavaExceptionDialog, ShowsTheTemplateWithTheTraceReadOnly) {
         EXPECT_TRUE(style & WS_SYSMENU);
         EXPECT_TRUE(style & WS_CLIPCHILDREN);
         EXPECT_TRUE(GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+        // Not clipped away, so that the dialog paints the inside of the group box.
+        EXPECT_TRUE(GetWindowLongPtrW(GetDlgItem(dialog, IDC_EXCEPTION_GROUP), GWL_EXSTYLE) & WS_EX_TRANSPARENT);
 
         struct Expected {
             int id;
