@@ -12,4 +12,5 @@ set(VEXA_PORTABLE_SOURCES
   jvm/VmParameters.cpp
   jvm/DatePicture.cpp
   jvm/ModifiedUtf8.cpp
+  jre/JreSelection.cpp
 )

@@ -1,11 +1,148 @@
 #include "jre/JreLocator.h"
 
+#include "foundation/Handle.h"
+#include "foundation/WinText.h"
 #include "launcher/LauncherApp.h"
+#include "resources/resource.h"
+#include "ui/Messages.h"
 
 namespace vexa {
+namespace {
 
-bool JreLocator::locate() { return reportNotBuilt(app_, L"search for a Java runtime"); }
+REGSAM accessFor(JreLocator::RegistryView view) {
+    return KEY_READ | (view == JreLocator::RegistryView::Wow32 ? KEY_WOW64_32KEY : 0);
+}
 
-std::wstring JreLocator::describeRequirement(const JrePolicy&) { return {}; }
+// The "JavaHome" value of a runtime's version key as text, up to its first
+// NUL; empty when it is missing, unreadable or empty. Any value type is read
+// as text, and data without a terminating NUL is terminated here.
+std::wstring readJavaHome(HKEY versionKey) {
+    DWORD size = 0;
+    if (RegQueryValueExW(versionKey, L"JavaHome", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS || size == 0)
+        return {};
+    std::wstring buffer(size / sizeof(wchar_t) + 2, L'\0');
+    DWORD read = size;
+    if (RegQueryValueExW(versionKey, L"JavaHome", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &read) !=
+        ERROR_SUCCESS)
+        return {};
+    return std::wstring(buffer.c_str());
+}
+
+}  // namespace
+
+JreLocator::JreLocator(LauncherApp& app) : app_(app), policy_(app.jrePolicy()) {}
+
+std::wstring JreLocator::probeJvmLibrary(const std::wstring& home, JvmType type, bool& isServer) {
+    for (std::wstring_view name : jre::jvmLibraryNames(type)) {
+        std::wstring path = home;
+        path += name;
+        if (pathExists(path)) {
+            isServer = jre::isServerLibrary(name);
+            return path;
+        }
+    }
+    return {};
+}
+
+bool JreLocator::hasJavaDll(const std::wstring& folder) { return pathExists(folder + L"bin\\java.dll"); }
+
+bool JreLocator::locate() {
+    bool isServer = false;
+
+    // The folder the settings name.
+    if (!app_.jrePath.empty()) {
+        std::wstring library = probeJvmLibrary(jre::withTrailingBackslash(app_.jrePath), policy_.jvmType, isServer);
+        if (!library.empty()) {
+            app_.jvmLibraryPath = std::move(library);
+            app_.checkJvmArchitecture();
+            return true;
+        }
+    }
+
+    // A runtime shipped with the application: the launcher's own folder, or
+    // its "jre64\" folder. A folder that is neither is not probed, so that no
+    // library is looked for relative to the working directory.
+    std::wstring folder;
+    if (app_.GetLauncherFolder(folder) && !folder.empty()) {
+        std::wstring home = folder;
+        if (!hasJavaDll(home)) {
+            home += L"jre64\\";
+            if (!hasJavaDll(home)) home.clear();
+        }
+        if (!home.empty()) {
+            std::wstring library = probeJvmLibrary(home, policy_.jvmType, isServer);
+            if (!library.empty()) {
+                app_.jvmLibraryPath = std::move(library);
+                return true;
+            }
+        }
+    }
+
+    // The registered runtimes: the process's own view, then the 32-bit one.
+    std::optional<std::wstring> home = searchRegistry(RegistryView::Native);
+    if (!home) home = searchRegistry(RegistryView::Wow32);
+    if (!home) return false;
+    app_.jvmLibraryPath = probeJvmLibrary(*home, policy_.jvmType, isServer);
+    return !app_.jvmLibraryPath.empty();
+}
+
+std::optional<std::wstring> JreLocator::searchRegistry(RegistryView view) {
+    // Only a paired launcher can host a runtime of the 32-bit view.
+    if (view == RegistryView::Wow32 && app_.pairProduct.empty()) return std::nullopt;
+    std::vector<JreCandidate> candidates;
+    for (const jre::RuntimeKey& key : jre::runtimeKeys()) {
+        if (jre::isKeySearched(key, policy_)) scanKey(key, view, candidates);
+    }
+    std::optional<JreCandidate> choice = chooseCandidate(candidates, policy_);
+    if (!choice) return std::nullopt;
+    if (view == RegistryView::Wow32) app_.runPairProduct = true;
+    return std::move(choice->home);
+}
+
+void JreLocator::scanKey(const jre::RuntimeKey& key, RegistryView view, std::vector<JreCandidate>& candidates) const {
+    const REGSAM access = accessFor(view);
+    RegistryKey runtimes;
+    const std::wstring path(key.path);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, runtimes.put()) != ERROR_SUCCESS) return;
+
+    const JvmType probeType = jre::scanProbeType(key, policy_.jvmType);
+    const bool favoured = jre::isFavouredKey(key, policy_);
+    wchar_t name[256];  // the longest key name the registry allows, and its NUL
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(std::size(name));
+        if (RegEnumKeyExW(runtimes.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        JreCandidate candidate;
+        candidate.version.parse(std::wstring(name, length), 0);
+        if (!jre::withinBounds(candidate.version, policy_)) continue;
+
+        RegistryKey versionKey;
+        if (RegOpenKeyExW(runtimes.get(), name, 0, access, versionKey.put()) != ERROR_SUCCESS) continue;
+        // An empty "JavaHome" names no folder (it would make the home the
+        // root of the current drive), so it is passed over like a missing one.
+        std::wstring javaHome = readJavaHome(versionKey.get());
+        if (javaHome.empty()) continue;
+        candidate.home = jre::runtimeHome(std::move(javaHome), key);
+        if (probeJvmLibrary(candidate.home, probeType, candidate.isServer).empty()) continue;
+        candidate.isFavoured = favoured;
+        candidates.push_back(std::move(candidate));
+    }
+}
+
+void JreLocator::orderCandidates(std::vector<JreCandidate>& candidates, const JrePolicy& policy) {
+    jre::orderCandidates(candidates, policy);
+}
+
+std::optional<JreCandidate> JreLocator::chooseCandidate(std::vector<JreCandidate>& candidates,
+                                                        const JrePolicy& policy) {
+    return jre::chooseCandidate(candidates, policy);
+}
+
+std::wstring JreLocator::describeRequirement(const JrePolicy& policy) {
+    const jre::RequirementTexts texts{loadMessage(IDS_LATEST_VERSION), loadMessage(IDS_MAXIMUM_VERSION),
+                                      loadMessage(IDS_MINIMUM_VERSION), loadMessage(IDS_EXACT_VERSION),
+                                      loadMessage(IDS_VERSION_RANGE)};
+    return jre::describeRequirement(policy, texts);
+}
 
 }  // namespace vexa

@@ -1,9 +1,14 @@
-// Finds the JVM library of an installed Java runtime.
+// Finds the JVM library of an installed Java runtime: in the folder named by
+// "JRE Path", beside the launcher, and among the runtimes registered in the
+// registry, where the policy of the settings chooses one.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "jre/JrePolicy.h"
+#include "jre/JreSelection.h"
 
 namespace vexa {
 
@@ -11,16 +16,44 @@ class LauncherApp;
 
 class JreLocator {
 public:
-    explicit JreLocator(LauncherApp& app) : app_(app) {}
+    // Which registry view a pass reads.
+    enum class RegistryView {
+        Native,  // the process's own (64-bit) view
+        Wow32,   // the 32-bit view, for runtimes that only a paired launcher can host
+    };
 
-    // Runs the search; fills jvmLibraryPath (and runPairProduct) of the launcher.
+    explicit JreLocator(LauncherApp& app);
+
+    // Runs the search; fills jvmLibraryPath (and runPairProduct) of the
+    // launcher. False when no runtime was found.
     bool locate();
 
-    // The version phrase of the "JRE Not Found" message.
+    // The JVM library for `type` below `home` (which ends in "\"), or empty.
+    // `isServer` is set when the server library was found and cleared for any
+    // other hit; it is left alone when nothing is found.
+    static std::wstring probeJvmLibrary(const std::wstring& home, JvmType type, bool& isServer);
+
+    // Whether `folder` (ending in "\") holds "bin\java.dll".
+    static bool hasJavaDll(const std::wstring& folder);
+
+    // One registry pass: the home of the chosen runtime, or nothing. A pass
+    // in the 32-bit view that chooses a runtime sets runPairProduct.
+    std::optional<std::wstring> searchRegistry(RegistryView view);
+
+    // Appends the runtimes registered under `key` that pass the bounds and
+    // hold a JVM library to `candidates`.
+    void scanKey(const jre::RuntimeKey& key, RegistryView view, std::vector<JreCandidate>& candidates) const;
+
+    static void orderCandidates(std::vector<JreCandidate>& candidates, const JrePolicy& policy);
+    static std::optional<JreCandidate> chooseCandidate(std::vector<JreCandidate>& candidates, const JrePolicy& policy);
+
+    // The version phrase of the "JRE Not Found" message, in the words of the
+    // launcher's message table.
     static std::wstring describeRequirement(const JrePolicy& policy);
 
 private:
     LauncherApp& app_;
+    JrePolicy policy_;
 };
 
 }  // namespace vexa

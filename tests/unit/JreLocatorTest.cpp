@@ -1,0 +1,332 @@
+// The runtime search against real folders and the registry of the test
+// prefix: the library probe, the sources in their order, the registration
+// keys in both views, and the architecture check of the chosen library.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "jre/JreLocator.h"
+#include "launcher/LauncherApp.h"
+
+using namespace vexa;
+using namespace vexa::test;
+
+namespace {
+
+const wchar_t* const kClient = L"bin\\client\\jvm.dll";
+const wchar_t* const kServer = L"bin\\server\\jvm.dll";
+
+// A runtime folder holding empty files under the given relative names.
+void makeRuntime(const std::wstring& home, std::initializer_list<const wchar_t*> files) {
+    for (const wchar_t* file : files) writeFile(home + file, "");
+}
+
+// A runtime registered under HKEY_LOCAL_MACHINE\<key><version> with its
+// "JavaHome" value, removed again (with every key it had to create) when the
+// object ends.
+class Registration {
+public:
+    Registration(const std::wstring& key, const std::wstring& version, std::optional<std::wstring> javaHome,
+                 bool wow32 = false)
+        : view_(wow32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY) {
+        std::wstring path = key + version;
+        // Remember which levels exist already, so that only new ones are removed.
+        size_t pos = 0;
+        while (pos != std::wstring::npos) {
+            size_t slash = path.find(L'\\', pos);
+            std::wstring level = path.substr(0, slash);
+            if (slash != std::wstring::npos) pos = slash + 1;
+            else pos = std::wstring::npos;
+            if (level.empty() || level.back() == L'\\') continue;
+            HKEY probe = nullptr;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, level.c_str(), 0, KEY_READ | view_, &probe) == ERROR_SUCCESS) {
+                RegCloseKey(probe);
+            } else {
+                created_.push_back(level);
+            }
+        }
+        HKEY versionKey = nullptr;
+        LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr,
+                                      &versionKey, nullptr);
+        if (status != ERROR_SUCCESS) throw std::runtime_error("cannot register a runtime");
+        if (javaHome) {
+            RegSetValueExW(versionKey, L"JavaHome", 0, REG_SZ, reinterpret_cast<const BYTE*>(javaHome->c_str()),
+                           static_cast<DWORD>((javaHome->size() + 1) * sizeof(wchar_t)));
+        }
+        RegCloseKey(versionKey);
+        if (created_.empty() || created_.back() != path) created_.push_back(path);  // always removed
+    }
+
+    ~Registration() {
+        for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+            if (RegDeleteKeyExW(HKEY_LOCAL_MACHINE, it->c_str(), view_, 0) != ERROR_SUCCESS) break;
+        }
+    }
+
+    Registration(const Registration&) = delete;
+    Registration& operator=(const Registration&) = delete;
+
+private:
+    REGSAM view_;
+    std::vector<std::wstring> created_;
+};
+
+// A launcher object with the fields the search reads, as the settings leave
+// them by default (an empty "JVM Source" allows and favours both kinds).
+struct Launcher {
+    LauncherApp app;
+    Launcher() {
+        app.jdkSource = true;
+        app.jreSource = true;
+        app.minVersion = JavaVersion::of(0, 0, 0, 0);
+        app.maxVersion = JavaVersion::of(65535, 65535, 65535, 65535);
+    }
+    // "VM Provider" set to "any": every family allowed, none favoured.
+    void anyProvider() {
+        app.jrockitAllowed = app.sunAllowed = app.ibmAllowed = true;
+        app.jrockitFavoured = app.sunFavoured = app.ibmFavoured = false;
+    }
+    bool locate() { return JreLocator(app).locate(); }
+};
+
+const wchar_t* const kKeys[] = {
+    L"Software\\JavaSoft\\JDK\\",
+    L"Software\\JavaSoft\\JRE\\",
+    L"Software\\JavaSoft\\Java Development Kit\\",
+    L"Software\\JavaSoft\\Java Runtime Environment\\",
+    L"Software\\JRockit\\Java Runtime Environment\\",
+    L"Software\\JRockit\\Java Development Kit\\",
+    L"Software\\IBM\\Java2 Runtime Environment\\",
+};
+
+// Bytes of a file that starts like a PE image for `machine`.
+std::string peImage(WORD machine) {
+    std::string bytes(0x200, '\0');
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    bytes[0x3c] = 0x80;  // e_lfanew
+    bytes.replace(0x80, 4, std::string("PE\0\0", 4));
+    bytes[0x84] = static_cast<char>(machine & 0xff);
+    bytes[0x85] = static_cast<char>(machine >> 8);
+    return bytes;
+}
+
+}  // namespace
+
+TEST(JreLocator, ProbeTriesTheLibraryNamesOfEachJvmType) {
+    struct Row {
+        std::vector<const wchar_t*> files;
+        JvmType type;
+        const wchar_t* found;  // relative name, or null
+        bool server;
+    };
+    const Row rows[] = {
+        {{kClient, kServer}, JvmType::Default, kClient, false},
+        {{kClient, kServer}, JvmType::FavorServer, kServer, true},
+        {{kClient, kServer}, JvmType::Server, kServer, true},
+        {{kClient}, JvmType::Server, nullptr, false},
+        {{kClient}, JvmType::FavorServer, kClient, false},
+        {{L"bin\\hotspot\\jvm.dll", L"bin\\classic\\jvm.dll"}, JvmType::Default, L"bin\\classic\\jvm.dll", false},
+        {{L"bin\\hotspot\\jvm.dll", kServer}, JvmType::Default, L"bin\\hotspot\\jvm.dll", false},
+        {{kServer, L"bin\\jrockit\\jvm.dll"}, JvmType::Default, kServer, true},
+        {{L"bin\\jrockit\\jvm.dll"}, JvmType::FavorServer, L"bin\\jrockit\\jvm.dll", false},
+        {{L"bin\\jvm.dll", L"jvm.dll"}, JvmType::Default, nullptr, false},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        for (const wchar_t* file : row.files) writeFile(dir / file, "");
+        for (bool initial : {false, true}) {
+            bool server = initial;
+            std::wstring found = JreLocator::probeJvmLibrary(dir.path(), row.type, server);
+            EXPECT_EQ(found, row.found ? dir / row.found : L"") << narrow(row.files[0]);
+            // Nothing found leaves the mark as it was.
+            EXPECT_EQ(server, row.found ? row.server : initial);
+        }
+    }
+    TempDir dir;
+    writeFile(dir / L"bin\\java.dll", "");
+    EXPECT_TRUE(JreLocator::hasJavaDll(dir.path()));
+    EXPECT_FALSE(JreLocator::hasJavaDll(dir / L"bin\\"));
+}
+
+TEST(JreDiscovery, JrePathComesFirstAndIsCheckedForItsJvmType) {
+    TempDir dir;
+    makeRuntime(dir / L"jre\\", {kClient, kServer});
+    makeRuntime(dir / L"clientOnly\\", {kClient});
+    Registration registered(kKeys[1], L"1.8", dir / L"registered");
+    makeRuntime(dir / L"registered\\", {kClient, kServer});
+
+    for (const std::wstring& jrePath : {dir / L"jre", dir / L"jre\\"}) {
+        Launcher l;
+        l.app.jrePath = jrePath;
+        ASSERT_TRUE(l.locate());
+        EXPECT_EQ(l.app.jvmLibraryPath, dir / L"jre\\bin\\client\\jvm.dll");
+    }
+    // A "JRE Path" without a server library, when a server is required, is
+    // passed over for the next source.
+    Launcher server;
+    server.app.jvmType = JvmType::Server;
+    server.app.jrePath = dir / L"clientOnly";
+    ASSERT_TRUE(server.locate());
+    EXPECT_EQ(server.app.jvmLibraryPath, dir / L"registered\\bin\\server\\jvm.dll");
+    // A folder that does not exist as well.
+    Launcher missing;
+    missing.app.jrePath = dir / L"nothing";
+    ASSERT_TRUE(missing.locate());
+    EXPECT_EQ(missing.app.jvmLibraryPath, dir / L"registered\\bin\\client\\jvm.dll");
+}
+
+TEST(JreDiscovery, EachRegistrationKeyWithItsHomeAdjustment) {
+    TempDir dir;
+    for (size_t i = 0; i < std::size(kKeys); ++i) {
+        SCOPED_TRACE(narrow(kKeys[i]));
+        const std::wstring javaHome = dir / (L"rt" + std::to_wstring(i));
+        const bool jreFolder = (i == 2 || i == 5);
+        makeRuntime(javaHome + L"\\", {kClient});
+        makeRuntime(javaHome + L"\\jre\\", {kServer});
+        Registration registered(kKeys[i], L"1.8.0_20" + std::to_wstring(i), javaHome);
+
+        Launcher l;
+        l.anyProvider();
+        ASSERT_TRUE(l.locate());
+        EXPECT_EQ(l.app.jvmLibraryPath, javaHome + (jreFolder ? L"\\jre\\bin\\server\\jvm.dll" : L"\\bin\\client\\jvm.dll"));
+        EXPECT_FALSE(l.app.runPairProduct);
+
+        // The default provider searches only the JavaSoft keys.
+        Launcher defaults;
+        EXPECT_EQ(defaults.locate(), i < 4);
+    }
+}
+
+TEST(JreDiscovery, FavorServerProbesTheFourthKeyForAnyLibraryFirst) {
+    TempDir dir;
+    makeRuntime(dir / L"both\\", {kClient, kServer});
+    makeRuntime(dir / L"server\\", {kServer});
+    Registration older(kKeys[1], L"1.8", dir / L"server");
+    for (int key : {0, 3}) {
+        SCOPED_TRACE(key + 1);
+        Registration newer(kKeys[key], L"11", dir / L"both");
+        Launcher l;
+        l.app.jvmType = JvmType::FavorServer;
+        ASSERT_TRUE(l.locate());
+        // Under the fourth key the newer runtime counts as a client one, so
+        // the older server runtime comes first; its library is the server one
+        // all the same.
+        EXPECT_EQ(l.app.jvmLibraryPath, key == 3 ? dir / L"server\\bin\\server\\jvm.dll" : dir / L"both\\bin\\server\\jvm.dll");
+    }
+}
+
+TEST(JreDiscovery, BoundsAndUnusableRegistrations) {
+    TempDir dir;
+    for (const wchar_t* name : {L"a", L"b", L"c", L"d", L"e"}) makeRuntime(dir / name + L"\\", {kClient});
+    Registration r17(kKeys[1], L"17.0.1", dir / L"a");
+    Registration r11(kKeys[1], L"11.0.2", dir / L"b");
+    Registration r18(kKeys[1], L"1.8.0_202", dir / L"c");
+    Registration noHome(kKeys[1], L"21", std::nullopt);
+    Registration emptyHome(kKeys[1], L"22", L"");
+    Registration noLibrary(kKeys[1], L"23", dir / L"absent");
+    Registration noDigits(kKeys[0], L"Latest", dir / L"e");
+
+    struct Row {
+        JavaVersion min, max;
+        const wchar_t* chosen;  // folder, or null for none
+    };
+    auto v = [](const wchar_t* text, std::int32_t fill) {
+        JavaVersion version;
+        version.parse(text, fill);
+        return version;
+    };
+    const Row rows[] = {
+        {JavaVersion::of(0, 0, 0, 0), JavaVersion::of(65535, 65535, 65535, 65535), L"a"},
+        // A minimum with an empty maximum admits everything above it.
+        {v(L"1.8", 0), v(L"", 65535), L"a"},
+        {v(L"1.8", 0), v(L"11", 65535), L"b"},
+        {v(L"1.8", 0), v(L"1.8", 65535), L"c"},
+        {v(L"1.8.0_203", 0), v(L"11.0.1", 65535), nullptr},
+        {v(L"12", 0), v(L"16", 65535), nullptr},
+        // The subkey without digits is 0.0.0.0: only a zero minimum admits it.
+        {v(L"", 0), v(L"1.5", 65535), L"e"},
+        {v(L"1", 0), v(L"1.5", 65535), nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(narrow(row.min.toText() + L" - " + row.max.toText()));
+        Launcher l;
+        l.app.minVersion = row.min;
+        l.app.maxVersion = row.max;
+        EXPECT_EQ(l.locate(), row.chosen != nullptr);
+        EXPECT_EQ(l.app.jvmLibraryPath, row.chosen ? dir / row.chosen + L"\\bin\\client\\jvm.dll" : L"");
+    }
+}
+
+TEST(JreDiscovery, ThirtyTwoBitViewOnlyWithAPairedLauncher) {
+    TempDir dir;
+    makeRuntime(dir / L"x86\\", {kClient});
+    makeRuntime(dir / L"x64\\", {kClient});
+    Registration only32(kKeys[1], L"1.8", dir / L"x86", true);
+
+    Launcher unpaired;
+    EXPECT_FALSE(unpaired.locate());
+    EXPECT_EQ(unpaired.app.jvmLibraryPath, L"");
+
+    Launcher paired;
+    paired.app.pairProduct = dir / L"Paired.exe";
+    ASSERT_TRUE(paired.locate());
+    EXPECT_EQ(paired.app.jvmLibraryPath, dir / L"x86\\bin\\client\\jvm.dll");
+    EXPECT_TRUE(paired.app.runPairProduct);
+
+    // A runtime of the process's own view wins, even an older one.
+    Registration native(kKeys[1], L"1.7", dir / L"x64");
+    Launcher both;
+    both.app.pairProduct = dir / L"Paired.exe";
+    ASSERT_TRUE(both.locate());
+    EXPECT_EQ(both.app.jvmLibraryPath, dir / L"x64\\bin\\client\\jvm.dll");
+    EXPECT_FALSE(both.app.runPairProduct);
+}
+
+TEST(JreDiscovery, ArchitectureOfTheLibraryFromJrePath) {
+    TempDir dir;
+    struct Row {
+        const wchar_t* folder;
+        std::string bytes;
+        bool paired;
+        bool runPaired;
+    };
+    const Row rows[] = {
+        {L"x86", peImage(IMAGE_FILE_MACHINE_I386), true, true},
+        {L"x86unpaired", peImage(IMAGE_FILE_MACHINE_I386), false, false},
+        {L"x64", peImage(IMAGE_FILE_MACHINE_AMD64), true, false},
+        {L"text", std::string(0x200, 'x'), true, false},
+        {L"empty", std::string(), true, false},
+        {L"short", peImage(IMAGE_FILE_MACHINE_I386).substr(0, 0x84), true, false},
+        {L"farHeader", [] { std::string b = peImage(IMAGE_FILE_MACHINE_I386); b[0x3e] = 0x70; return b; }(), true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(narrow(row.folder));
+        writeFile(dir / row.folder + L"\\bin\\client\\jvm.dll", row.bytes);
+        Launcher l;
+        l.app.jrePath = dir / row.folder;
+        if (row.paired) l.app.pairProduct = dir / L"Paired.exe";
+        l.app.runPairProduct = true;  // cleared by the check when the library is not 32-bit
+        ASSERT_TRUE(l.locate());
+        EXPECT_EQ(l.app.runPairProduct, row.runPaired);
+    }
+}
+
+TEST(JreDiscovery, RequirementPhraseFromTheMessageTable) {
+    JrePolicy policy;
+    policy.minVersion = JavaVersion::of(1, 6, 0, 0, 2);
+    policy.maxVersion = JavaVersion::of(65535, 65535, 65535, 65535);
+    EXPECT_EQ(JreLocator::describeRequirement(policy), L"minimum version 1.6");
+    policy.maxVersion = JavaVersion::of(1, 8, 65535, 65535, 2);
+    EXPECT_EQ(JreLocator::describeRequirement(policy), L"version between 1.6 and 1.8");
+    policy.minVersion = JavaVersion::of(0, 0, 0, 0);
+    EXPECT_EQ(JreLocator::describeRequirement(policy), L"maximum version 1.8");
+    policy.maxVersion = JavaVersion::of(0, 0, 0, 0, 0);
+    EXPECT_EQ(JreLocator::describeRequirement(policy), L"latest version");
+    policy.minVersion = policy.maxVersion = JavaVersion::of(1, 8, 0, 1);
+    EXPECT_EQ(JreLocator::describeRequirement(policy), L"version 1.8.0.1 is required");
+}

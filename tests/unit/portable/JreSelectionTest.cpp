@@ -1,0 +1,364 @@
+// The registration key table, the bounds of a registry pass, the order and
+// choice among runtimes and the requirement phrase.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "jre/JreSelection.h"
+
+using namespace vexa;
+using namespace vexa::jre;
+
+namespace {
+
+JavaVersion lowerBound(const std::wstring& text) {
+    if (text == L"any") return JavaVersion::of(0, 0, 0, 0);
+    JavaVersion v;
+    v.parse(text, 0);
+    return v;
+}
+
+JavaVersion upperBound(const std::wstring& text) {
+    if (text == L"any") return JavaVersion::of(65535, 65535, 65535, 65535);
+    JavaVersion v;
+    v.parse(text, 65535);
+    return v;
+}
+
+JavaVersion version(const std::wstring& text) {
+    JavaVersion v;
+    v.parse(text, 0);
+    return v;
+}
+
+// The policy the settings give for a "JVM Source" and a "VM Provider" value.
+JrePolicy policyFor(const std::wstring& source, const std::wstring& provider) {
+    JrePolicy p;
+    if (source.empty()) {
+        p.bothSources = true, p.jdkSource = true, p.jreSource = true;
+    } else if (source == L"favor_JRE") {
+        p.bothSources = true, p.jdkSource = false, p.jreSource = true;
+    } else if (source == L"favor_JDK") {
+        p.bothSources = true, p.jdkSource = true, p.jreSource = false;
+    } else if (source == L"only_JDK") {
+        p.bothSources = false, p.jdkSource = true, p.jreSource = false;
+    } else if (source == L"only_JRE") {
+        p.bothSources = false, p.jdkSource = false, p.jreSource = true;
+    } else {
+        p.bothSources = false, p.jdkSource = false, p.jreSource = false;
+    }
+    auto set = [&](bool ja, bool jf, bool sa, bool sf, bool ia, bool ifav) {
+        p.jrockitAllowed = ja, p.jrockitFavoured = jf, p.sunAllowed = sa, p.sunFavoured = sf;
+        p.ibmAllowed = ia, p.ibmFavoured = ifav;
+    };
+    if (provider == L"jrockit") set(true, true, false, false, false, false);
+    if (provider == L"ibm") set(false, false, false, false, true, true);
+    if (provider == L"favor_sun") set(true, false, true, true, true, false);
+    if (provider == L"favor_jrockit") set(true, true, true, false, true, false);
+    if (provider == L"favor_ibm") set(true, false, true, false, true, true);
+    if (provider == L"any") set(true, false, true, false, true, false);
+    return p;
+}
+
+JreCandidate candidate(const std::wstring& v, const std::wstring& home, bool server = false, bool favoured = false) {
+    JreCandidate c;
+    c.version = version(v);
+    c.home = home;
+    c.isServer = server;
+    c.isFavoured = favoured;
+    return c;
+}
+
+std::wstring homes(const std::vector<JreCandidate>& candidates) {
+    std::wstring out;
+    for (const auto& c : candidates) out += c.home + L" ";
+    return out;
+}
+
+}  // namespace
+
+TEST(JreSelection, KeyTableInSearchOrderWithItsAdjustments) {
+    const auto& keys = runtimeKeys();
+    const wchar_t* paths[] = {
+        L"Software\\JavaSoft\\JDK\\",
+        L"Software\\JavaSoft\\JRE\\",
+        L"Software\\JavaSoft\\Java Development Kit\\",
+        L"Software\\JavaSoft\\Java Runtime Environment\\",
+        L"Software\\JRockit\\Java Runtime Environment\\",
+        L"Software\\JRockit\\Java Development Kit\\",
+        L"Software\\IBM\\Java2 Runtime Environment\\",
+    };
+    for (size_t i = 0; i < keys.size(); ++i) {
+        SCOPED_TRACE(i + 1);
+        EXPECT_EQ(keys[i].path, paths[i]);
+        const bool jreFolder = (i == 2 || i == 5);
+        EXPECT_EQ(runtimeHome(L"C:\\jdk", keys[i]), jreFolder ? L"C:\\jdk\\jre\\" : L"C:\\jdk\\");
+        EXPECT_EQ(runtimeHome(L"C:\\jdk\\", keys[i]), jreFolder ? L"C:\\jdk\\jre\\" : L"C:\\jdk\\");
+        EXPECT_EQ(runtimeHome(L"", keys[i]), L"");
+        for (JvmType t : {JvmType::Default, JvmType::Server}) EXPECT_EQ(scanProbeType(keys[i], t), t);
+        EXPECT_EQ(scanProbeType(keys[i], JvmType::FavorServer), i == 3 ? JvmType::Default : JvmType::FavorServer);
+    }
+}
+
+TEST(JreSelection, KeyGatesAndFavouredMarks) {
+    struct Row {
+        const wchar_t* source;
+        const wchar_t* provider;
+        const char* searched;  // one mark per key of the table: '.' closed, 's' searched, 'f' searched and favoured
+    };
+    const Row rows[] = {
+        {L"", L"", "ffff..."},
+        {L"", L"jrockit", "....ff."},
+        {L"", L"ibm", "......f"},
+        {L"", L"favor_sun", "ffffsss"},
+        {L"", L"favor_jrockit", "ssssffs"},
+        {L"", L"favor_ibm", "ssssssf"},
+        {L"", L"any", "sssssss"},
+        {L"favor_JDK", L"", "fsfs..."},
+        {L"favor_JRE", L"", "sfsf..."},
+        {L"favor_JDK", L"any", "sssssss"},
+        {L"only_JDK", L"", "f.f...."},
+        {L"only_JRE", L"", ".f.f..."},
+        {L"only_JRE", L"any", ".s.ss.s"},
+        {L"only_JDK", L"jrockit", ".....f."},
+        {L"both", L"", "......."},
+        {L"only_jdk", L"any", "......."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string("source/provider row ") + row.searched);
+        JrePolicy p = policyFor(row.source, row.provider);
+        std::string seen;
+        for (const RuntimeKey& key : runtimeKeys()) {
+            if (!isKeySearched(key, p)) seen += '.';
+            else seen += isFavouredKey(key, p) ? 'f' : 's';
+        }
+        EXPECT_EQ(seen, row.searched) << testing::PrintToString(std::wstring(row.source)) << " / "
+                                      << testing::PrintToString(std::wstring(row.provider));
+    }
+}
+
+TEST(JreSelection, BoundsOfARegistryPass) {
+    struct Row {
+        const wchar_t* min;
+        const wchar_t* max;
+        const wchar_t* subkey;
+        bool admitted;
+    };
+    const Row rows[] = {
+        {L"any", L"any", L"1.8.0_202", true},
+        {L"any", L"any", L"Java", true},  // no digits: 0.0.0.0
+        {L"", L"any", L"nodigits", true},
+        {L"1.8", L"any", L"1.8", true},   // equal passes
+        {L"1.8", L"any", L"1.7.0_80", false},
+        {L"1.8", L"any", L"11.0.2", true},
+        // An empty upper bound, as a settings file with only a minimum gives,
+        // admits every version above the minimum.
+        {L"1.8", L"", L"1.8.0_202", true},
+        {L"1.8", L"", L"17", true},
+        {L"1.8", L"", L"1.6", false},
+        {L"", L"", L"9", true},
+        // An explicit maximum still applies; its missing components are 65535.
+        {L"any", L"1.8", L"1.8.0_202", true},
+        {L"any", L"1.8", L"1.8.65535.65535", true},
+        {L"any", L"1.8", L"1.9", false},
+        {L"any", L"1.8", L"11.0.2", false},
+        {L"1.6", L"1.8.0_100", L"1.8.0_100", true},
+        {L"1.6", L"1.8.0_100", L"1.8.0_101", false},
+        {L"1.6", L"1.8.0_100", L"1.5.0_22", false},
+        {L"1.8.0.1", L"1.8.0.1", L"1.8.0.1", true},
+        {L"1.8.0.1", L"1.8.0.1", L"1.8.0.2", false},
+        {L"1.8.0.1", L"1.8.0.1", L"1.8", false},
+        // A maximum that is all 65535 is the same as "any".
+        {L"any", L"65535.65535.65535.65535", L"70000", true},
+    };
+    for (const Row& row : rows) {
+        JrePolicy p;
+        p.minVersion = lowerBound(row.min);
+        p.maxVersion = upperBound(row.max);
+        EXPECT_EQ(withinBounds(version(row.subkey), p), row.admitted)
+            << "min \"" << testing::PrintToString(std::wstring(row.min)) << "\" max "
+            << testing::PrintToString(std::wstring(row.max)) << " subkey " << testing::PrintToString(std::wstring(row.subkey));
+    }
+}
+
+TEST(JreSelection, LibraryNamesPerJvmType) {
+    using V = std::vector<std::wstring_view>;
+    EXPECT_EQ(jvmLibraryNames(JvmType::Server), (V{L"bin\\server\\jvm.dll"}));
+    EXPECT_EQ(jvmLibraryNames(JvmType::FavorServer),
+              (V{L"bin\\server\\jvm.dll", L"bin\\client\\jvm.dll", L"bin\\classic\\jvm.dll", L"bin\\hotspot\\jvm.dll",
+                 L"bin\\server\\jvm.dll", L"bin\\jrockit\\jvm.dll"}));
+    EXPECT_EQ(jvmLibraryNames(JvmType::Default),
+              (V{L"bin\\client\\jvm.dll", L"bin\\classic\\jvm.dll", L"bin\\hotspot\\jvm.dll", L"bin\\server\\jvm.dll",
+                 L"bin\\jrockit\\jvm.dll"}));
+    EXPECT_TRUE(isServerLibrary(L"bin\\server\\jvm.dll"));
+    EXPECT_FALSE(isServerLibrary(L"bin\\client\\jvm.dll"));
+    EXPECT_FALSE(isServerLibrary(L"bin\\jrockit\\jvm.dll"));
+    EXPECT_EQ(withTrailingBackslash(L"C:\\jre"), L"C:\\jre\\");
+    EXPECT_EQ(withTrailingBackslash(L"D:\\"), L"D:\\");
+    EXPECT_EQ(withTrailingBackslash(L""), L"");
+}
+
+TEST(JreSelection, OrderExamples) {
+    struct Row {
+        const char* what;
+        const wchar_t* source;
+        JvmType type;
+        std::vector<JreCandidate> found;  // in discovery order
+        const wchar_t* expected;          // homes, best first
+    };
+    const Row rows[] = {
+        {"higher versions first", L"", JvmType::Default,
+         {candidate(L"1.7.0_80", L"a", false, true), candidate(L"11.0.2", L"b", false, true),
+          candidate(L"1.8.0_202", L"c", false, true)},
+         L"b c a "},
+        {"equal candidates keep discovery order", L"", JvmType::Default,
+         {candidate(L"1.8", L"a", false, true), candidate(L"1.8.0", L"b", false, true),
+          candidate(L"1.8.0.0", L"c", false, true)},
+         L"a b c "},
+        {"favour_JDK: a favoured JDK 1.7 before a JRE 1.8", L"favor_JDK", JvmType::Default,
+         {candidate(L"1.8", L"jre18", false, false), candidate(L"1.7", L"jdk17", false, true)},
+         L"jdk17 jre18 "},
+        {"only_JDK ignores the favoured marks", L"only_JDK", JvmType::Default,
+         {candidate(L"1.7", L"jdk17", false, true), candidate(L"1.8", L"jdk18", false, false)},
+         L"jdk18 jdk17 "},
+        {"favor_server: server first, then versions", L"", JvmType::FavorServer,
+         {candidate(L"11", L"client11", false, true), candidate(L"1.8", L"server8", true, true),
+          candidate(L"1.7", L"server7", true, true), candidate(L"17", L"client17", false, true)},
+         L"server8 server7 client17 client11 "},
+        {"server marks count only under favor_server", L"", JvmType::Server,
+         {candidate(L"1.8", L"server8", true, true), candidate(L"11", L"client11", false, true)},
+         L"client11 server8 "},
+        {"favoured before server", L"favor_JRE", JvmType::FavorServer,
+         {candidate(L"11", L"jdkServer", true, false), candidate(L"1.6", L"jreClient", false, true),
+          candidate(L"1.7", L"jreServer", true, true)},
+         L"jreServer jreClient jdkServer "},
+        {"a single candidate", L"", JvmType::Default, {candidate(L"1.8", L"only", false, false)}, L"only "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        JrePolicy p = policyFor(row.source, L"");
+        p.jvmType = row.type;
+        std::vector<JreCandidate> list = row.found;
+        orderCandidates(list, p);
+        EXPECT_EQ(homes(list), row.expected);
+    }
+}
+
+// The order must be exactly what repeated exchanges of adjacent pairs give,
+// as many passes as there are candidates.
+TEST(JreSelection, OrderMatchesRepeatedAdjacentExchanges) {
+    std::mt19937 random(20240611);
+    auto reference = [](std::vector<JreCandidate> list, const JrePolicy& p) {
+        for (size_t pass = 0; pass < list.size(); ++pass) {
+            for (size_t i = 0; i + 1 < list.size(); ++i) {
+                const JreCandidate& earlier = list[i];
+                const JreCandidate& later = list[i + 1];
+                bool swap;
+                if (p.jvmType == JvmType::FavorServer && earlier.isServer != later.isServer) swap = later.isServer;
+                else swap = JavaVersion::compare(later.version, earlier.version) > 0;
+                if (p.bothSources && earlier.isFavoured != later.isFavoured) swap = later.isFavoured;
+                if (swap) std::swap(list[i], list[i + 1]);
+            }
+        }
+        return list;
+    };
+    for (int round = 0; round < 400; ++round) {
+        JrePolicy p;
+        p.bothSources = random() % 2;
+        p.jvmType = static_cast<JvmType>(random() % 3);
+        std::vector<JreCandidate> list;
+        const size_t count = random() % 12;
+        for (size_t i = 0; i < count; ++i) {
+            JreCandidate c;
+            c.version = JavaVersion::of(1, static_cast<int>(random() % 3) + 6, 0, static_cast<int>(random() % 3));
+            c.home = std::to_wstring(i);
+            c.isServer = random() % 2;
+            c.isFavoured = random() % 2;
+            list.push_back(c);
+        }
+        std::vector<JreCandidate> expected = reference(list, p);
+        orderCandidates(list, p);
+        ASSERT_EQ(homes(list), homes(expected)) << "round " << round;
+    }
+}
+
+TEST(JreSelection, ChoiceWithPreferredVersions) {
+    struct Row {
+        const char* what;
+        std::vector<std::wstring> preferred;
+        std::vector<JreCandidate> found;
+        const wchar_t* chosen;
+    };
+    const Row rows[] = {
+        {"no preference: the first in order", {},
+         {candidate(L"1.7.0_80", L"a"), candidate(L"1.8.0_202", L"b")}, L"b"},
+        {"1.7;1.8 chooses the 1.7", {L"1.7", L"1.8"},
+         {candidate(L"1.8.0_202", L"b"), candidate(L"1.7.0_80", L"a")}, L"a"},
+        {"an entry without a match is passed over", {L"1.6", L"1.7"},
+         {candidate(L"1.8.0_202", L"b"), candidate(L"1.7.0_80", L"a")}, L"a"},
+        {"1.6;;1.8: the empty entry takes the first in order", {L"1.6", L"", L"1.8"},
+         {candidate(L"1.8.0_202", L"b"), candidate(L"11.0.2", L"c"), candidate(L"1.7.0_80", L"a")}, L"c"},
+        {"a full version matches only itself", {L"1.8.0_202"},
+         {candidate(L"1.8.0_212", L"x"), candidate(L"1.8.0_202", L"y"), candidate(L"1.8.0_2", L"z")}, L"y"},
+        {"1.8.0 matches 1.8.1.0 as well", {L"1.8.0"},
+         {candidate(L"11", L"x"), candidate(L"1.8.1", L"y")}, L"y"},
+        {"the first ordered match of an entry wins", {L"1.8"},
+         {candidate(L"1.8.0_101", L"old"), candidate(L"1.8.0_202", L"new")}, L"new"},
+        {"nothing matches: the first in order", {L"1.5", L"9"},
+         {candidate(L"1.7", L"a"), candidate(L"1.8", L"b")}, L"b"},
+        {"a preference outranks the favoured mark", {L"1.7"},
+         {candidate(L"1.8", L"favoured", false, true), candidate(L"1.7", L"plain", false, false)}, L"plain"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        JrePolicy p;
+        p.preferredVersions = row.preferred;
+        std::vector<JreCandidate> list = row.found;
+        auto choice = chooseCandidate(list, p);
+        ASSERT_TRUE(choice.has_value());
+        EXPECT_EQ(choice->home, row.chosen);
+    }
+    JrePolicy p;
+    p.preferredVersions = {L"1.8"};
+    std::vector<JreCandidate> none;
+    EXPECT_FALSE(chooseCandidate(none, p).has_value());
+}
+
+TEST(JreSelection, RequirementPhrase) {
+    const RequirementTexts texts{L"latest version", L"maximum version %s", L"minimum version %s",
+                                 L"version %s is required", L"version between %s and %s"};
+    struct Row {
+        const wchar_t* min;
+        const wchar_t* max;
+        const wchar_t* phrase;
+    };
+    const Row rows[] = {
+        {L"any", L"any", L"latest version"},
+        {L"", L"", L"latest version"},
+        {L"", L"any", L"latest version"},
+        {L"1.6", L"any", L"minimum version 1.6"},
+        {L"1.8", L"", L"minimum version 1.8"},
+        {L"1.8.0_202", L"any", L"minimum version 1.8.0.202"},
+        {L"any", L"1.7", L"maximum version 1.7"},
+        {L"", L"11.0.2", L"maximum version 11.0.2"},
+        {L"1.8", L"1.8", L"version between 1.8 and 1.8"},
+        {L"1.6", L"1.8.0_202", L"version between 1.6 and 1.8.0.202"},
+        {L"1.8.0.1", L"1.8.0.1", L"version 1.8.0.1 is required"},
+        {L"11.0.2.3", L"11.0.2.3", L"version 11.0.2.3 is required"},
+    };
+    for (const Row& row : rows) {
+        JrePolicy p;
+        p.minVersion = lowerBound(row.min);
+        p.maxVersion = upperBound(row.max);
+        EXPECT_EQ(describeRequirement(p, texts), row.phrase)
+            << testing::PrintToString(std::wstring(row.min)) << " / " << testing::PrintToString(std::wstring(row.max));
+    }
+    // The phrase is taken from the texts given, with a "%" in a version text
+    // never read as a format.
+    JrePolicy p;
+    p.minVersion = lowerBound(L"1.8");
+    p.maxVersion = upperBound(L"any");
+    EXPECT_EQ(describeRequirement(p, {L"l", L"max %s", L"ab %s cd %s", L"x", L"y"}), L"ab 1.8 cd ");
+}
