@@ -1,0 +1,150 @@
+// Cost of one runtime search against the number of registered runtimes.
+//
+// Registers runtimes spread evenly over the seven registration keys (each
+// with its own folder holding a JVM library) in the registry of the running
+// prefix, and times JreLocator::locate with nothing registered and with 100
+// up to 1,000 runtimes, all in the same run. Every key it adds is removed at
+// the end. Run it in the test prefix:
+//     build/wine-run build/bin/bench-discovery.exe [repetitions] > out.txt
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "jre/JreLocator.h"
+#include "jre/JreSelection.h"
+#include "launcher/LauncherApp.h"
+
+using namespace vexa;
+
+namespace {
+
+// The registration keys this run created, removed with everything below them.
+class RegistryCleanup {
+public:
+    RegistryCleanup() {
+        for (const jre::RuntimeKey& key : jre::runtimeKeys()) {
+            std::wstring path(key.path);
+            path.pop_back();
+            // Only keys absent at the start are ours to remove; a family key
+            // such as "Software\JavaSoft" is kept when it existed.
+            std::wstring family = path.substr(0, path.rfind(L'\\'));
+            HKEY existing = nullptr;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &existing) == ERROR_SUCCESS) {
+                RegCloseKey(existing);
+                usable_ = false;
+                continue;
+            }
+            for (const std::wstring& level : {family, path}) {
+                HKEY probe = nullptr;
+                if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, level.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS) {
+                    RegCloseKey(probe);
+                } else {
+                    if (std::find(created_.begin(), created_.end(), level) == created_.end()) created_.push_back(level);
+                    break;
+                }
+            }
+        }
+    }
+    ~RegistryCleanup() {
+        for (const std::wstring& level : created_) RegDeleteTreeW(HKEY_LOCAL_MACHINE, level.c_str());
+        for (const std::wstring& subkey : registered_) RegDeleteTreeW(HKEY_LOCAL_MACHINE, subkey.c_str());
+    }
+    // False when runtimes were registered before the run: the figures would
+    // include them.
+    bool usable() const { return usable_; }
+    void registered(const std::wstring& subkey) { registered_.push_back(subkey); }
+
+private:
+    bool usable_ = true;
+    std::vector<std::wstring> created_;
+    std::vector<std::wstring> registered_;
+};
+
+void registerRuntime(RegistryCleanup& cleanup, const test::TempDir& dir, int index) {
+    const auto& keys = jre::runtimeKeys();
+    const jre::RuntimeKey& key = keys[static_cast<size_t>(index) % keys.size()];
+    const std::wstring home = dir / (L"rt" + std::to_wstring(index));
+    // Keys 3 and 6 name a JDK whose runtime is in its "jre\" folder.
+    test::writeFile(home + (key.homeInJreFolder ? L"\\jre" : L"") + L"\\bin\\client\\jvm.dll", "");
+    const std::wstring subkey = std::wstring(key.path) + L"1." + std::to_wstring(index % 20) + L".0_" +
+                                std::to_wstring(index);
+    HKEY versionKey = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &versionKey,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    cleanup.registered(subkey);
+    RegSetValueExW(versionKey, L"JavaHome", 0, REG_SZ, reinterpret_cast<const BYTE*>(home.c_str()),
+                   static_cast<DWORD>((home.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(versionKey);
+}
+
+struct Timing {
+    double median = 0;
+    double best = 0;
+    bool found = false;
+};
+
+// One discovery as init runs it, with "VM Provider" set to "any" so that
+// every key is searched, repeated `repetitions` times.
+Timing timeDiscovery(int repetitions, bool paired, bool admitNone = false) {
+    std::vector<double> ms;
+    bool found = false;
+    for (int i = -1; i < repetitions; ++i) {  // the first run warms the caches and is not counted
+        LauncherApp app;
+        app.jdkSource = app.jreSource = true;
+        app.jrockitAllowed = app.sunAllowed = app.ibmAllowed = true;
+        app.sunFavoured = false;
+        app.minVersion = JavaVersion::of(0, 0, 0, 0);
+        app.maxVersion = JavaVersion::of(65535, 65535, 65535, 65535);
+        // A minimum above every registered version: only the subkey names are read.
+        if (admitNone) app.minVersion = JavaVersion::of(99, 0, 0, 0);
+        if (paired) app.pairProduct = L"C:\\nowhere\\Paired.exe";
+        auto start = std::chrono::steady_clock::now();
+        found = JreLocator(app).locate();
+        auto end = std::chrono::steady_clock::now();
+        if (i >= 0) ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms.front(), found};
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const int repetitions = argc > 1 ? std::max(1, _wtoi(argv[1])) : 15;
+    RegistryCleanup cleanup;
+    if (!cleanup.usable()) {
+        std::printf("Java runtimes are registered in this prefix already; run in a prefix without them.\n");
+        return 1;
+    }
+    test::TempDir dir;
+
+    std::printf("Runtime search (JreLocator::locate), median and best of %d runs, all seven keys searched\n",
+                repetitions);
+    Timing none = timeDiscovery(repetitions, false);
+    Timing nonePaired = timeDiscovery(repetitions, true);
+    std::printf("%6s  %10s  %10s  %14s  %s\n", "count", "median ms", "best ms", "us per runtime", "found");
+    std::printf("%6d  %10.3f  %10.3f  %14s  %s\n", 0, none.median, none.best, "-", none.found ? "yes" : "no");
+    std::printf("%6s  %10.3f  %10.3f  %14s  %s   (both views, \"Pair Product\" set)\n", "0", nonePaired.median,
+                nonePaired.best, "-", nonePaired.found ? "yes" : "no");
+
+    int registered = 0;
+    for (int count : {100, 200, 300, 500, 700, 1000}) {
+        while (registered < count) registerRuntime(cleanup, dir, registered++);
+        Timing t = timeDiscovery(repetitions, false);
+        std::printf("%6d  %10.3f  %10.3f  %14.2f  %s\n", count, t.median, t.best,
+                    (t.median - none.median) * 1000.0 / count, t.found ? "yes" : "no");
+        std::fflush(stdout);
+    }
+    Timing namesOnly = timeDiscovery(repetitions, false, true);
+    std::printf("%6d  %10.3f  %10.3f  %14.2f  %s   (\"Minimum Version\" above all: subkey names only)\n", registered,
+                namesOnly.median, namesOnly.best, (namesOnly.median - none.median) * 1000.0 / registered,
+                namesOnly.found ? "yes" : "no");
+    return 0;
+}
