@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "RuntimeFixtures.h"
 #include "TestSupport.h"
 #include "jre/JreLocator.h"
 #include "launcher/LauncherApp.h"
@@ -20,60 +21,11 @@ namespace {
 const wchar_t* const kClient = L"bin\\client\\jvm.dll";
 const wchar_t* const kServer = L"bin\\server\\jvm.dll";
 
-// A runtime folder holding empty files under the given relative names.
 void makeRuntime(const std::wstring& home, std::initializer_list<const wchar_t*> files) {
-    for (const wchar_t* file : files) writeFile(home + file, "");
+    makeRuntimeFiles(home, files);
 }
 
-// A runtime registered under HKEY_LOCAL_MACHINE\<key><version> with its
-// "JavaHome" value, removed again (with every key it had to create) when the
-// object ends.
-class Registration {
-public:
-    Registration(const std::wstring& key, const std::wstring& version, std::optional<std::wstring> javaHome,
-                 bool wow32 = false)
-        : view_(wow32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY) {
-        std::wstring path = key + version;
-        // Remember which levels exist already, so that only new ones are removed.
-        size_t pos = 0;
-        while (pos != std::wstring::npos) {
-            size_t slash = path.find(L'\\', pos);
-            std::wstring level = path.substr(0, slash);
-            if (slash != std::wstring::npos) pos = slash + 1;
-            else pos = std::wstring::npos;
-            if (level.empty() || level.back() == L'\\') continue;
-            HKEY probe = nullptr;
-            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, level.c_str(), 0, KEY_READ | view_, &probe) == ERROR_SUCCESS) {
-                RegCloseKey(probe);
-            } else {
-                created_.push_back(level);
-            }
-        }
-        HKEY versionKey = nullptr;
-        LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr,
-                                      &versionKey, nullptr);
-        if (status != ERROR_SUCCESS) throw std::runtime_error("cannot register a runtime");
-        if (javaHome) {
-            RegSetValueExW(versionKey, L"JavaHome", 0, REG_SZ, reinterpret_cast<const BYTE*>(javaHome->c_str()),
-                           static_cast<DWORD>((javaHome->size() + 1) * sizeof(wchar_t)));
-        }
-        RegCloseKey(versionKey);
-        if (created_.empty() || created_.back() != path) created_.push_back(path);  // always removed
-    }
-
-    ~Registration() {
-        for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
-            if (RegDeleteKeyExW(HKEY_LOCAL_MACHINE, it->c_str(), view_, 0) != ERROR_SUCCESS) break;
-        }
-    }
-
-    Registration(const Registration&) = delete;
-    Registration& operator=(const Registration&) = delete;
-
-private:
-    REGSAM view_;
-    std::vector<std::wstring> created_;
-};
+using Registration = RuntimeRegistration;
 
 // A launcher object with the fields the search reads, as the settings leave
 // them by default (an empty "JVM Source" allows and favours both kinds).
@@ -93,27 +45,7 @@ struct Launcher {
     bool locate() { return JreLocator(app).locate(); }
 };
 
-const wchar_t* const kKeys[] = {
-    L"Software\\JavaSoft\\JDK\\",
-    L"Software\\JavaSoft\\JRE\\",
-    L"Software\\JavaSoft\\Java Development Kit\\",
-    L"Software\\JavaSoft\\Java Runtime Environment\\",
-    L"Software\\JRockit\\Java Runtime Environment\\",
-    L"Software\\JRockit\\Java Development Kit\\",
-    L"Software\\IBM\\Java2 Runtime Environment\\",
-};
-
-// Bytes of a file that starts like a PE image for `machine`.
-std::string peImage(WORD machine) {
-    std::string bytes(0x200, '\0');
-    bytes[0] = 'M';
-    bytes[1] = 'Z';
-    bytes[0x3c] = 0x80;  // e_lfanew
-    bytes.replace(0x80, 4, std::string("PE\0\0", 4));
-    bytes[0x84] = static_cast<char>(machine & 0xff);
-    bytes[0x85] = static_cast<char>(machine >> 8);
-    return bytes;
-}
+const auto& kKeys = kRuntimeKeys;
 
 }  // namespace
 
@@ -296,13 +228,13 @@ TEST(JreDiscovery, ArchitectureOfTheLibraryFromJrePath) {
         bool runPaired;
     };
     const Row rows[] = {
-        {L"x86", peImage(IMAGE_FILE_MACHINE_I386), true, true},
-        {L"x86unpaired", peImage(IMAGE_FILE_MACHINE_I386), false, false},
-        {L"x64", peImage(IMAGE_FILE_MACHINE_AMD64), true, false},
+        {L"x86", peImageHeader(IMAGE_FILE_MACHINE_I386), true, true},
+        {L"x86unpaired", peImageHeader(IMAGE_FILE_MACHINE_I386), false, false},
+        {L"x64", peImageHeader(IMAGE_FILE_MACHINE_AMD64), true, false},
         {L"text", std::string(0x200, 'x'), true, false},
         {L"empty", std::string(), true, false},
-        {L"short", peImage(IMAGE_FILE_MACHINE_I386).substr(0, 0x84), true, false},
-        {L"farHeader", [] { std::string b = peImage(IMAGE_FILE_MACHINE_I386); b[0x3e] = 0x70; return b; }(), true, false},
+        {L"short", peImageHeader(IMAGE_FILE_MACHINE_I386).substr(0, 0x84), true, false},
+        {L"farHeader", [] { std::string b = peImageHeader(IMAGE_FILE_MACHINE_I386); b[0x3e] = 0x70; return b; }(), true, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(narrow(row.folder));

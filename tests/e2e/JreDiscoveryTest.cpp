@@ -1,0 +1,353 @@
+// The runtime search as a user meets it: a launcher copy beside its settings
+// file, runtime folders on disk and runtimes registered in the registry of
+// the test prefix. Which runtime was chosen is read from the search probe, a
+// program that runs the launcher's init steps up to the search; the paired
+// launcher and the "JRE not found" message are seen through vexa.exe itself.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "RuntimeFixtures.h"
+#include "TestSupport.h"
+
+using namespace vexa::test;
+
+namespace {
+
+const wchar_t* const kClient = L"bin\\client\\jvm.dll";
+const wchar_t* const kServer = L"bin\\server\\jvm.dll";
+const wchar_t* const kJavaDll = L"bin\\java.dll";
+
+std::string jreSection(const std::string& keys) {
+    return "[Java Runtime Environment]\r\nMain Class=demo.Main\r\n" + keys;
+}
+
+struct SearchResult {
+    int exitCode = 0;
+    bool found = false;
+    std::wstring library;
+    bool runPairProduct = false;
+};
+
+// The search probe copied as MyApp.exe into `folder`, beside MyApp.ini.
+class SearchProbe {
+public:
+    SearchProbe(const std::wstring& folder, const std::string& ini) : folder_(folder) {
+        copyFile(artefact(L"jreprobe.exe"), folder + L"MyApp.exe");
+        writeFile(folder + L"MyApp.ini", ini);
+    }
+
+    SearchResult run(const std::wstring& workingDirectory = L"") const {
+        const std::wstring out = folder_ + L"search.txt";
+        ChildProcess::Options options;
+        options.application = folder_ + L"MyApp.exe";
+        options.commandLine = vexa::test::quoted(options.application);
+        options.workingDirectory = workingDirectory.empty() ? folder_ : workingDirectory;
+        options.environment = {{L"VEXA_JREPROBE_OUT", out}, {L"APPDATA", folder_ + L"appdata"}};
+        ChildProcess process(options);
+        SearchResult result;
+        result.exitCode = process.exitCode();
+        std::string text = readFile(out);
+        size_t first = text.find('\n');
+        size_t second = first == std::string::npos ? first : text.find('\n', first + 1);
+        if (second != std::string::npos) {
+            result.found = text.substr(0, first) == "found";
+            result.library = widen(text.substr(first + 1, second - first - 1));
+            result.runPairProduct = text.compare(second + 1, 1, "1") == 0;
+        }
+        return result;
+    }
+
+private:
+    std::wstring folder_;
+};
+
+SearchResult search(const TempDir& dir, const std::string& ini, const std::wstring& sub = L"app\\") {
+    return SearchProbe(dir / sub, ini).run();
+}
+
+}  // namespace
+
+TEST(JreDiscoveryE2E, SourcesAreTriedInTheirOrder) {
+    TempDir dir;
+    makeRuntimeFiles(dir / L"explicit\\", {kClient, kServer});
+    makeRuntimeFiles(dir / L"clientOnly\\", {kClient});
+    makeRuntimeFiles(dir / L"registered\\", {kClient, kServer});
+    RuntimeRegistration registered(kRuntimeKeys[1], L"1.8.0_202", dir / L"registered");
+
+    // "JRE Path", with or without its backslash, comes before a runtime
+    // beside the launcher and the registered one.
+    makeRuntimeFiles(dir / L"a\\", {kJavaDll, kClient});
+    for (const std::wstring& jrePath : {dir / L"explicit", dir / L"explicit\\"}) {
+        SearchResult r = search(dir, jreSection("JRE Path=" + narrow(jrePath) + "\r\n"), L"a\\");
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.library, dir / L"explicit\\bin\\client\\jvm.dll");
+        EXPECT_FALSE(r.runPairProduct);
+    }
+    // A "JRE Path" without the server library that "JVM Type" asks for is
+    // passed over.
+    SearchResult server = search(dir, jreSection("JRE Path=" + narrow(dir / L"clientOnly") + "\r\nJVM Type=server\r\n"));
+    EXPECT_EQ(server.library, dir / L"registered\\bin\\server\\jvm.dll");
+
+    // A launcher in a runtime's root folder uses that runtime.
+    EXPECT_EQ(search(dir, jreSection(""), L"a\\").library, dir / L"a\\bin\\client\\jvm.dll");
+    // Or the runtime in its "jre64\" folder.
+    makeRuntimeFiles(dir / L"b\\jre64\\", {kJavaDll, kClient});
+    EXPECT_EQ(search(dir, jreSection(""), L"b\\").library, dir / L"b\\jre64\\bin\\client\\jvm.dll");
+    // A JVM library beside the launcher without "bin\java.dll" is no runtime.
+    makeRuntimeFiles(dir / L"c\\", {kClient});
+    EXPECT_EQ(search(dir, jreSection(""), L"c\\").library, dir / L"registered\\bin\\client\\jvm.dll");
+    // Nor is a runtime in the working directory.
+    makeRuntimeFiles(dir / L"cwd\\", {kJavaDll, kClient});
+    makeDirs(dir / L"d");
+    SearchResult fromCwd = SearchProbe(dir / L"d\\", jreSection("")).run(dir / L"cwd\\");
+    EXPECT_EQ(fromCwd.library, dir / L"registered\\bin\\client\\jvm.dll");
+}
+
+TEST(JreDiscoveryE2E, EveryRegistrationKeyAndItsHome) {
+    TempDir dir;
+    for (size_t i = 0; i < std::size(kRuntimeKeys); ++i) {
+        SCOPED_TRACE(narrow(kRuntimeKeys[i]));
+        const std::wstring javaHome = dir / (L"rt" + std::to_wstring(i));
+        makeRuntimeFiles(javaHome + L"\\", {kClient});
+        makeRuntimeFiles(javaHome + L"\\jre\\", {kServer});
+        RuntimeRegistration registered(kRuntimeKeys[i], L"1.7.0_" + std::to_wstring(i), javaHome);
+        const bool jreFolder = (i == 2 || i == 5);  // the old JDK keys name the JDK, whose runtime is in "jre\"
+
+        SearchResult any = search(dir, jreSection("VM Provider=any\r\n"));
+        EXPECT_EQ(any.library, javaHome + (jreFolder ? L"\\jre\\bin\\server\\jvm.dll" : L"\\bin\\client\\jvm.dll"));
+
+        // The default provider searches the JavaSoft keys, "jrockit" and
+        // "IBM" (without regard to case) only their own.
+        EXPECT_EQ(search(dir, jreSection("")).found, i < 4);
+        EXPECT_EQ(search(dir, jreSection("VM Provider=jrockit\r\n")).found, i == 4 || i == 5);
+        EXPECT_EQ(search(dir, jreSection("VM Provider=IBM\r\n")).found, i == 6);
+        // The source flags close the keys of the other kind.
+        const bool jdkKey = (i == 0 || i == 2 || i == 5);
+        EXPECT_EQ(search(dir, jreSection("VM Provider=any\r\nJVM Source=only_JDK\r\n")).found, jdkKey);
+        EXPECT_EQ(search(dir, jreSection("VM Provider=any\r\nJVM Source=only_JRE\r\n")).found, !jdkKey);
+        EXPECT_FALSE(search(dir, jreSection("VM Provider=any\r\nJVM Source=only_jre\r\n")).found);
+    }
+}
+
+TEST(JreDiscoveryE2E, BothViewsAndThePairedLauncher) {
+    TempDir dir;
+    makeRuntimeFiles(dir / L"x86\\", {kClient});
+    makeRuntimeFiles(dir / L"x64\\", {kClient});
+    RuntimeRegistration only32(kRuntimeKeys[3], L"1.8.0_202", dir / L"x86", true);
+    const std::string paired = "[Application]\r\nPair Product=" + narrow(dir / L"Paired.exe") + "\r\n";
+
+    // Without "Pair Product" the 32-bit view is not searched.
+    SearchResult unpaired = search(dir, jreSection(""));
+    EXPECT_EQ(unpaired.exitCode, 1);
+    EXPECT_FALSE(unpaired.found);
+
+    SearchResult r = search(dir, jreSection("") + paired);
+    EXPECT_EQ(r.library, dir / L"x86\\bin\\client\\jvm.dll");
+    EXPECT_TRUE(r.runPairProduct);
+
+    // A runtime of the 64-bit view comes first, even an older one.
+    RuntimeRegistration native(kRuntimeKeys[3], L"1.6", dir / L"x64");
+    SearchResult both = search(dir, jreSection("") + paired);
+    EXPECT_EQ(both.library, dir / L"x64\\bin\\client\\jvm.dll");
+    EXPECT_FALSE(both.runPairProduct);
+}
+
+TEST(JreDiscoveryE2E, VersionBounds) {
+    TempDir dir;
+    const wchar_t* versions[] = {L"1.6.0_45", L"1.7.0_80", L"1.8.0_202", L"11.0.2", L"17.0.1"};
+    std::vector<std::unique_ptr<RuntimeRegistration>> registered;
+    for (const wchar_t* version : versions) {
+        makeRuntimeFiles(dir / version + L"\\", {kClient});
+        registered.push_back(std::make_unique<RuntimeRegistration>(kRuntimeKeys[1], version, dir / version));
+    }
+    struct Row {
+        const char* keys;
+        const wchar_t* chosen;  // null: none
+    };
+    const Row rows[] = {
+        {"Minimum Version=any\r\nMaximum Version=any\r\n", L"17.0.1"},
+        {"", L"17.0.1"},
+        // Only a minimum: the missing maximum sets no upper bound.
+        {"Minimum Version=1.8\r\n", L"17.0.1"},
+        {"Minimum Version=1.8\r\nMaximum Version=\r\n", L"17.0.1"},
+        {"Maximum Version=11\r\n", L"11.0.2"},
+        {"Minimum Version=1.6\r\nMaximum Version=1.8\r\n", L"1.8.0_202"},
+        {"Minimum Version=1.7.0_80\r\nMaximum Version=1.7.0_80\r\n", L"1.7.0_80"},
+        {"Maximum Version=1.5\r\n", nullptr},
+        {"Minimum Version=12\r\nMaximum Version=16\r\n", nullptr},
+        {"Minimum Version=18\r\n", nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.keys);
+        SearchResult r = search(dir, jreSection(row.keys));
+        EXPECT_EQ(r.found, row.chosen != nullptr);
+        EXPECT_EQ(r.library, row.chosen ? dir / row.chosen + L"\\bin\\client\\jvm.dll" : L"");
+    }
+}
+
+TEST(JreDiscoveryE2E, PreferredVersionsAndFavouredOrders) {
+    TempDir dir;
+    struct Runtime {
+        int key;
+        const wchar_t* version;
+        const wchar_t* folder;
+    };
+    const Runtime runtimes[] = {
+        {0, L"1.7.0_80", L"jdk17"},      // JavaSoft JDK
+        {1, L"1.8.0_202", L"jre18"},     // JavaSoft JRE
+        {1, L"1.7.0_80", L"jre17"},      // JavaSoft JRE, same version as the JDK
+        {4, L"1.6.0_45", L"jrockit16"},  // JRockit JRE
+    };
+    std::vector<std::unique_ptr<RuntimeRegistration>> registered;
+    for (const Runtime& rt : runtimes) {
+        makeRuntimeFiles(dir / rt.folder + L"\\", {kClient});
+        registered.push_back(std::make_unique<RuntimeRegistration>(kRuntimeKeys[rt.key], rt.version, dir / rt.folder));
+    }
+    struct Row {
+        const char* keys;
+        const wchar_t* chosen;
+    };
+    const Row rows[] = {
+        {"", L"jre18"},
+        {"Preferred versions=1.7;1.8\r\n", L"jdk17"},  // equal versions keep the key order
+        {"Preferred versions=1.6;;1.8\r\n", L"jre18"},  // the empty entry takes the first in order
+        {"Preferred versions=1.7.0_80\r\nJVM Source=favor_JRE\r\n", L"jre17"},
+        {"Preferred versions=1.9;1.8.0_202\r\n", L"jre18"},
+        {"Preferred versions=1.6\r\n", L"jre18"},  // JRockit is not searched by default
+        {"JVM Source=favor_JDK\r\n", L"jdk17"},
+        {"JVM Source=favor_JRE\r\n", L"jre18"},
+        {"JVM Source=only_JDK\r\n", L"jdk17"},
+        {"VM Provider=favor_jrockit\r\n", L"jrockit16"},
+        {"VM Provider=Favor_JRockit\r\nPreferred versions=1.7\r\n", L"jdk17"},
+        {"VM Provider=any\r\n", L"jre18"},
+        {"VM Provider=any\r\nJVM Source=favor_JDK\r\n", L"jre18"},  // nothing is favoured
+        {"VM Provider=jrockit\r\nPreferred versions=1.8\r\n", L"jrockit16"},  // a preference never opens a key
+        {"Preferred versions=1.7\r\nMaximum Version=1.6\r\n", nullptr},  // nor passes the bounds
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.keys);
+        SearchResult r = search(dir, jreSection(row.keys));
+        EXPECT_EQ(r.library, row.chosen ? dir / row.chosen + L"\\bin\\client\\jvm.dll" : L"");
+    }
+}
+
+TEST(JreDiscoveryE2E, JvmTypes) {
+    TempDir dir;
+    makeRuntimeFiles(dir / L"client11\\", {kClient});
+    makeRuntimeFiles(dir / L"both18\\", {kClient, kServer});
+    makeRuntimeFiles(dir / L"server17\\", {kServer});
+    RuntimeRegistration client11(kRuntimeKeys[1], L"11.0.2", dir / L"client11");
+    RuntimeRegistration both18(kRuntimeKeys[1], L"1.8.0_202", dir / L"both18");
+    struct Row {
+        const char* keys;
+        const wchar_t* library;
+    };
+    const Row rows[] = {
+        {"", L"client11\\bin\\client\\jvm.dll"},
+        {"JVM Type=client\r\n", L"client11\\bin\\client\\jvm.dll"},
+        {"JVM Type=server\r\n", L"both18\\bin\\server\\jvm.dll"},
+        {"JVM Type=Server\r\n", L"client11\\bin\\client\\jvm.dll"},  // compared exactly: the default
+        {"JVM Type=favor_server\r\n", L"both18\\bin\\server\\jvm.dll"},
+        {"JVM Type=favor_server\r\nPreferred versions=11\r\n", L"client11\\bin\\client\\jvm.dll"},
+        {"JVM Type=server\r\nMaximum Version=1.7\r\n", nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.keys);
+        EXPECT_EQ(search(dir, jreSection(row.keys)).library, row.library ? dir / row.library : L"");
+    }
+    // The fourth key is probed for any library first under "favor_server", so
+    // a runtime there that has both counts as a client one.
+    makeRuntimeFiles(dir / L"both17\\", {kClient, kServer});
+    RuntimeRegistration key4(kRuntimeKeys[3], L"17.0.1", dir / L"both17");
+    EXPECT_EQ(search(dir, jreSection("JVM Type=favor_server\r\n")).library, dir / L"both18\\bin\\server\\jvm.dll");
+    RuntimeRegistration key1(kRuntimeKeys[0], L"17.0.2", dir / L"server17");
+    EXPECT_EQ(search(dir, jreSection("JVM Type=favor_server\r\n")).library, dir / L"server17\\bin\\server\\jvm.dll");
+}
+
+TEST(JreDiscoveryE2E, ArchitectureOfTheRuntimeInJrePath) {
+    TempDir dir;
+    writeFile(dir / L"x86\\bin\\client\\jvm.dll", peImageHeader(IMAGE_FILE_MACHINE_I386));
+    writeFile(dir / L"x64\\bin\\client\\jvm.dll", peImageHeader(IMAGE_FILE_MACHINE_AMD64));
+    const std::string pair = "[Application]\r\nPair Product=" + narrow(dir / L"Paired.exe") + "\r\n";
+    struct Row {
+        const wchar_t* folder;
+        bool paired;
+        bool runPairProduct;
+    };
+    const Row rows[] = {{L"x86", true, true}, {L"x86", false, false}, {L"x64", true, false}};
+    for (const Row& row : rows) {
+        SearchResult r = search(dir, jreSection("JRE Path=" + narrow(dir / row.folder) + "\r\n") + (row.paired ? pair : ""));
+        EXPECT_EQ(r.library, dir / row.folder + L"\\bin\\client\\jvm.dll");
+        EXPECT_EQ(r.runPairProduct, row.runPairProduct) << narrow(row.folder) << (row.paired ? " paired" : "");
+    }
+}
+
+TEST(JreDiscoveryE2E, PairedLauncherRunsWithTheLaunchersCommandLine) {
+    TempDir dir;
+    writeFile(dir / L"x86\\bin\\client\\jvm.dll", peImageHeader(IMAGE_FILE_MACHINE_I386));
+    copyFile(artefact(L"cmdprobe.exe"), dir / L"paired\\MyApp32.exe");
+    makeRuntimeFiles(dir / L"reg32\\", {kClient});
+    RuntimeRegistration only32(kRuntimeKeys[1], L"1.8.0_202", dir / L"reg32", true);
+
+    struct Row {
+        const char* what;
+        std::string jre;
+        bool returnCode;
+    };
+    const Row rows[] = {
+        {"a 32-bit library in JRE Path", "JRE Path=" + narrow(dir / L"x86") + "\r\n", true},
+        {"a runtime of the 32-bit view", "", true},
+        {"without \"Pair Return Code\"", "", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir appDir;
+        LauncherCopy app(appDir.path(), L"My App.exe",
+                         jreSection(row.jre) + "[Application]\r\nPair Product=" + narrow(dir / L"paired\\MyApp32.exe") +
+                             (row.returnCode ? "\r\nPair Return Code=yes" : "") + "\r\n");
+        const std::wstring out = appDir / L"cmdline.txt";
+        const std::wstring arguments = L"one \"two three\"  -nosplash \"\"";
+        auto process = app.start(arguments, {{L"VEXA_CMDPROBE_OUT", out},
+                                             {L"VEXA_CMDPROBE_EXIT", L"42"},
+                                             {L"APPDATA", appDir / L"appdata"}});
+        ASSERT_TRUE(process.started());
+        EXPECT_EQ(process.exitCode(), row.returnCode ? 42 : 0);
+        for (int i = 0; i < 100 && readFile(out).empty(); ++i) Sleep(50);
+        EXPECT_EQ(widen(readFile(out)), vexa::test::quoted(app.exePath()) + L" " + arguments);
+    }
+}
+
+TEST(JreDiscoveryE2E, RequirementMessageWhenNoRuntimeIsFound) {
+    const std::wstring start = L"The Java Runtime Environment (JRE) was not found. Please  download and install a JRE ";
+    struct Row {
+        const char* keys;
+        const wchar_t* message;
+    };
+    const Row rows[] = {
+        {"", L"(latest version) from:"},
+        {"Minimum Version=any\r\nMaximum Version=any\r\n", L"(latest version) from:"},
+        {"Minimum Version=1.6\r\nMaximum Version=any\r\n", L"(minimum version 1.6) from:"},
+        {"Minimum Version=1.8\r\n", L"(minimum version 1.8) from:"},
+        {"Maximum Version=1.7\r\n", L"(maximum version 1.7) from:"},
+        {"Minimum Version=1.8\r\nMaximum Version=1.8\r\n", L"(version between 1.8 and 1.8) from:"},
+        {"Minimum Version=1.6\r\nMaximum Version=11.0.2\r\n", L"(version between 1.6 and 11.0.2) from:"},
+        {"Minimum Version=1.8.0.1\r\nMaximum Version=1.8.0.1\r\n", L"(version 1.8.0.1 is required) from:"},
+        {"JVM Type=server\r\nMinimum Version=11\r\n", L"with a server JVM (minimum version 11) from:"},
+        {"JVM Type=favor_server\r\n", L"(latest version) from:"},
+        {"Preferred versions=1.8\r\nJVM Source=only_JDK\r\nVM Provider=ibm\r\n", L"(latest version) from:"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.keys);
+        TempDir dir;
+        LauncherCopy app(dir.path(), L"MyApp.exe", jreSection(row.keys));
+        auto process = app.start(L"", {{L"APPDATA", dir / L"appdata"}});
+        ASSERT_TRUE(process.started());
+        WindowSnapshot box = answerMessageBox(process.pid());
+        ASSERT_TRUE(box.found);
+        EXPECT_EQ(box.message(), start + row.message);
+        EXPECT_EQ(process.exitCode(), -1);
+    }
+}

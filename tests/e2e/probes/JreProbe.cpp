@@ -1,0 +1,30 @@
+// Runs the launcher's init steps up to the runtime search (arguments,
+// settings, search) and writes what the search left behind to the file named
+// by VEXA_JREPROBE_OUT, as UTF-8 lines: "found" or "none", the JVM library
+// path, and 1 or 0 for "run the paired launcher". Exit code 0 when a runtime
+// was found, 1 when none was, 2 when the settings could not be read.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "config/LauncherSettings.h"
+#include "foundation/WinText.h"
+#include "jre/JreLocator.h"
+#include "launcher/LauncherApp.h"
+
+int wmain() {
+    vexa::LauncherApp app;
+    app.ReadArguments(app.arguments);
+    if (!vexa::LauncherSettings::read(app)) return 2;
+    if (app.overrideWorkingDir) app.ApplyWorkingDirectory();
+    const bool found = vexa::JreLocator(app).locate();
+    std::wstring out = vexa::environmentValue(L"VEXA_JREPROBE_OUT");
+    if (out.empty()) return 3;
+    FILE* file = _wfopen(out.c_str(), L"wb");
+    if (!file) return 3;
+    std::fprintf(file, "%s\n%s\n%d\n", found ? "found" : "none", vexa::toUtf8(app.jvmLibraryPath).c_str(),
+                 app.runPairProduct ? 1 : 0);
+    std::fclose(file);
+    return found ? 0 : 1;
+}
