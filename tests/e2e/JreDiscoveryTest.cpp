@@ -335,7 +335,7 @@ TEST(JreDiscoveryE2E, RequirementMessageWhenNoRuntimeIsFound) {
         {"Minimum Version=1.8\r\nMaximum Version=1.8\r\n", L"(version between 1.8 and 1.8) from:"},
         {"Minimum Version=1.6\r\nMaximum Version=11.0.2\r\n", L"(version between 1.6 and 11.0.2) from:"},
         {"Minimum Version=1.8.0.1\r\nMaximum Version=1.8.0.1\r\n", L"(version 1.8.0.1 is required) from:"},
-        {"JVM Type=server\r\nMinimum Version=11\r\n", L"with a server JVM (minimum version 11) from:"},
+        {"JVM Type=server\r\nMinimum Version=11\r\n", L"with a server JVM (minimum version 11.0) from:"},
         {"JVM Type=favor_server\r\n", L"(latest version) from:"},
         {"Preferred versions=1.8\r\nJVM Source=only_JDK\r\nVM Provider=ibm\r\n", L"(latest version) from:"},
     };
