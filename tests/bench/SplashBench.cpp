@@ -1,0 +1,163 @@
+// What the image splash costs: decoding and rendering an image once, each
+// repaint (a single bitmap copy), and closing the splash thread. Closing
+// reposts WM_QUIT while waiting on the thread's handle; for comparison the
+// program also stops an identical thread by posting and polling its exit
+// code without pause, and prints the processor time each way takes on the
+// closing thread.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "launcher/LauncherApp.h"
+#include "splash/SplashController.h"
+#include "splash/SplashScreenWindow.h"
+
+namespace {
+
+double nowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// Processor time (user and kernel) of the calling thread, in ms.
+double threadCpuMs() {
+    FILETIME created, exited, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+    auto ms = [](FILETIME t) {
+        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+    };
+    return ms(kernel) + ms(user);
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// A 24-bit BMP with a colour gradient.
+std::wstring writeBmp(const std::wstring& folder, int width, int height) {
+    const int stride = (width * 3 + 3) & ~3;
+    std::string bytes(54 + static_cast<size_t>(stride) * height, '\0');
+    auto put = [&](size_t at, std::uint32_t v, int count) {
+        for (int i = 0; i < count; ++i) bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put(2, static_cast<std::uint32_t>(bytes.size()), 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, static_cast<std::uint32_t>(width), 4);
+    put(22, static_cast<std::uint32_t>(height), 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    put(34, static_cast<std::uint32_t>(stride * height), 4);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            size_t at = 54 + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3;
+            bytes[at] = static_cast<char>(x * 255 / width);
+            bytes[at + 1] = static_cast<char>(y * 255 / height);
+            bytes[at + 2] = static_cast<char>((x + y) & 0xFF);
+        }
+    std::wstring path = folder + L"bench-" + std::to_wstring(width) + L"x" + std::to_wstring(height) + L".bmp";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return path;
+}
+
+// Creating the window: loading, decoding and rendering the image once.
+double createMs(const std::wstring& image) {
+    double elapsed = 0;
+    std::thread([&] {
+        vexa::SplashScreenWindow window;
+        double start = nowMs();
+        HWND hwnd = window.create(image, true);
+        elapsed = nowMs() - start;
+        if (hwnd) DestroyWindow(hwnd);
+    }).join();
+    return elapsed;
+}
+
+// One repaint of the shown window: invalidate and paint at once.
+double paintMs(const std::wstring& image, int repaints) {
+    double perPaint = 0;
+    std::thread([&] {
+        vexa::SplashScreenWindow window;
+        HWND hwnd = window.create(image, true);
+        if (!hwnd) return;
+        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+        UpdateWindow(hwnd);
+        double start = nowMs();
+        for (int i = 0; i < repaints; ++i) RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        perPaint = (nowMs() - start) / repaints;
+        DestroyWindow(hwnd);
+    }).join();
+    return perPaint;
+}
+
+struct Closing {
+    double wallMs;
+    double cpuMs;
+};
+
+// Closing the splash right after starting it, while its thread still loads
+// the image and has no message queue yet.
+Closing closeAtOnce(const std::wstring& image, bool spin) {
+    vexa::LauncherApp app;
+    app.splashImagePath = image;
+    app.splashShadow = L"true";
+    vexa::startImageSplash(app);
+    double wall = nowMs(), cpu = threadCpuMs();
+    if (spin) {
+        DWORD code = STILL_ACTIVE;
+        do {
+            PostThreadMessageW(app.splashThreadId, WM_QUIT, 0, 0);
+            GetExitCodeThread(app.splashThread.get(), &code);
+        } while (code == STILL_ACTIVE);
+    }
+    app.closeSplashWindow();
+    return {nowMs() - wall, threadCpuMs() - cpu};
+}
+
+}  // namespace
+
+int wmain() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::printf("Image splash (screen %dx%d)\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    std::vector<std::wstring> files;
+    for (auto [w, h] : {std::pair{320, 240}, std::pair{1024, 768}, std::pair{2560, 2048}}) {
+        std::wstring image = writeBmp(temp, w, h);
+        files.push_back(image);
+        std::vector<double> creates, paints;
+        for (int i = 0; i < 5; ++i) creates.push_back(createMs(image));
+        for (int i = 0; i < 3; ++i) paints.push_back(paintMs(image, 50));
+        std::printf("  %5dx%-5d create (load, decode, render once): %8.2f ms   repaint: %6.3f ms\n", w, h,
+                    median(creates), median(paints));
+    }
+    std::printf("Closing right after the start, 2560x2048 image (median of 5):\n");
+    for (bool spin : {false, true}) {
+        std::vector<double> walls, cpus;
+        for (int i = 0; i < 5; ++i) {
+            Closing c = closeAtOnce(files.back(), spin);
+            walls.push_back(c.wallMs);
+            cpus.push_back(c.cpuMs);
+        }
+        std::printf("  %-44s wall %8.1f ms   closing thread's processor time %8.1f ms\n",
+                    spin ? "posting and polling without pause:" : "posting and waiting on the thread:",
+                    median(walls), median(cpus));
+    }
+    for (const auto& f : files) DeleteFileW(f.c_str());
+    return 0;
+}
