@@ -3,7 +3,9 @@
 set(VEXA_PORTABLE_SOURCES
   foundation/Text.cpp
   launcher/CommandLine.cpp
+  config/SettingsBlock.cpp
   config/SettingsText.cpp
+  foundation/Crypto.cpp
   jre/JavaVersion.cpp
   jvm/ClassPathText.cpp
   jvm/EnvironmentReferences.cpp

@@ -1,5 +1,6 @@
 #include "config/LauncherSettings.h"
 
+#include "config/EmbeddedBlock.h"
 #include "config/SettingsPaths.h"
 #include "config/SettingsStore.h"
 #include "foundation/Text.h"
@@ -94,9 +95,30 @@ std::wstring readJrePath(LauncherApp& app, LayeredSettingsFile& layered) {
     return layered.readValue(kJre, kJrePathKey);
 }
 
+// The settings block embedded in the executable, read whole or not at all.
+bool loadEmbeddedSettings(LauncherApp& app) {
+    std::wstring text;
+    switch (readOwnEmbeddedBlock(text)) {
+    case EmbeddedBlockState::Absent:
+        app.embeddedSettings = EmbeddedSettings();
+        return true;
+    case EmbeddedBlockState::Read:
+        app.embeddedSettings.parse(text);
+        return true;
+    case EmbeddedBlockState::Damaged:
+        break;
+    }
+    app.embeddedSettings = EmbeddedSettings();
+    std::wstring executable;
+    app.GetExecutablePath(executable);
+    showFormattedError(app.messageOwner, loadMessage(IDS_EMBEDDED_SETTINGS_DAMAGED), executable);
+    return false;
+}
+
 }  // namespace
 
 bool LauncherSettings::read(LauncherApp& app) {
+    if (!loadEmbeddedSettings(app)) return false;
     std::wstring path;
     if (!SettingsFile::mainPath(app, path)) return false;
 

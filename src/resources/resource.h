@@ -46,5 +46,6 @@
 #define IDS_JNI_REASON_EXISTS 229
 #define IDS_JNI_REASON_INVALID 230
 // Messages added after the original table.
+#define IDS_EMBEDDED_SETTINGS_DAMAGED 231
 #define IDS_PAIR_START_FAILED 232
 #define IDS_NOT_BUILT 239

@@ -4,38 +4,15 @@
 // needs. The launcher itself shows the "Main Class" message.
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
 
+#include "SettingsProbeSupport.h"
 #include "TestSupport.h"
 
 using namespace vexa::test;
 
 namespace {
 
-using Fields = std::map<std::string, std::wstring>;
-using Environment = std::map<std::wstring, std::optional<std::wstring>>;
-
-Fields parseFields(const std::string& text) {
-    Fields fields;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        std::string value;
-        for (size_t i = eq + 1; i < line.size(); ++i) {
-            if (line[i] == '\\' && i + 1 < line.size()) {
-                char c = line[++i];
-                value += c == 'r' ? '\r' : c == 'n' ? '\n' : c;
-            } else {
-                value += line[i];
-            }
-        }
-        fields[line.substr(0, eq)] = widen(value);
-    }
-    return fields;
-}
+using Fields = ProbeFields;
 
 // A copy of the settings probe named `exeName` in `folder`, with its settings
 // file when `iniText` is given.
@@ -56,18 +33,7 @@ struct Probe {
     // Runs the probe; `appData` is the value of APPDATA (unset when nullopt).
     Fields run(const std::optional<std::wstring>& appData, const std::wstring& arguments = L"",
                std::int32_t* exitCode = nullptr) const {
-        TempDir scratch;
-        const std::wstring out = scratch / L"fields.txt";
-        ChildProcess::Options options;
-        options.application = exePath;
-        options.commandLine = quoted(exePath) + (arguments.empty() ? L"" : L" " + arguments);
-        options.environment = {{L"VEXA_SETTINGSPROBE_OUT", out}, {L"APPDATA", appData}};
-        ChildProcess process(options);
-        EXPECT_TRUE(process.started()) << narrow(exePath) << " error " << process.startError();
-        std::int32_t code = process.exitCode();
-        if (exitCode) *exitCode = code;
-        EXPECT_NE(code, 0x7FFFFFFF) << "the probe did not end";
-        return parseFields(readFile(out));
+        return runSettingsProbe(exePath, appData, arguments, exitCode);
     }
 };
 
