@@ -241,6 +241,11 @@ TEST(SettingsReader, Utf16AndOddLineEndingsReadAsThePlatformReadsThem) {
     Probe mixed(dir.path(), L"Mixed.exe", "[Java Runtime Environment]\r\r\nMain Class=mixed.Main\r\r\n\n\r\n");
     f = mixed.run(appData.path());
     EXPECT_EQ(f["mainClass"], L"mixed/Main");
+
+    Probe cr(dir.path(), L"Cr.exe", "[Java Runtime Environment]\rMain Class=cr.Main\rLibrary Path=y\r");
+    f = cr.run(appData.path());
+    EXPECT_EQ(f["mainClass"], L"cr/Main");
+    EXPECT_EQ(f["libraryPath"], L"y");
 }
 
 // The launcher itself stops with message 210 when no main class is named.
