@@ -59,7 +59,7 @@ TEST(StandInLayout, RuntimeFoldersHoldTheStandInLibraries) {
     }
 }
 
-TEST(StandInLayout, RegistryEntriesAreRemovedWhenTheScopeEnds) {
+TEST(StandInRegistry, EntriesAreRemovedWhenTheScopeEnds) {
     const std::wstring key = L"Software\\JavaSoft\\JRE";
     for (RegistryView view : {RegistryView::Native, RegistryView::Wow32}) {
         {
@@ -82,7 +82,7 @@ TEST(StandInLayout, RegistryEntriesAreRemovedWhenTheScopeEnds) {
     }
 }
 
-TEST(StandInLayout, ExistingRegistryValuesAreRestored) {
+TEST(StandInRegistry, ExistingValuesAreRestored) {
     const std::wstring key = L"Software\\JavaSoft\\JDK";
     JavaRegistry outer;
     outer.add(key, L"17", L"C:\\first");
@@ -92,4 +92,51 @@ TEST(StandInLayout, ExistingRegistryValuesAreRestored) {
         EXPECT_EQ(readJavaHome(key + L"\\17", RegistryView::Native), L"C:\\second");
     }
     EXPECT_EQ(readJavaHome(key + L"\\17", RegistryView::Native), L"C:\\first");
+}
+
+TEST(StandInRegistry, LauncherRunsAScriptedApplicationFromARegisteredRuntime) {
+    TempDir dir;
+    JavaRegistry registry;
+    JavaHome java(dir / L"jre", {L"bin\\client\\jvm.dll"});
+    registry.add(L"Software\\JavaSoft\\JRE", L"1.8.0_202", java.home());
+    writeScript(dir.path(), L"app\\lib\\app.jar",
+                "class demo.Hello\n"
+                "method main\n"
+                "    println out Hello ${args}\n"
+                "    exit 3\n");
+    LauncherCopy app(dir / L"app\\", L"MyApp.exe",
+                     "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\nMaximum Version=any\r\n"
+                     "[Class Path]\r\nClass Path=\\lib\\*.jar\r\n");
+    RecordFile record(dir.path());
+    auto process = app.start(L"a \"b c\"", record.environment());
+    ASSERT_TRUE(process.started());
+    EXPECT_EQ(process.exitCode(), 3);
+    Record run = record.read();
+    ASSERT_NE(run.first("load"), nullptr) << run.text();
+    EXPECT_EQ(run.first("load")->text("module"), java.jvmPath());
+    EXPECT_EQ(run.mainArguments(), (std::vector<std::wstring>{L"a", L"b c"}));
+    EXPECT_EQ(run.output("out"), "Hello a b c\r\n");
+    EXPECT_TRUE(run.inOrder({"create", "invoke", "system-exit", "exit-hook", "process-exit"}));
+}
+
+TEST(StandInLauncher, DemoApplicationRunsFromJrePath) {
+    TempDir dir;
+    JavaHome java(dir / L"jre");
+    copyFile(exampleApp(L"demo-app.jar"), dir / L"app\\lib\\demo-app.jar");
+    LauncherCopy app(dir / L"app\\", L"Demo.exe",
+                     "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\nJRE Path=" + narrow(java.home()) +
+                         "\r\n[Class Path]\r\nClass Path=\\lib\\*.jar\r\n");
+    RecordFile record(dir.path());
+    auto process = app.start(L"one \"two three\"", record.environment());
+    ASSERT_TRUE(process.started());
+    EXPECT_EQ(process.exitCode(), 0);
+    Record run = record.read();
+    EXPECT_EQ(run.mainArguments(), (std::vector<std::wstring>{L"one", L"two three"}));
+    std::string out = run.output("out");
+    EXPECT_EQ(out.rfind("Hello from a Java application started by Vexa!\r\nArguments (2): one two three\r\n", 0), 0u)
+        << out;
+    EXPECT_NE(out.find("java.class.path=" + narrow(dir / L"app\\lib\\demo-app.jar")), std::string::npos) << out;
+    EXPECT_EQ(run.output("err"), "Working in thread main...\r\n");
+    // The launcher's teardown destroys the VM, which waits for the worker.
+    EXPECT_TRUE(run.inOrder({"detach", "destroy-begin", "background-end", "destroy-end"})) << run.text();
 }

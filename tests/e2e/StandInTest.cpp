@@ -142,7 +142,7 @@ TEST(StandIn, ExceptionDescribePrintsThePendingExceptionOnSystemErr) {
     TempDir dir;
     const std::wstring err = dir / L"logs\\err.txt";
     makeDirs(dir / L"logs");
-    HostRun run = runHost(dir.path(), L"load " + quoted(jvmDll()) + L" create err " + quoted(err) + L" describe-missing demo/Missing");
+    HostRun run = runHost(dir.path(), L"load " + quoted(jvmDll()) + L" create err " + quoted(err) + L" find demo/Missing");
     ASSERT_EQ(run.exitCode, 0) << run.record.text();
     EXPECT_EQ(readFile(err),
               "java.lang.NoClassDefFoundError: demo/Missing\r\n"

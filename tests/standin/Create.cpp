@@ -98,6 +98,7 @@ jint parseOptions(const JavaVMInitArgs& args, Parsed& out) {
             out.abortHook = reinterpret_cast<JvmAbortHookFn>(option.extraInfo);
         } else if (o == "vfprintf") {
             out.vfprintfHook = reinterpret_cast<jint(JNICALL*)(void*, const char*, va_list)>(option.extraInfo);
+            vm().vfprintfHook = out.vfprintfHook;  // in effect for the messages about the options after it
         } else if (startsWith(o, "-D")) {
             std::string_view body = o.substr(2);
             size_t equals = body.find('=');

@@ -25,6 +25,8 @@ std::wstring splashDll(Splash which) {
 
 std::wstring hostExe() { return artefact(L"standin-host.exe"); }
 
+std::wstring exampleApp(const std::wstring& name) { return artefact(L"standin\\examples\\" + name); }
+
 // ---- record ------------------------------------------------------------------------
 
 namespace {

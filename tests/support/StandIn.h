@@ -33,6 +33,8 @@ enum class Splash {
 std::wstring jvmDll(Jvm which = Jvm::Full);
 std::wstring splashDll(Splash which = Splash::Full);
 std::wstring hostExe();  // standin-host.exe
+// An example application of tests/standin/examples, e.g. L"demo-app.jar".
+std::wstring exampleApp(const std::wstring& name);
 
 // ---- the record ------------------------------------------------------------------
 

@@ -27,7 +27,14 @@
 //   detach                 DetachCurrentThread
 //   no-detach              main does not detach afterwards
 //   exit N                 System.exit(N) through JNI
-//   describe-missing NAME  FindClass of a missing class, then ExceptionDescribe
+//   find NAME              FindClass; a pending exception is printed with ExceptionDescribe
+//   find-keep NAME         FindClass, leaving an exception pending
+//   vfprintf-hook          hand the runtime a "vfprintf" hook (as the first option)
+//   getenv                 GetEnv on this thread
+//   deleted-ref            use a local reference after deleting it (misuse)
+//   foreign-local          use this thread's local reference on another attached thread (misuse)
+//   release-twice          release GetStringUTFChars bytes twice (misuse)
+//   fatal-error TEXT       FatalError
 //   utf16-hex HEX4...      a Java string from UTF-16 units, then GetStringUTFChars
 //   slot N                 call JNIEnv slot N (an unimplemented one traps)
 //   unattached-call        FindClass from a thread that never attached
@@ -61,6 +68,7 @@ struct Host {
     jint version = JNI_VERSION_1_2;
     bool ignoreUnrecognized = false;
     bool hooks = true;
+    bool vfprintfHook = false;
     bool failureCheck = false;
     bool detachAfterMain = true;
     bool destroy = false;
@@ -73,6 +81,13 @@ Host host;
 
 void JNICALL exitHook(jint status) { RecordLine("host-exit-hook").number("status", status).write(); }
 void JNICALL abortHook() { RecordLine("host-abort-hook").write(); }
+
+jint JNICALL vfprintfHook(void*, const char* format, va_list args) {
+    char buffer[4096];
+    int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+    RecordLine("host-vfprintf").bytes("text", std::string(buffer, length > 0 ? static_cast<size_t>(length) : 0)).write();
+    return length;
+}
 
 std::string ansi(const std::wstring& text) {
     if (text.empty()) return {};
@@ -145,6 +160,8 @@ bool load(const std::wstring& path) {
 
 bool createVm() {
     std::vector<JavaVMOption> options;
+    // First, so that it already receives the messages about the options after it.
+    if (host.vfprintfHook) options.push_back({const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&vfprintfHook)});
     for (auto& option : host.options) options.push_back({option.data(), nullptr});
     if (host.hooks) {
         options.push_back({const_cast<char*>("abort"), reinterpret_cast<void*>(&abortHook)});
@@ -316,6 +333,14 @@ DWORD WINAPI serveSecondary(void* parameter) {
     return status;
 }
 
+DWORD WINAPI foreignLocal(void* parameter) {
+    JNIEnv* env = nullptr;
+    host.vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
+    env->GetStringLength(static_cast<jstring>(parameter));  // a local reference of the first thread
+    host.vm->DetachCurrentThread();
+    return 0;
+}
+
 DWORD WINAPI unattachedCall(void*) {
     host.env->FindClass("java/lang/String");  // the first thread's environment, on a thread that never attached
     return 0;
@@ -377,11 +402,40 @@ int runSteps() {
             host.env->CallStaticVoidMethod(system, exitMethod, status);
             RecordLine("host-exit-returned").write();
             return 1;
-        } else if (step == L"describe-missing") {
+        } else if (step == L"find") {
             std::string name = ansi(next());
             jclass cls = host.env->FindClass(name.c_str());
             RecordLine("host-find").flag("found", cls != nullptr).write();
-            host.env->ExceptionDescribe();
+            if (host.env->ExceptionOccurred() != nullptr) host.env->ExceptionDescribe();
+        } else if (step == L"find-keep") {
+            std::string name = ansi(next());
+            RecordLine("host-find").flag("found", host.env->FindClass(name.c_str()) != nullptr).write();
+        } else if (step == L"vfprintf-hook") {
+            host.vfprintfHook = true;
+        } else if (step == L"getenv") {
+            JNIEnv* env = nullptr;
+            jint result = host.vm->GetEnv(reinterpret_cast<void**>(&env), JNI_VERSION_1_2);
+            RecordLine("host-getenv").number("result", result).flag("same", env != nullptr && env == host.env).write();
+        } else if (step == L"deleted-ref") {
+            jstring text = host.env->NewStringUTF("x");
+            host.env->DeleteLocalRef(text);
+            host.env->GetStringLength(text);
+            RecordLine("host-misuse-returned").write();
+        } else if (step == L"foreign-local") {
+            jstring text = host.env->NewStringUTF("x");
+            HANDLE thread = CreateThread(nullptr, 0, foreignLocal, text, 0, nullptr);
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+            RecordLine("host-misuse-returned").write();
+        } else if (step == L"release-twice") {
+            jstring text = host.env->NewStringUTF("x");
+            const char* bytes = host.env->GetStringUTFChars(text, nullptr);
+            host.env->ReleaseStringUTFChars(text, bytes);
+            host.env->ReleaseStringUTFChars(text, bytes);
+            RecordLine("host-misuse-returned").write();
+        } else if (step == L"fatal-error") {
+            host.env->FatalError(ansi(next()).c_str());
+            RecordLine("host-fatal-returned").write();
         } else if (step == L"utf16-hex") {
             jstring text = newJavaString(host.env, hexUnits(next()));
             const char* bytes = host.env->GetStringUTFChars(text, nullptr);
