@@ -1,0 +1,185 @@
+// The option list, environment and arguments that vexa.exe hands to a Java
+// runtime, read back from the stand-in runtime's record.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "StandIn.h"
+#include "TestSupport.h"
+
+using namespace vexa::test;
+namespace si = vexa::test::standin;
+
+namespace {
+
+const char kScript[] =
+    "class demo.Hello\n"
+    "method main\n"
+    "    args out\n"
+    "    env out VEXA_JVM_PATH\n"
+    "    env out VEXA_JVM_HOME\n"
+    "    env out Path\n"
+    "    return\n";
+
+// A launcher copy in dir\app\ with a stand-in runtime in dir\jre\ named by
+// "JRE Path" and the main class in app\lib\app.jar.
+struct Launch {
+    TempDir dir;
+    si::JavaHome runtime{dir / L"jre\\"};
+    std::wstring appDir = dir / L"app\\";
+    si::RecordFile record{dir.path()};
+
+    std::string settings(const std::string& more) const {
+        return "[Product Information]\r\nProduct Name=Vexa Options Test\r\nProduct Code=options-launch\r\n"
+               "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\nJRE Path=" +
+               narrow(runtime.home()) + "\r\n" + more;
+    }
+
+    // Starts the copy with "-nosplash" and `arguments`, waits, reads the record.
+    si::Record run(const std::string& more, const std::wstring& arguments = L"",
+                   std::map<std::wstring, std::optional<std::wstring>> environment = {}) {
+        si::writeScript(appDir, L"lib\\app.jar", kScript);
+        LauncherCopy app(appDir, L"App.exe", settings(more));
+        auto env = record.environment();
+        env.insert(environment.begin(), environment.end());
+        ChildProcess child = app.start(L"-nosplash" + (arguments.empty() ? L"" : L" " + arguments), env);
+        EXPECT_EQ(child.exitCode(60000), 0);
+        return record.read();
+    }
+};
+
+// The options in front of the runtime's own hooks.
+std::vector<std::string> launcherOptions(const si::Record& record) {
+    auto creation = record.creation();
+    if (!creation) return {};
+    std::vector<std::string> options;
+    for (const auto& option : creation->options) {
+        if (option == "exit" || option == "abort" || option == "vfprintf") break;
+        options.push_back(option);
+    }
+    return options;
+}
+
+std::set<std::string> entriesAfter(const std::string& option, size_t skip) {
+    std::set<std::string> entries;
+    std::string text = option.substr(skip);
+    size_t pos = 0;
+    for (size_t semi; (semi = text.find(';', pos)) != std::string::npos; pos = semi + 1)
+        entries.insert(text.substr(pos, semi - pos));
+    return entries;
+}
+
+}  // namespace
+
+TEST(JvmOptionsLaunch, RuntimeReceivesLibraryPathClassPathParametersAndArguments) {
+    Launch launch;
+    si::writeScript(launch.appDir, L"lib\\b.jar", "class demo.Other\nmethod main\n    return\n");
+    const std::wstring inherited = L"C:\\Inherited";
+    si::Record record = launch.run(
+        "Library Path=C:\\Natives\r\nSystem Path=C:\\Tools\r\n"
+        "Virtual Machine Parameters=-Xmx256m  -Dapp.title=\"My App\" -Xss2m\r\n"
+        "[Class Path]\r\nClass Path=C:\\Libs\\x.jar;\\lib\\*.jar\r\n"
+        "[Application]\r\nCmd=one \"two three\"\r\n",
+        L"a", {{L"Path", inherited}});
+    std::vector<std::string> options = launcherOptions(record);
+    ASSERT_EQ(options.size(), 5u) << record.text();
+    const std::wstring jre = launch.runtime.home();  // ends in "\"
+    EXPECT_EQ(options[0], narrow(L"-Djava.library.path=C:\\Natives;" + launch.appDir + L";.;" + inherited + L";" +
+                                 jre + L"lib"));
+    const std::string classPathPrefix = "-Djava.class.path=C:\\Libs\\x.jar;";
+    ASSERT_EQ(options[1].substr(0, classPathPrefix.size()), classPathPrefix);
+    EXPECT_EQ(entriesAfter(options[1], classPathPrefix.size()),
+              (std::set<std::string>{narrow(launch.appDir + L"lib\\app.jar"), narrow(launch.appDir + L"lib\\b.jar")}));
+    EXPECT_EQ(options[1].back(), ';');
+    EXPECT_EQ(options[2], "-Xmx256m");
+    EXPECT_EQ(options[3], "-Dapp.title=My App");
+    EXPECT_EQ(options[4], "-Xss2m");
+    EXPECT_EQ(record.creation()->stackReserve, 2097152);
+
+    // "Cmd" arguments come behind the command line's.
+    EXPECT_EQ(record.mainArguments(), (std::vector<std::wstring>{L"-nosplash", L"a", L"one", L"two three"}));
+    const std::string out = record.output("out");
+    const std::string jvm = narrow(launch.runtime.jvmPath());
+    const std::string home = narrow(jre.substr(0, jre.size() - 1));
+    EXPECT_NE(out.find("VEXA_JVM_PATH=" + jvm + "\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("VEXA_JVM_HOME=" + home + "\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Path=C:\\Tools;" + narrow(inherited) + ";" + home + "\\bin\r\n"), std::string::npos) << out;
+}
+
+TEST(JvmOptionsLaunch, PercentageFormsBecomeSizesOfThisMachine) {
+    Launch launch;
+    si::Record record = launch.run(
+        "Virtual Machine Parameters=-Xms10:0:64T -Xmx25:64:1024p\r\n"
+        "[Class Path]\r\nClass Path=\\lib\\app.jar\r\n");
+    MEMORYSTATUS memory{};
+    memory.dwLength = sizeof(memory);
+    GlobalMemoryStatus(&memory);
+    const std::uint64_t quarterKiB = (static_cast<std::uint64_t>(memory.dwTotalPhys) >> 10) / 4;
+    const std::uint64_t heap = std::clamp<std::uint64_t>(quarterKiB, 65536, 1048576);
+    std::vector<std::string> options = launcherOptions(record);
+    ASSERT_EQ(options.size(), 3u) << record.text();
+    EXPECT_EQ(options[1], "-Xms65536K");
+    EXPECT_TRUE(options[2] == "-Xmx" + std::to_string(heap) + "K" || options[2] == "-Xmx" + std::to_string(heap - 1) + "K")
+        << options[2];
+    EXPECT_TRUE(record.mainArguments().has_value()) << "the runtime took the sizes";
+}
+
+TEST(JvmOptionsLaunch, EmbeddedJarAndEnvironmentReferencesInTheClassPath) {
+    Launch launch;
+    si::Record record = launch.run(
+        "[Application]\r\nEmbedded Jar=yes\r\n[Class Path]\r\nClass Path=%VEXA_T_LIB%\\app.jar\r\n", L"",
+        {{L"VEXA_T_LIB", launch.appDir + L"lib"}});
+    std::vector<std::string> options = launcherOptions(record);
+    ASSERT_EQ(options.size(), 1u) << record.text();
+    EXPECT_EQ(options[0], narrow(L"-Djava.class.path=" + launch.appDir + L"App.exe;" + launch.appDir + L"lib\\app.jar;"));
+    EXPECT_TRUE(record.mainArguments().has_value()) << "the main class ran";
+}
+
+TEST(JvmOptionsLaunch, MainClassFoundThroughAUncWildcard) {
+    wchar_t prefix[1024] = {};
+    DWORD length = GetEnvironmentVariableW(L"WINEPREFIX", prefix, 1024);
+    if (length == 0 || length >= 1024) GTEST_SKIP() << "no Wine prefix to serve a share from";
+    std::wstring serverFolder = L"Z:" + std::wstring(prefix) + L"\\dosdevices\\unc\\vexalaunchsrv";
+    std::replace(serverFolder.begin(), serverFolder.end(), L'/', L'\\');
+    si::writeScript(serverFolder + L"\\share\\", L"app.jar", kScript);
+    Launch launch;
+    si::Record record = launch.run("[Class Path]\r\nClass Path=\\\\vexalaunchsrv\\share\\*.jar\r\n");
+    removeTree(serverFolder);
+    std::vector<std::string> options = launcherOptions(record);
+    ASSERT_EQ(options.size(), 1u) << record.text();
+    EXPECT_EQ(options[0], "-Djava.class.path=\\\\vexalaunchsrv\\share\\app.jar;");
+    EXPECT_TRUE(record.mainArguments().has_value()) << record.text();
+}
+
+TEST(JvmOptionsLaunch, StackSizeInBytesSizesTheJavaMainThread) {
+    Launch launch;
+    si::Record record = launch.run(
+        "Virtual Machine Parameters=-Xss4m -Xss3145728\r\n[Class Path]\r\nClass Path=\\lib\\app.jar\r\n");
+    EXPECT_EQ(launcherOptions(record), (std::vector<std::string>{narrow(L"-Djava.class.path=" + launch.appDir +
+                                                                        L"lib\\app.jar;"),
+                                                                  "-Xss4m", "-Xss3145728"}));
+    // The last "-Xss" wins; without a unit letter every digit counts (Wine
+    // gives no thread less than 1 MiB, so the size is above that).
+    ASSERT_TRUE(record.creation().has_value());
+    EXPECT_EQ(record.creation()->stackReserve, 3145728);
+}
+
+TEST(JvmOptionsLaunch, MissingClassPathIsReportedAndTheLaunchGoesOn) {
+    Launch launch;
+    si::writeScript(launch.appDir, L"lib\\app.jar", kScript);
+    LauncherCopy app(launch.appDir, L"App.exe",
+                     launch.settings("Virtual Machine Parameters=-ea\r\n[Class Path]\r\nClass Path=\\missing.jar\r\n"));
+    ChildProcess child = app.start(L"-nosplash", launch.record.environment());
+    WindowSnapshot box = answerMessageBox(child.pid());
+    EXPECT_EQ(box.message(), L"Java Class Path was not specified in INI file.");
+    // The runtime is still created, without a class path and without the
+    // parameters; what it then makes of the main class is its own affair.
+    for (int i = 0; i < 100 && !launch.record.read().creation(); ++i) Sleep(100);
+    std::optional<si::Creation> creation = launch.record.read().creation();
+    ASSERT_TRUE(creation.has_value());
+    for (const auto& option : creation->options) {
+        EXPECT_NE(option.rfind("-Djava.class.path=", 0), 0u) << option;
+        EXPECT_NE(option, "-ea");
+    }
+}
