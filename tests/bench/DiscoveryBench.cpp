@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "StandIn.h"
 #include "TestSupport.h"
 #include "jre/JreLocator.h"
 #include "jre/JreSelection.h"
@@ -24,64 +25,35 @@ using namespace vexa;
 
 namespace {
 
-// The registration keys this run created, removed with everything below them.
-class RegistryCleanup {
-public:
-    RegistryCleanup() {
-        for (const jre::RuntimeKey& key : jre::runtimeKeys()) {
-            std::wstring path(key.path);
-            path.pop_back();
-            // Only keys absent at the start are ours to remove; a family key
-            // such as "Software\JavaSoft" is kept when it existed.
-            std::wstring family = path.substr(0, path.rfind(L'\\'));
-            HKEY existing = nullptr;
-            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &existing) == ERROR_SUCCESS) {
-                RegCloseKey(existing);
-                usable_ = false;
-                continue;
-            }
-            for (const std::wstring& level : {family, path}) {
-                HKEY probe = nullptr;
-                if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, level.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS) {
-                    RegCloseKey(probe);
-                } else {
-                    if (std::find(created_.begin(), created_.end(), level) == created_.end()) created_.push_back(level);
-                    break;
-                }
-            }
+// Whether any runtime is registered in either view already: the figures
+// would include it.
+bool anythingRegistered() {
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        for (const std::wstring& path : test::standin::JavaRegistry::searchedKeys()) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) continue;
+            DWORD subkeys = 0;
+            RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, nullptr);
+            RegCloseKey(key);
+            if (subkeys) return true;
         }
     }
-    ~RegistryCleanup() {
-        for (const std::wstring& level : created_) RegDeleteTreeW(HKEY_LOCAL_MACHINE, level.c_str());
-        for (const std::wstring& subkey : registered_) RegDeleteTreeW(HKEY_LOCAL_MACHINE, subkey.c_str());
-    }
-    // False when runtimes were registered before the run: the figures would
-    // include them.
-    bool usable() const { return usable_; }
-    void registered(const std::wstring& subkey) { registered_.push_back(subkey); }
+    return false;
+}
 
-private:
-    bool usable_ = true;
-    std::vector<std::wstring> created_;
-    std::vector<std::wstring> registered_;
-};
-
-void registerRuntime(RegistryCleanup& cleanup, const test::TempDir& dir, int index) {
+// Runtime `index`, under key `index` modulo 7, in a folder of its own. The
+// folders hold empty marker files, as the search only looks for the JVM
+// library: a thousand copies of a real library would be more than half a
+// gigabyte.
+void registerRuntime(test::standin::JavaRegistry& registry, const test::TempDir& dir, int index) {
     const auto& keys = jre::runtimeKeys();
     const jre::RuntimeKey& key = keys[static_cast<size_t>(index) % keys.size()];
     const std::wstring home = dir / (L"rt" + std::to_wstring(index));
     // Keys 3 and 6 name a JDK whose runtime is in its "jre\" folder.
     test::writeFile(home + (key.homeInJreFolder ? L"\\jre" : L"") + L"\\bin\\client\\jvm.dll", "");
-    const std::wstring subkey = std::wstring(key.path) + L"1." + std::to_wstring(index % 20) + L".0_" +
-                                std::to_wstring(index);
-    HKEY versionKey = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &versionKey,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    cleanup.registered(subkey);
-    RegSetValueExW(versionKey, L"JavaHome", 0, REG_SZ, reinterpret_cast<const BYTE*>(home.c_str()),
-                   static_cast<DWORD>((home.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(versionKey);
+    registry.add(test::standin::JavaRegistry::searchedKeys()[static_cast<size_t>(index) % keys.size()],
+                 L"1." + std::to_wstring(index % 20) + L".0_" + std::to_wstring(index), home);
 }
 
 struct Timing {
@@ -118,8 +90,8 @@ Timing timeDiscovery(int repetitions, bool paired, bool admitNone = false) {
 
 int wmain(int argc, wchar_t** argv) {
     const int repetitions = argc > 1 ? std::max(1, _wtoi(argv[1])) : 15;
-    RegistryCleanup cleanup;
-    if (!cleanup.usable()) {
+    test::standin::JavaRegistry registry;  // removes every registration at the end
+    if (anythingRegistered()) {
         std::printf("Java runtimes are registered in this prefix already; run in a prefix without them.\n");
         return 1;
     }
@@ -136,7 +108,7 @@ int wmain(int argc, wchar_t** argv) {
 
     int registered = 0;
     for (int count : {100, 200, 300, 500, 700, 1000}) {
-        while (registered < count) registerRuntime(cleanup, dir, registered++);
+        while (registered < count) registerRuntime(registry, dir, registered++);
         Timing t = timeDiscovery(repetitions, false);
         std::printf("%6d  %10.3f  %10.3f  %14.2f  %s\n", count, t.median, t.best,
                     (t.median - none.median) * 1000.0 / count, t.found ? "yes" : "no");

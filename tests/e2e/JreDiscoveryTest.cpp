@@ -9,16 +9,31 @@
 #include <string>
 #include <vector>
 
-#include "RuntimeFixtures.h"
+#include "StandIn.h"
 #include "TestSupport.h"
 
 using namespace vexa::test;
+using standin::JavaRegistry;
 
 namespace {
 
 const wchar_t* const kClient = L"bin\\client\\jvm.dll";
 const wchar_t* const kServer = L"bin\\server\\jvm.dll";
-const wchar_t* const kJavaDll = L"bin\\java.dll";
+
+const std::vector<std::wstring>& kKeys = JavaRegistry::searchedKeys();
+
+// A runtime folder with the stand-in JVM library under each relative name,
+// with "bin\java.dll" unless `javaDll` is false.
+standin::JavaHome makeRuntime(const std::wstring& home, const std::vector<const wchar_t*>& libraries,
+                              bool javaDll = true, standin::Jvm jvm = standin::Jvm::Full) {
+    standin::RuntimeOptions options;
+    options.jvmPath = libraries.front();
+    options.javaDll = javaDll;
+    options.jvm = jvm;
+    standin::JavaHome runtime(home, options);
+    for (size_t i = 1; i < libraries.size(); ++i) runtime.addJvm(libraries[i], jvm);
+    return runtime;
+}
 
 std::string jreSection(const std::string& keys) {
     return "[Java Runtime Environment]\r\nMain Class=demo.Main\r\n" + keys;
@@ -72,14 +87,15 @@ SearchResult search(const TempDir& dir, const std::string& ini, const std::wstri
 
 TEST(JreDiscoveryE2E, SourcesAreTriedInTheirOrder) {
     TempDir dir;
-    makeRuntimeFiles(dir / L"explicit\\", {kClient, kServer});
-    makeRuntimeFiles(dir / L"clientOnly\\", {kClient});
-    makeRuntimeFiles(dir / L"registered\\", {kClient, kServer});
-    RuntimeRegistration registered(kRuntimeKeys[1], L"1.8.0_202", dir / L"registered");
+    JavaRegistry registry;
+    makeRuntime(dir / L"explicit\\", {kClient, kServer});
+    makeRuntime(dir / L"clientOnly\\", {kClient});
+    makeRuntime(dir / L"registered\\", {kClient, kServer});
+    registry.add(kKeys[1], L"1.8.0_202", dir / L"registered");
 
     // "JRE Path", with or without its backslash, comes before a runtime
     // beside the launcher and the registered one.
-    makeRuntimeFiles(dir / L"a\\", {kJavaDll, kClient});
+    makeRuntime(dir / L"a\\", {kClient});
     for (const std::wstring& jrePath : {dir / L"explicit", dir / L"explicit\\"}) {
         SearchResult r = search(dir, jreSection("JRE Path=" + narrow(jrePath) + "\r\n"), L"a\\");
         EXPECT_EQ(r.exitCode, 0);
@@ -94,13 +110,13 @@ TEST(JreDiscoveryE2E, SourcesAreTriedInTheirOrder) {
     // A launcher in a runtime's root folder uses that runtime.
     EXPECT_EQ(search(dir, jreSection(""), L"a\\").library, dir / L"a\\bin\\client\\jvm.dll");
     // Or the runtime in its "jre64\" folder.
-    makeRuntimeFiles(dir / L"b\\jre64\\", {kJavaDll, kClient});
+    makeRuntime(dir / L"b\\jre64\\", {kClient});
     EXPECT_EQ(search(dir, jreSection(""), L"b\\").library, dir / L"b\\jre64\\bin\\client\\jvm.dll");
     // A JVM library beside the launcher without "bin\java.dll" is no runtime.
-    makeRuntimeFiles(dir / L"c\\", {kClient});
+    makeRuntime(dir / L"c\\", {kClient}, false);
     EXPECT_EQ(search(dir, jreSection(""), L"c\\").library, dir / L"registered\\bin\\client\\jvm.dll");
     // Nor is a runtime in the working directory.
-    makeRuntimeFiles(dir / L"cwd\\", {kJavaDll, kClient});
+    makeRuntime(dir / L"cwd\\", {kClient});
     makeDirs(dir / L"d");
     SearchResult fromCwd = SearchProbe(dir / L"d\\", jreSection("")).run(dir / L"cwd\\");
     EXPECT_EQ(fromCwd.library, dir / L"registered\\bin\\client\\jvm.dll");
@@ -108,12 +124,14 @@ TEST(JreDiscoveryE2E, SourcesAreTriedInTheirOrder) {
 
 TEST(JreDiscoveryE2E, EveryRegistrationKeyAndItsHome) {
     TempDir dir;
-    for (size_t i = 0; i < std::size(kRuntimeKeys); ++i) {
-        SCOPED_TRACE(narrow(kRuntimeKeys[i]));
+    JavaRegistry outer;  // nothing else registered meanwhile
+    for (size_t i = 0; i < kKeys.size(); ++i) {
+        SCOPED_TRACE(narrow(kKeys[i]));
         const std::wstring javaHome = dir / (L"rt" + std::to_wstring(i));
-        makeRuntimeFiles(javaHome + L"\\", {kClient});
-        makeRuntimeFiles(javaHome + L"\\jre\\", {kServer});
-        RuntimeRegistration registered(kRuntimeKeys[i], L"1.7.0_" + std::to_wstring(i), javaHome);
+        makeRuntime(javaHome + L"\\", {kClient});
+        makeRuntime(javaHome + L"\\jre\\", {kServer});
+        JavaRegistry registry;
+        registry.add(kKeys[i], L"1.7.0_" + std::to_wstring(i), javaHome);
         const bool jreFolder = (i == 2 || i == 5);  // the old JDK keys name the JDK, whose runtime is in "jre\"
 
         SearchResult any = search(dir, jreSection("VM Provider=any\r\n"));
@@ -134,9 +152,10 @@ TEST(JreDiscoveryE2E, EveryRegistrationKeyAndItsHome) {
 
 TEST(JreDiscoveryE2E, BothViewsAndThePairedLauncher) {
     TempDir dir;
-    makeRuntimeFiles(dir / L"x86\\", {kClient});
-    makeRuntimeFiles(dir / L"x64\\", {kClient});
-    RuntimeRegistration only32(kRuntimeKeys[3], L"1.8.0_202", dir / L"x86", true);
+    JavaRegistry registry;
+    makeRuntime(dir / L"x86\\", {kClient}, true, standin::Jvm::X86);
+    makeRuntime(dir / L"x64\\", {kClient});
+    registry.add(kKeys[3], L"1.8.0_202", dir / L"x86", standin::RegistryView::Wow32);
     const std::string paired = "[Application]\r\nPair Product=" + narrow(dir / L"Paired.exe") + "\r\n";
 
     // Without "Pair Product" the 32-bit view is not searched.
@@ -149,7 +168,7 @@ TEST(JreDiscoveryE2E, BothViewsAndThePairedLauncher) {
     EXPECT_TRUE(r.runPairProduct);
 
     // A runtime of the 64-bit view comes first, even an older one.
-    RuntimeRegistration native(kRuntimeKeys[3], L"1.6", dir / L"x64");
+    registry.add(kKeys[3], L"1.6", dir / L"x64");
     SearchResult both = search(dir, jreSection("") + paired);
     EXPECT_EQ(both.library, dir / L"x64\\bin\\client\\jvm.dll");
     EXPECT_FALSE(both.runPairProduct);
@@ -158,10 +177,10 @@ TEST(JreDiscoveryE2E, BothViewsAndThePairedLauncher) {
 TEST(JreDiscoveryE2E, VersionBounds) {
     TempDir dir;
     const wchar_t* versions[] = {L"1.6.0_45", L"1.7.0_80", L"1.8.0_202", L"11.0.2", L"17.0.1"};
-    std::vector<std::unique_ptr<RuntimeRegistration>> registered;
+    JavaRegistry registry;
     for (const wchar_t* version : versions) {
-        makeRuntimeFiles(dir / version + L"\\", {kClient});
-        registered.push_back(std::make_unique<RuntimeRegistration>(kRuntimeKeys[1], version, dir / version));
+        makeRuntime(dir / version + L"\\", {kClient});
+        registry.add(kKeys[1], version, dir / version);
     }
     struct Row {
         const char* keys;
@@ -201,10 +220,10 @@ TEST(JreDiscoveryE2E, PreferredVersionsAndFavouredOrders) {
         {1, L"1.7.0_80", L"jre17"},      // JavaSoft JRE, same version as the JDK
         {4, L"1.6.0_45", L"jrockit16"},  // JRockit JRE
     };
-    std::vector<std::unique_ptr<RuntimeRegistration>> registered;
+    JavaRegistry registry;
     for (const Runtime& rt : runtimes) {
-        makeRuntimeFiles(dir / rt.folder + L"\\", {kClient});
-        registered.push_back(std::make_unique<RuntimeRegistration>(kRuntimeKeys[rt.key], rt.version, dir / rt.folder));
+        makeRuntime(dir / rt.folder + L"\\", {kClient});
+        registry.add(kKeys[rt.key], rt.version, dir / rt.folder);
     }
     struct Row {
         const char* keys;
@@ -236,11 +255,12 @@ TEST(JreDiscoveryE2E, PreferredVersionsAndFavouredOrders) {
 
 TEST(JreDiscoveryE2E, JvmTypes) {
     TempDir dir;
-    makeRuntimeFiles(dir / L"client11\\", {kClient});
-    makeRuntimeFiles(dir / L"both18\\", {kClient, kServer});
-    makeRuntimeFiles(dir / L"server17\\", {kServer});
-    RuntimeRegistration client11(kRuntimeKeys[1], L"11.0.2", dir / L"client11");
-    RuntimeRegistration both18(kRuntimeKeys[1], L"1.8.0_202", dir / L"both18");
+    JavaRegistry registry;
+    makeRuntime(dir / L"client11\\", {kClient});
+    makeRuntime(dir / L"both18\\", {kClient, kServer});
+    makeRuntime(dir / L"server17\\", {kServer});
+    registry.add(kKeys[1], L"11.0.2", dir / L"client11");
+    registry.add(kKeys[1], L"1.8.0_202", dir / L"both18");
     struct Row {
         const char* keys;
         const wchar_t* library;
@@ -260,17 +280,17 @@ TEST(JreDiscoveryE2E, JvmTypes) {
     }
     // The fourth key is probed for any library first under "favor_server", so
     // a runtime there that has both counts as a client one.
-    makeRuntimeFiles(dir / L"both17\\", {kClient, kServer});
-    RuntimeRegistration key4(kRuntimeKeys[3], L"17.0.1", dir / L"both17");
+    makeRuntime(dir / L"both17\\", {kClient, kServer});
+    registry.add(kKeys[3], L"17.0.1", dir / L"both17");
     EXPECT_EQ(search(dir, jreSection("JVM Type=favor_server\r\n")).library, dir / L"both18\\bin\\server\\jvm.dll");
-    RuntimeRegistration key1(kRuntimeKeys[0], L"17.0.2", dir / L"server17");
+    registry.add(kKeys[0], L"17.0.2", dir / L"server17");
     EXPECT_EQ(search(dir, jreSection("JVM Type=favor_server\r\n")).library, dir / L"server17\\bin\\server\\jvm.dll");
 }
 
 TEST(JreDiscoveryE2E, ArchitectureOfTheRuntimeInJrePath) {
     TempDir dir;
-    writeFile(dir / L"x86\\bin\\client\\jvm.dll", peImageHeader(IMAGE_FILE_MACHINE_I386));
-    writeFile(dir / L"x64\\bin\\client\\jvm.dll", peImageHeader(IMAGE_FILE_MACHINE_AMD64));
+    makeRuntime(dir / L"x86\\", {kClient}, true, standin::Jvm::X86);
+    makeRuntime(dir / L"x64\\", {kClient});
     const std::string pair = "[Application]\r\nPair Product=" + narrow(dir / L"Paired.exe") + "\r\n";
     struct Row {
         const wchar_t* folder;
@@ -287,10 +307,11 @@ TEST(JreDiscoveryE2E, ArchitectureOfTheRuntimeInJrePath) {
 
 TEST(JreDiscoveryE2E, PairedLauncherRunsWithTheLaunchersCommandLine) {
     TempDir dir;
-    writeFile(dir / L"x86\\bin\\client\\jvm.dll", peImageHeader(IMAGE_FILE_MACHINE_I386));
+    JavaRegistry registry;
+    makeRuntime(dir / L"x86\\", {kClient}, true, standin::Jvm::X86);
     copyFile(artefact(L"cmdprobe.exe"), dir / L"paired\\MyApp32.exe");
-    makeRuntimeFiles(dir / L"reg32\\", {kClient});
-    RuntimeRegistration only32(kRuntimeKeys[1], L"1.8.0_202", dir / L"reg32", true);
+    makeRuntime(dir / L"reg32\\", {kClient}, true, standin::Jvm::X86);
+    registry.add(kKeys[1], L"1.8.0_202", dir / L"reg32", standin::RegistryView::Wow32);
 
     struct Row {
         const char* what;
@@ -339,6 +360,7 @@ TEST(JreDiscoveryE2E, RequirementMessageWhenNoRuntimeIsFound) {
         {"JVM Type=favor_server\r\n", L"(latest version) from:"},
         {"Preferred versions=1.8\r\nJVM Source=only_JDK\r\nVM Provider=ibm\r\n", L"(latest version) from:"},
     };
+    JavaRegistry registry;  // nothing registered meanwhile
     for (const Row& row : rows) {
         SCOPED_TRACE(row.keys);
         TempDir dir;
@@ -350,4 +372,52 @@ TEST(JreDiscoveryE2E, RequirementMessageWhenNoRuntimeIsFound) {
         EXPECT_EQ(box.message(), start + row.message);
         EXPECT_EQ(process.exitCode(), -1);
     }
+}
+
+TEST(JreDiscoveryE2E, TheLauncherLoadsTheChosenRuntime) {
+    TempDir dir;
+    JavaRegistry registry;
+    const auto older = makeRuntime(dir / L"jre8\\", {kClient, kServer});
+    const auto newer = makeRuntime(dir / L"jdk11\\", {kServer});
+    registry.add(kKeys[1], L"1.8.0_202", older.home());
+    registry.add(kKeys[0], L"11.0.2", newer.home());
+    const std::wstring out = dir / L"jvm-path.txt";
+    std::string escaped = narrow(out);  // backslashes are escapes in a script; Windows takes "/" as well
+    for (char& c : escaped) c = c == '\\' ? '/' : c;
+    standin::writeScript(dir.path(), L"classes\\demo\\Hello.class",
+                         "method main\n    write \"" + escaped + "\" ${env:VEXA_JVM_PATH}\n");
+    struct Row {
+        const char* keys;
+        std::wstring library;
+    };
+    const Row rows[] = {
+        {"Minimum Version=1.8\r\n", newer.jvmPath()},
+        {"Maximum Version=1.8\r\n", dir / L"jre8\\bin\\client\\jvm.dll"},
+        {"Maximum Version=1.8\r\nJVM Type=favor_server\r\n", dir / L"jre8\\bin\\server\\jvm.dll"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.keys);
+        TempDir appDir;
+        LauncherCopy app(appDir.path(), L"MyApp.exe",
+                         "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\n" + std::string(row.keys) +
+                             "[Class Path]\r\nClass Path=" + narrow(dir / L"classes") + "\r\n");
+        auto process = app.start(L"-nosplash", {{L"APPDATA", appDir / L"appdata"}});
+        ASSERT_TRUE(process.started());
+        EXPECT_EQ(process.exitCode(), 0);
+        EXPECT_EQ(widen(readFile(out)), row.library);
+    }
+}
+
+TEST(JreDiscoveryE2E, AThirtyTwoBitRuntimeWithoutAPairedLauncherIsLoadedInProcess) {
+    TempDir dir;
+    const auto x86 = makeRuntime(dir / L"x86\\", {kClient}, true, standin::Jvm::X86);
+    LauncherCopy app(dir.path(), L"MyApp.exe", jreSection("JRE Path=" + narrow(x86.home()) + "\r\n"));
+    auto process = app.start(L"-nosplash", {{L"APPDATA", dir / L"appdata"}});
+    ASSERT_TRUE(process.started());
+    WindowSnapshot box = answerMessageBox(process.pid());
+    ASSERT_TRUE(box.found);
+    // A 64-bit process cannot load it: ERROR_BAD_EXE_FORMAT.
+    EXPECT_EQ(box.message().substr(0, box.message().find(L")") + 1),
+              L"Failed to load Java VM library: " + x86.jvmPath() + L" (errno = 193)");
+    EXPECT_EQ(process.exitCode(), -1);
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "RuntimeFixtures.h"
+#include "StandIn.h"
 #include "TestSupport.h"
 #include "jre/JreLocator.h"
 #include "launcher/LauncherApp.h"
@@ -21,11 +21,16 @@ namespace {
 const wchar_t* const kClient = L"bin\\client\\jvm.dll";
 const wchar_t* const kServer = L"bin\\server\\jvm.dll";
 
-void makeRuntime(const std::wstring& home, std::initializer_list<const wchar_t*> files) {
-    makeRuntimeFiles(home, files);
+// A runtime folder with the stand-in JVM library under each relative name.
+standin::JavaHome makeRuntime(const std::wstring& home, const std::vector<const wchar_t*>& libraries,
+                              standin::Jvm jvm = standin::Jvm::Full) {
+    standin::RuntimeOptions options;
+    options.jvmPath = *libraries.begin();
+    options.jvm = jvm;
+    standin::JavaHome runtime(home, options);
+    for (auto it = libraries.begin() + 1; it != libraries.end(); ++it) runtime.addJvm(*it, jvm);
+    return runtime;
 }
-
-using Registration = RuntimeRegistration;
 
 // A launcher object with the fields the search reads, as the settings leave
 // them by default (an empty "JVM Source" allows and favours both kinds).
@@ -45,7 +50,8 @@ struct Launcher {
     bool locate() { return JreLocator(app).locate(); }
 };
 
-const auto& kKeys = kRuntimeKeys;
+const std::vector<std::wstring>& kKeys = standin::JavaRegistry::searchedKeys();
+constexpr auto kWow32 = standin::RegistryView::Wow32;
 
 }  // namespace
 
@@ -70,7 +76,7 @@ TEST(JreLocator, ProbeTriesTheLibraryNamesOfEachJvmType) {
     };
     for (const Row& row : rows) {
         TempDir dir;
-        for (const wchar_t* file : row.files) writeFile(dir / file, "");
+        makeRuntime(dir.path(), row.files);
         for (bool initial : {false, true}) {
             bool server = initial;
             std::wstring found = JreLocator::probeJvmLibrary(dir.path(), row.type, server);
@@ -80,17 +86,22 @@ TEST(JreLocator, ProbeTriesTheLibraryNamesOfEachJvmType) {
         }
     }
     TempDir dir;
-    writeFile(dir / L"bin\\java.dll", "");
-    EXPECT_TRUE(JreLocator::hasJavaDll(dir.path()));
-    EXPECT_FALSE(JreLocator::hasJavaDll(dir / L"bin\\"));
+    standin::RuntimeOptions withoutJavaDll;
+    withoutJavaDll.javaDll = false;
+    standin::JavaHome runtime(dir / L"rt", {});
+    standin::JavaHome library(dir / L"lib", withoutJavaDll);
+    EXPECT_TRUE(JreLocator::hasJavaDll(runtime.home()));
+    EXPECT_FALSE(JreLocator::hasJavaDll(runtime.home() + L"bin\\"));
+    EXPECT_FALSE(JreLocator::hasJavaDll(library.home()));
 }
 
 TEST(JreDiscovery, JrePathComesFirstAndIsCheckedForItsJvmType) {
     TempDir dir;
+    standin::JavaRegistry registry;
     makeRuntime(dir / L"jre\\", {kClient, kServer});
     makeRuntime(dir / L"clientOnly\\", {kClient});
-    Registration registered(kKeys[1], L"1.8", dir / L"registered");
     makeRuntime(dir / L"registered\\", {kClient, kServer});
+    registry.add(kKeys[1], L"1.8", dir / L"registered");
 
     for (const std::wstring& jrePath : {dir / L"jre", dir / L"jre\\"}) {
         Launcher l;
@@ -114,13 +125,15 @@ TEST(JreDiscovery, JrePathComesFirstAndIsCheckedForItsJvmType) {
 
 TEST(JreDiscovery, EachRegistrationKeyWithItsHomeAdjustment) {
     TempDir dir;
-    for (size_t i = 0; i < std::size(kKeys); ++i) {
+    standin::JavaRegistry outer;  // nothing else registered meanwhile
+    for (size_t i = 0; i < kKeys.size(); ++i) {
         SCOPED_TRACE(narrow(kKeys[i]));
         const std::wstring javaHome = dir / (L"rt" + std::to_wstring(i));
         const bool jreFolder = (i == 2 || i == 5);
         makeRuntime(javaHome + L"\\", {kClient});
         makeRuntime(javaHome + L"\\jre\\", {kServer});
-        Registration registered(kKeys[i], L"1.8.0_20" + std::to_wstring(i), javaHome);
+        standin::JavaRegistry registry;
+        registry.add(kKeys[i], L"1.8.0_20" + std::to_wstring(i), javaHome);
 
         Launcher l;
         l.anyProvider();
@@ -136,12 +149,13 @@ TEST(JreDiscovery, EachRegistrationKeyWithItsHomeAdjustment) {
 
 TEST(JreDiscovery, FavorServerProbesTheFourthKeyForAnyLibraryFirst) {
     TempDir dir;
+    standin::JavaRegistry outer;
+    outer.add(kKeys[1], L"1.8", makeRuntime(dir / L"server\\", {kServer}).home());
     makeRuntime(dir / L"both\\", {kClient, kServer});
-    makeRuntime(dir / L"server\\", {kServer});
-    Registration older(kKeys[1], L"1.8", dir / L"server");
     for (int key : {0, 3}) {
         SCOPED_TRACE(key + 1);
-        Registration newer(kKeys[key], L"11", dir / L"both");
+        standin::JavaRegistry registry;
+        registry.add(kKeys[key], L"11", dir / L"both");
         Launcher l;
         l.app.jvmType = JvmType::FavorServer;
         ASSERT_TRUE(l.locate());
@@ -154,14 +168,15 @@ TEST(JreDiscovery, FavorServerProbesTheFourthKeyForAnyLibraryFirst) {
 
 TEST(JreDiscovery, BoundsAndUnusableRegistrations) {
     TempDir dir;
-    for (const wchar_t* name : {L"a", L"b", L"c", L"d", L"e"}) makeRuntime(dir / name + L"\\", {kClient});
-    Registration r17(kKeys[1], L"17.0.1", dir / L"a");
-    Registration r11(kKeys[1], L"11.0.2", dir / L"b");
-    Registration r18(kKeys[1], L"1.8.0_202", dir / L"c");
-    Registration noHome(kKeys[1], L"21", std::nullopt);
-    Registration emptyHome(kKeys[1], L"22", L"");
-    Registration noLibrary(kKeys[1], L"23", dir / L"absent");
-    Registration noDigits(kKeys[0], L"Latest", dir / L"e");
+    standin::JavaRegistry registry;
+    for (const wchar_t* name : {L"a", L"b", L"c", L"e"}) makeRuntime(dir / name + L"\\", {kClient});
+    registry.add(kKeys[1], L"17.0.1", dir / L"a");
+    registry.add(kKeys[1], L"11.0.2", dir / L"b");
+    registry.add(kKeys[1], L"1.8.0_202", dir / L"c");
+    registry.add(kKeys[1], L"21", std::nullopt);
+    registry.add(kKeys[1], L"22", L"");
+    registry.add(kKeys[1], L"23", dir / L"absent");
+    registry.add(kKeys[0], L"Latest", dir / L"e");
 
     struct Row {
         JavaVersion min, max;
@@ -194,11 +209,41 @@ TEST(JreDiscovery, BoundsAndUnusableRegistrations) {
     }
 }
 
+TEST(JreDiscovery, JavaHomeOfAnyValueType) {
+    TempDir dir;
+    standin::JavaRegistry registry;
+    const std::wstring home = makeRuntime(dir / L"rt\\", {kClient}).home();
+    const std::wstring text = dir / L"rt";
+    const std::string bytes(reinterpret_cast<const char*>(text.c_str()), text.size() * sizeof(wchar_t));
+    struct Row {
+        const char* what;
+        DWORD type;
+        std::string data;
+        bool found;
+    };
+    const Row rows[] = {
+        {"expandable text", REG_EXPAND_SZ, bytes + std::string(2, '\0'), true},
+        {"binary data without a terminating NUL", REG_BINARY, bytes, true},
+        {"text cut at its first NUL", REG_SZ, bytes + std::string(2, '\0') + "x\0y\0", true},
+        {"an odd byte count", REG_BINARY, bytes + "\x01", false},
+        {"an empty value", REG_SZ, std::string(), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        standin::JavaRegistry inner;
+        inner.setValue(kKeys[1], L"1.8", L"JavaHome", row.type, row.data);
+        Launcher l;
+        EXPECT_EQ(l.locate(), row.found);
+        EXPECT_EQ(l.app.jvmLibraryPath, row.found ? home + kClient : L"");
+    }
+}
+
 TEST(JreDiscovery, ThirtyTwoBitViewOnlyWithAPairedLauncher) {
     TempDir dir;
-    makeRuntime(dir / L"x86\\", {kClient});
+    standin::JavaRegistry registry;
+    makeRuntime(dir / L"x86\\", {kClient}, standin::Jvm::X86);
     makeRuntime(dir / L"x64\\", {kClient});
-    Registration only32(kKeys[1], L"1.8", dir / L"x86", true);
+    registry.add(kKeys[1], L"1.8", dir / L"x86", kWow32);
 
     Launcher unpaired;
     EXPECT_FALSE(unpaired.locate());
@@ -211,7 +256,7 @@ TEST(JreDiscovery, ThirtyTwoBitViewOnlyWithAPairedLauncher) {
     EXPECT_TRUE(paired.app.runPairProduct);
 
     // A runtime of the process's own view wins, even an older one.
-    Registration native(kKeys[1], L"1.7", dir / L"x64");
+    registry.add(kKeys[1], L"1.7", dir / L"x64");
     Launcher both;
     both.app.pairProduct = dir / L"Paired.exe";
     ASSERT_TRUE(both.locate());
@@ -219,26 +264,46 @@ TEST(JreDiscovery, ThirtyTwoBitViewOnlyWithAPairedLauncher) {
     EXPECT_FALSE(both.app.runPairProduct);
 }
 
+namespace {
+
+// The first bytes of a PE image for `machine`, as far as the header check reads.
+std::string peImageHeader(WORD machine) {
+    std::string bytes(0x200, '\0');
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    bytes[0x3c] = static_cast<char>(0x80);  // e_lfanew
+    bytes.replace(0x80, 4, std::string("PE\0\0", 4));
+    bytes[0x84] = static_cast<char>(machine & 0xff);
+    bytes[0x85] = static_cast<char>(machine >> 8);
+    return bytes;
+}
+
+}  // namespace
+
 TEST(JreDiscovery, ArchitectureOfTheLibraryFromJrePath) {
     TempDir dir;
+    makeRuntime(dir / L"x86\\", {kClient}, standin::Jvm::X86);
+    makeRuntime(dir / L"x64\\", {kClient});
     struct Row {
         const wchar_t* folder;
-        std::string bytes;
+        std::optional<std::string> bytes;  // replaces the stand-in library
         bool paired;
         bool runPaired;
     };
     const Row rows[] = {
-        {L"x86", peImageHeader(IMAGE_FILE_MACHINE_I386), true, true},
-        {L"x86unpaired", peImageHeader(IMAGE_FILE_MACHINE_I386), false, false},
-        {L"x64", peImageHeader(IMAGE_FILE_MACHINE_AMD64), true, false},
+        {L"x86", std::nullopt, true, true},
+        {L"x86", std::nullopt, false, false},
+        {L"x64", std::nullopt, true, false},
+        {L"header32", peImageHeader(IMAGE_FILE_MACHINE_I386), true, true},
         {L"text", std::string(0x200, 'x'), true, false},
         {L"empty", std::string(), true, false},
         {L"short", peImageHeader(IMAGE_FILE_MACHINE_I386).substr(0, 0x84), true, false},
         {L"farHeader", [] { std::string b = peImageHeader(IMAGE_FILE_MACHINE_I386); b[0x3e] = 0x70; return b; }(), true, false},
+        {L"negativeOffset", [] { std::string b = peImageHeader(IMAGE_FILE_MACHINE_I386); b[0x3f] = '\x80'; return b; }(), true, false},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(narrow(row.folder));
-        writeFile(dir / row.folder + L"\\bin\\client\\jvm.dll", row.bytes);
+        SCOPED_TRACE(narrow(row.folder) + (row.paired ? " paired" : ""));
+        if (row.bytes) writeFile(dir / row.folder + L"\\bin\\client\\jvm.dll", *row.bytes);
         Launcher l;
         l.app.jrePath = dir / row.folder;
         if (row.paired) l.app.pairProduct = dir / L"Paired.exe";
