@@ -1,22 +1,74 @@
 // vexa-demo: lays out a small Java application the way a Java team ships it
-// (a renamed vexa.exe beside its settings file), starts it as a user would,
-// and reports what it showed and how it ended.
+// (a renamed vexa.exe beside its settings file and its jar), with a Java
+// runtime of its own named by "JRE Path" (the test suite's stand-in runtime,
+// since no Windows Java runtime can be installed on the build machines),
+// starts it as a user would, and shows what the application printed.
 #include <cstdio>
 
+#include "StandIn.h"
 #include "TestSupport.h"
 
 using namespace vexa::test;
 
+namespace {
+
+// The application: one scripted class in lib\demo.jar (see tests/standin/README.md).
+const char kApplication[] =
+    "class demo.Hello\n"
+    "method main\n"
+    "    println out Hello from a Java application started by Vexa!\n"
+    "    println out It received ${argc} arguments: ${args}\n"
+    "    args out\n"
+    "    println out It runs on the Java thread \"${thread}\".\n"
+    "    property out demo.name\n"
+    "    property out java.class.path\n"
+    "    env out VEXA_JVM_HOME\n"
+    "    println err (and this line went to the error stream)\n";
+
+void printIndented(const std::string& text) {
+    std::string line;
+    for (char c : text) {
+        if (c == '\r') continue;
+        if (c == '\n') {
+            std::printf("    %s\n", line.c_str());
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) std::printf("    %s\n", line.c_str());
+}
+
+}  // namespace
+
 int wmain() {
-    const std::wstring folder = artefact(L"..\\demo\\");
+    wchar_t full[MAX_PATH];
+    GetFullPathNameW(artefact(L"..\\demo\\").c_str(), MAX_PATH, full, nullptr);
+    const std::wstring folder = full;
+    removeTree(folder);
     makeDirs(folder);
-    LauncherCopy app(folder, L"VexaDemo.exe",
-                     "[Java Runtime Environment]\r\n"
-                     "Main Class=demo.Hello\r\n"
-                     "[Class Path]\r\n"
-                     "Class Path=\\lib\\*.jar\r\n");
+    standin::JavaHome runtime(folder + L"runtime\\");
+    standin::writeScript(folder, L"lib\\demo.jar", kApplication);
+    const std::string settings =
+        "[Java Runtime Environment]\r\n"
+        "Main Class=demo.Hello\r\n"
+        "JRE Path=" + narrow(runtime.home()) + "\r\n"
+        "Virtual Machine Parameters=-Xmx64m -Ddemo.name=\"Vexa demo\"\r\n"
+        "[Class Path]\r\n"
+        "Class Path=\\lib\\*.jar\r\n"
+        "[Application]\r\n"
+        "Output File=" + narrow(folder) + "logs\\output.txt\r\n"
+        "Error File=" + narrow(folder) + "logs\\error.txt\r\n";
+    LauncherCopy app(folder, L"VexaDemo.exe", settings);
+
     std::printf("Demo application: %s\n", narrow(app.exePath()).c_str());
-    auto process = app.start(L"hello \"from Vexa\"");
+    std::printf("Java runtime:     %s\n", narrow(runtime.jvmPath()).c_str());
+    std::printf("Settings (%s):\n", narrow(app.iniPath()).c_str());
+    printIndented(settings);
+
+    const std::wstring arguments = L"hello \"from Vexa\" caf\x00E9";
+    std::printf("\nStarting: VexaDemo.exe %s\n", narrow(arguments).c_str());
+    auto process = app.start(arguments);
     if (!process.started()) {
         std::printf("could not start the demo (error %lu)\n", process.startError());
         return 1;
@@ -28,6 +80,12 @@ int wmain() {
         WindowSnapshot box = waitForWindow(process.pid(), ok, 500);
         if (box.found) std::printf("The launcher showed: %s\n", narrow(box.message()).c_str());
     }
-    std::printf("Exit code: %d\n", process.exitCode());
-    return 0;
+    const int exitCode = process.exitCode();
+    std::printf("Exit code: %d\n", exitCode);
+
+    std::printf("\nThe application wrote to its \"Output File\" (logs\\output.txt):\n");
+    printIndented(readFile(folder + L"logs\\output.txt"));
+    std::printf("and to its \"Error File\" (logs\\error.txt):\n");
+    printIndented(readFile(folder + L"logs\\error.txt"));
+    return exitCode == 0 ? 0 : 1;
 }

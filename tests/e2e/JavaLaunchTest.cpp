@@ -1,0 +1,538 @@
+// Starting a Java application through vexa.exe and the stand-in runtime: JVM
+// loading and creation, the main class, its arguments, output redirection,
+// uncaught exceptions and the "Java Exception" dialog.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "ImageFiles.h"
+#include "StandIn.h"
+#include "TestSupport.h"
+
+using namespace vexa::test;
+using namespace vexa::test::standin;
+
+namespace {
+
+// The launcher's "Java Exception" dialog texts.
+constexpr int kTraceEdit = 208;
+
+struct AppSettings {
+    std::string mainClass = "demo.Hello";
+    std::string jreLines;          // more lines of [Java Runtime Environment]
+    std::string applicationLines;  // lines of [Application]
+    std::string moreSections;      // whole sections after those
+    RuntimeOptions runtime;
+};
+
+// A launcher copy beside its settings, a class path with one scripted jar,
+// and a stand-in runtime named by "JRE Path".
+class JavaApp {
+public:
+    JavaApp(const std::string& script, const AppSettings& settings = {})
+        : runtime_(dir_ / L"jre\\", settings.runtime),
+          record_(dir_.path()),
+          launcher_(dir_.path(), L"MyApp.exe",
+                    "[Java Runtime Environment]\r\n"
+                    "Main Class=" + settings.mainClass + "\r\n"
+                    "JRE Path=" + narrow(runtime_.home()) + "\r\n" + settings.jreLines +
+                        "[Class Path]\r\n"
+                        "Class Path=\\lib\\app.jar\r\n"
+                        "[Application]\r\n" + settings.applicationLines + settings.moreSections) {
+        writeScript(dir_.path(), L"lib\\app.jar", script);
+    }
+
+    ChildProcess start(const std::wstring& arguments = L"", const std::map<std::wstring, std::wstring>& knobs = {}) const {
+        return launcher_.start(arguments, record_.environment(knobs));
+    }
+    // Runs to the end; the exit code.
+    std::int32_t run(const std::wstring& arguments = L"", const std::map<std::wstring, std::wstring>& knobs = {}) const {
+        ChildProcess process = start(arguments, knobs);
+        EXPECT_TRUE(process.started());
+        return process.exitCode(60000);
+    }
+    Record record() const { return record_.read(); }
+    const std::wstring& dir() const { return dir_.path(); }
+    std::wstring operator/(const std::wstring& relative) const { return dir_ / relative; }
+    const JavaHome& runtime() const { return runtime_; }
+
+private:
+    TempDir dir_;
+    JavaHome runtime_;
+    RecordFile record_;
+    LauncherCopy launcher_;
+};
+
+const char kHello[] =
+    "class demo.Hello\n"
+    "method main\n"
+    "    println out Hello from main: ${args}\n"
+    "    println err to the error stream\n";
+
+// A path (without blanks) as script text, where a backslash starts an escape.
+std::string scriptPath(const std::wstring& path) {
+    std::string text;
+    for (char c : narrow(path)) {
+        if (c == '\\') text += '\\';
+        text += c;
+    }
+    return text;
+}
+
+// JNI calls made with an exception pending, or through the wrong result type.
+void expectCleanJniUse(const Record& record) {
+    EXPECT_FALSE(record.contains("pending-call")) << record.text();
+    EXPECT_FALSE(record.contains("result-mismatch")) << record.text();
+    EXPECT_FALSE(record.contains("misuse")) << record.text();
+    EXPECT_FALSE(record.contains("trap")) << record.text();
+}
+
+}  // namespace
+
+TEST(JavaLaunch, NormalRunEndsWithZeroOnceBackgroundWorkIsDone) {
+    JavaApp app(
+        "class demo.Hello\n"
+        "method main\n"
+        "    background 1500 work\n"
+        "    println out main returns\n"
+        "    return\n");
+    EXPECT_EQ(app.run(L"one two"), 0);
+    Record record = app.record();
+
+    auto creation = record.creation();
+    ASSERT_TRUE(creation) << record.text();
+    EXPECT_EQ(creation->version, 0x00010002);
+    EXPECT_FALSE(creation->ignoreUnrecognized);
+    ASSERT_GE(creation->options.size(), 2u);
+    EXPECT_EQ(creation->options[creation->options.size() - 2], "abort");
+    EXPECT_EQ(creation->options.back(), "exit");
+    EXPECT_TRUE(creation->exitHook);
+    EXPECT_TRUE(creation->abortHook);
+    EXPECT_EQ(creation->optionCount, static_cast<int>(creation->options.size()));
+    EXPECT_EQ(record.property("java.class.path"), narrow(app / L"lib\\app.jar") + ";");
+
+    EXPECT_EQ(record.output("out"), "main returns\r\n");
+    // main returns, its thread leaves the JVM, and destroying the JVM waits
+    // for the background thread before the process ends.
+    EXPECT_TRUE(record.inOrder({"create-result", "invoke", "returned", "detach", "destroy-begin", "background-end",
+                                "destroy-end"}))
+        << record.text();
+    const Event* destroy = record.first("destroy-begin");
+    ASSERT_NE(destroy, nullptr);
+    EXPECT_EQ(destroy->number("waiting"), 1);
+    expectCleanJniUse(record);
+}
+
+TEST(JavaLaunch, SystemExitStatusBecomesTheExitCode) {
+    for (int status : {0, 3, 42, -7}) {
+        JavaApp app("class demo.Hello\nmethod main\n    background 5000 never\n    exit " + std::to_string(status) +
+                    "\n");
+        EXPECT_EQ(app.run(), status);
+        Record record = app.record();
+        // The launcher's exit hook hands the status back to the runtime unchanged.
+        EXPECT_TRUE(record.inOrder({"system-exit", "exit-hook", "exit-hook-returned", "process-exit"}))
+            << record.text();
+        const Event* hook = record.first("exit-hook");
+        ASSERT_NE(hook, nullptr);
+        EXPECT_EQ(hook->number("status"), status);
+        EXPECT_FALSE(record.contains("background-end"));
+    }
+}
+
+TEST(JavaLaunch, ArgumentsArriveAsExactUtf16) {
+    struct Case {
+        std::wstring commandLine;
+        std::vector<std::wstring> expected;
+    };
+    const Case cases[] = {
+        {L"", {}},
+        {L"plain \"two words\" \"\"", {L"plain", L"two words", L""}},
+        {L"caf\x00E9 \x65E5\x672C\x8A9E \xD83D\xDE00 \x0391\x03B2", {L"caf\x00E9", L"\x65E5\x672C\x8A9E", L"\xD83D\xDE00", L"\x0391\x03B2"}},
+    };
+    for (const Case& c : cases) {
+        JavaApp app(kHello);
+        EXPECT_EQ(app.run(c.commandLine), 0);
+        Record record = app.record();
+        auto invocations = record.invocations("main");
+        ASSERT_EQ(invocations.size(), 1u) << record.text();
+        // No arguments is an empty array, never null.
+        ASSERT_TRUE(invocations[0].args.has_value()) << record.text();
+        std::vector<std::wstring> received;
+        for (const auto& arg : *invocations[0].args) {
+            ASSERT_TRUE(arg.has_value());
+            received.push_back(*arg);
+        }
+        EXPECT_EQ(received, c.expected) << narrow(c.commandLine);
+    }
+}
+
+TEST(JavaLaunch, MainClassIsFoundThroughEachLookup) {
+    struct Case {
+        const char* what;
+        Jvm jvm;
+        std::map<std::wstring, std::wstring> knobs;
+        bool helperCalled;
+    };
+    const Case cases[] = {
+        {"the runtime's launcher helper", Jvm::Full, {}, true},
+        {"no boot loader lookup in the runtime", Jvm::NoBootLoader, {}, false},
+        {"no launcher helper class", Jvm::Full, {{L"LAUNCHER_HELPER", L"absent"}}, false},
+        {"the launcher helper gives null", Jvm::Full, {{L"LAUNCHER_HELPER", L"null"}}, true},
+    };
+    for (const Case& c : cases) {
+        AppSettings settings;
+        settings.mainClass = "com.example.App";
+        settings.runtime.jvm = c.jvm;
+        JavaApp app("class com.example.App\nmethod main\n    println out found\n", settings);
+        EXPECT_EQ(app.run(L"", c.knobs), 0) << c.what;
+        Record record = app.record();
+        EXPECT_EQ(record.output("out"), "found\r\n") << c.what;
+        const Event* helper = record.first("check-and-load-main");
+        EXPECT_EQ(helper != nullptr, c.helperCalled) << c.what << "\n" << record.text();
+        if (helper) {
+            EXPECT_EQ(helper->text("name"), L"com.example.App");
+            EXPECT_EQ(helper->number("mode"), 1);
+            EXPECT_TRUE(helper->flag("stderr"));
+        }
+        // Whenever the helper did not deliver, FindClass gets the slash form.
+        bool foundByName = false;
+        for (const Event& e : record.named("find-class"))
+            foundByName |= e.bytes("name") == "com/example/App" && e.flag("found");
+        EXPECT_EQ(foundByName, !c.helperCalled || c.knobs.count(L"LAUNCHER_HELPER")) << c.what << "\n" << record.text();
+        auto invocations = record.invocations("main");
+        ASSERT_EQ(invocations.size(), 1u) << c.what;
+        EXPECT_EQ(invocations[0].className, "com/example/App");
+        expectCleanJniUse(record);
+    }
+}
+
+TEST(JavaLaunch, MissingMainClassIsReportedAndTheLaunchEnds) {
+    // Through FindClass: the runtime's error is printed, then the message.
+    AppSettings settings;
+    settings.mainClass = "com.example.Missing";
+    settings.runtime.jvm = Jvm::NoBootLoader;
+    JavaApp app(kHello, settings);
+    ChildProcess process = app.start();
+    WindowSnapshot box = answerMessageBox(process.pid());
+    ASSERT_TRUE(box.found);
+    EXPECT_EQ(box.caption, L"Error");
+    EXPECT_EQ(box.message(), L"Could not find the main class com/example/Missing.\n");
+    // The Java main thread left the JVM, so destroying it does not wait for it.
+    EXPECT_EQ(process.exitCode(30000), -1);
+    Record record = app.record();
+    const Event* describe = record.first("describe");
+    ASSERT_NE(describe, nullptr) << record.text();
+    EXPECT_EQ(describe->bytes("class"), "java/lang/NoClassDefFoundError");
+    EXPECT_TRUE(record.inOrder({"describe", "detach", "destroy-end"})) << record.text();
+
+    // Through the runtime's launcher helper, which reports and exits itself.
+    AppSettings helperSettings;
+    helperSettings.mainClass = "com.example.Missing";
+    JavaApp helperApp(kHello, helperSettings);
+    ChildProcess helperProcess = helperApp.start();
+    EXPECT_EQ(helperProcess.exitCode(30000), 1);
+    EXPECT_FALSE(waitForWindow(helperProcess.pid(), {}, 500).found);
+}
+
+TEST(JavaLaunch, MainWithoutStaticMainMethodPrintsTheRuntimeError) {
+    AppSettings settings;
+    settings.runtime.jvm = Jvm::NoBootLoader;
+    JavaApp app("class demo.Hello\nmethod main int\n    return 0\n", settings);
+    ChildProcess process = app.start();
+    EXPECT_EQ(process.exitCode(30000), -1);
+    Record record = app.record();
+    const Event* describe = record.first("describe");
+    ASSERT_NE(describe, nullptr) << record.text();
+    EXPECT_EQ(describe->bytes("class"), "java/lang/NoSuchMethodError");
+    EXPECT_FALSE(record.contains("invoke"));
+}
+
+TEST(JavaLaunch, CreationFailuresShowTheirReasons) {
+    struct Case {
+        const wchar_t* result;
+        std::wstring reason;
+    };
+    const Case cases[] = {
+        {L"-1", L"unknown"},           {L"-2", L"thread detached from VM"}, {L"-3", L"JNI version error"},
+        {L"-4", L"not enough memory"}, {L"-5", L"VM already created"},      {L"-6", L"invalid arguments"},
+        {L"1", L""},                   {L"-7", L""},
+    };
+    for (const Case& c : cases) {
+        JavaApp app(kHello);
+        ChildProcess process = app.start(L"", {{L"CREATE_RESULT", c.result}});
+        WindowSnapshot box = answerMessageBox(process.pid());
+        ASSERT_TRUE(box.found) << narrow(c.result);
+        EXPECT_EQ(box.message(), L"JNI exception: failed to create the Java VM\nReason: " + c.reason + L".\n");
+        EXPECT_EQ(process.exitCode(30000), -1) << narrow(c.result);
+        Record record = app.record();
+        EXPECT_FALSE(record.contains("invoke"));
+        EXPECT_FALSE(record.contains("destroy-begin")) << "no JVM to destroy";
+    }
+}
+
+TEST(JavaLaunch, LibraryFailuresShowTheirMessages) {
+    struct Case {
+        const char* what;
+        Jvm jvm;
+        bool pathMessage;  // 222 with the path, else 202 with 212
+        int error;
+    };
+    const Case cases[] = {
+        {"no JNI_CreateJavaVM", Jvm::NoCreate, false, 127},
+        {"no JNI_GetDefaultJavaVMInitArgs", Jvm::NoDefaults, false, 127},
+        {"a 32-bit library", Jvm::X86, true, 193},
+    };
+    for (const Case& c : cases) {
+        AppSettings settings;
+        settings.runtime.jvm = c.jvm;
+        JavaApp app(kHello, settings);
+        ChildProcess process = app.start();
+        WindowSnapshot box = answerMessageBox(process.pid());
+        ASSERT_TRUE(box.found) << c.what;
+        const std::wstring error = std::to_wstring(c.error);
+        if (c.pathMessage)
+            EXPECT_EQ(box.message(),
+                      L"Failed to load Java VM library: " + app.runtime().jvmPath() + L" (errno = " + error + L").\n");
+        else
+            EXPECT_EQ(box.message(), L"Windows exception: cannot find CreateJavaVM JNI (errno = " + error + L").\n");
+        EXPECT_EQ(process.exitCode(30000), -1) << c.what;
+        EXPECT_FALSE(app.record().contains("create")) << c.what;
+    }
+}
+
+TEST(JavaLaunch, OutputAndErrorFilesAreReplacedOrAppendedTo) {
+    struct Case {
+        const char* append;
+        std::string expectedOut;
+        std::string expectedErr;
+    };
+    const Case cases[] = {
+        {"no", "Hello from main: a b\r\n", "to the error stream\r\n"},
+        {"yes", "old out\r\nHello from main: a b\r\n", "old err\r\nto the error stream\r\n"},
+        {"Yes", "Hello from main: a b\r\n", "to the error stream\r\n"},  // only "yes" appends
+    };
+    for (const Case& c : cases) {
+        TempDir files;
+        const std::wstring out = files / L"out.txt";
+        const std::wstring err = files / L"err.txt";
+        writeFile(out, "old out\r\n");
+        writeFile(err, "old err\r\n");
+        AppSettings settings;
+        settings.applicationLines = "Output File=" + narrow(out) + "\r\nOutput Append=" + c.append +
+                                    "\r\nError File=" + narrow(err) + "\r\nError Append=" + c.append + "\r\n";
+        JavaApp app(kHello, settings);
+        EXPECT_EQ(app.run(L"a b"), 0);
+        EXPECT_EQ(readFile(out), c.expectedOut) << c.append;
+        EXPECT_EQ(readFile(err), c.expectedErr) << c.append;
+        expectCleanJniUse(app.record());
+    }
+}
+
+TEST(JavaLaunch, OutputFileNamesTakeTheDateAndMissingFoldersAreMade) {
+    TempDir files;
+    AppSettings settings;
+    // Both pictures are formatted from the same instant, milliseconds included.
+    settings.applicationLines = "Output File=" + narrow(files.path()) + "logs\\new\\out-%yyyyMMdd-HHmmss-L%.txt\r\n" +
+                                "Error File=" + narrow(files.path()) + "logs\\err-%yyyyMMdd-HHmmss-L%.txt\r\n";
+    JavaApp app(kHello, settings);
+    EXPECT_EQ(app.run(L"x"), 0);
+    Record record = app.record();
+    const Event* setOut = record.first("set-out");
+    const Event* setErr = record.first("set-err");
+    ASSERT_NE(setOut, nullptr) << record.text();
+    ASSERT_NE(setErr, nullptr) << record.text();
+    const std::wstring outPath = setOut->text("path");
+    const std::wstring errPath = setErr->text("path");
+    const std::wstring outPrefix = files.path() + L"logs\\new\\out-";
+    const std::wstring errPrefix = files.path() + L"logs\\err-";
+    ASSERT_EQ(outPath.substr(0, outPrefix.size()), outPrefix);
+    ASSERT_EQ(errPath.substr(0, errPrefix.size()), errPrefix);
+    const std::wstring stamp = outPath.substr(outPrefix.size());
+    EXPECT_EQ(errPath.substr(errPrefix.size()), stamp);
+    // yyyyMMdd-HHmmss-<milliseconds>.txt
+    ASSERT_GE(stamp.size(), 21u) << narrow(stamp);
+    for (size_t i : {0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 16}) EXPECT_TRUE(iswdigit(stamp[i])) << narrow(stamp);
+    EXPECT_EQ(stamp.substr(stamp.size() - 4), L".txt");
+    EXPECT_EQ(readFile(outPath), "Hello from main: x\r\n");
+    EXPECT_EQ(readFile(errPath), "to the error stream\r\n");
+}
+
+TEST(JavaLaunch, AnOutputFileThatCannotBeOpenedLeavesTheStreamAlone) {
+    TempDir files;
+    writeFile(files / L"blocked", "a file where a folder would be");
+    AppSettings settings;
+    settings.applicationLines = "Output File=" + narrow(files.path()) + "blocked\\out.txt\r\n";
+    JavaApp app(kHello, settings);
+    EXPECT_EQ(app.run(L"still runs"), 0);
+    Record record = app.record();
+    const Event* describe = record.first("describe");
+    ASSERT_NE(describe, nullptr) << record.text();
+    EXPECT_EQ(describe->bytes("class"), "java/io/FileNotFoundException");
+    EXPECT_FALSE(record.contains("set-out"));
+    // main's output went where System.out pointed before.
+    bool toStdout = false;
+    for (const Event& e : record.named("output"))
+        toStdout |= e.raw("sys") == "out" && e.raw("target") == "stdout" &&
+                    e.bytes("bytes").find("Hello from main: still runs") != std::string::npos;
+    EXPECT_TRUE(toStdout) << record.text();
+    expectCleanJniUse(record);
+}
+
+TEST(JavaLaunch, JavaMainThreadStackSizeComesFromXssOrTheRuntimeDefault) {
+    struct Case {
+        const char* what;
+        std::string parameters;
+        std::map<std::wstring, std::wstring> knobs;
+        long long reserve;
+    };
+    const Case cases[] = {
+        {"-Xss", "Virtual Machine Parameters=-Xss4m\r\n", {}, 4LL << 20},
+        {"the runtime's default", "", {{L"DEFAULT_STACK_SIZE", L"3145728"}}, 3LL << 20},
+        {"-Xss over the default", "Virtual Machine Parameters=-Xss6m\r\n", {{L"DEFAULT_STACK_SIZE", L"3145728"}},
+         6LL << 20},
+        // No size from anywhere: the executable's own default reserve.
+        {"no size", "", {{L"DEFAULT_STACK_SIZE", L"0"}}, 2LL << 20},
+    };
+    for (const Case& c : cases) {
+        AppSettings settings;
+        settings.jreLines = c.parameters;
+        JavaApp app(kHello, settings);
+        EXPECT_EQ(app.run(L"", c.knobs), 0) << c.what;
+        auto creation = app.record().creation();
+        ASSERT_TRUE(creation) << c.what;
+        EXPECT_EQ(creation->stackReserve, c.reserve) << c.what;
+    }
+}
+
+namespace {
+
+// main starts a thread that goes on once the test allows it, then throws.
+std::string throwerScript(const std::wstring& goFile) {
+    return "class demo.Hello\n"
+           "method main\n"
+           "    thread worker\n"
+           "    println out about to fail\n"
+           "    cause java.lang.IllegalArgumentException inner \\u00E9\n"
+           "    throw java.lang.IllegalStateException boom \\u00E9\\u65E5\\uD83D\\uDE00\n"
+           "method worker\n"
+           "    wait-file " + scriptPath(goFile) + " 20000\n"
+           "    record went on\n";
+}
+
+const wchar_t kThrowerTrace[] =
+    L"java.lang.IllegalStateException: boom \x00E9\x65E5\xD83D\xDE00\r\n"
+    L"\tat demo.Hello.main(Hello.java:6)\r\n"
+    L"Caused by: java.lang.IllegalArgumentException: inner \x00E9\r\n"
+    L"\t... 1 more\r\n";
+
+}  // namespace
+
+TEST(JavaLaunch, JavaExceptionDialogShowsTheWholeTrace) {
+    AppSettings settings;
+    settings.applicationLines = "Failure Check=Yes\r\n";
+    TempDir scratch;
+    JavaApp app(throwerScript(scratch / L"go"), settings);
+    ChildProcess process = app.start(L"", {{L"STRICT", L"1"}});
+    UiAction ignore;
+    ignore.press = 1;
+    WindowSnapshot dialog = waitForWindow(process.pid(), ignore);
+    ASSERT_TRUE(dialog.found);
+    EXPECT_EQ(dialog.caption, L"Java Exception");
+    EXPECT_EQ(dialog.text(kTraceEdit), kThrowerTrace);
+    EXPECT_EQ(dialog.text(209), L"Uncaught Exception");
+    EXPECT_EQ(dialog.text(210), L"The java process has thrown the following uncaught exception:");
+    EXPECT_EQ(dialog.text(211),
+              L"Press Ignore to continue and ignore the exception or press Stop to close the application.");
+    EXPECT_EQ(dialog.text(212), L"WARNING: If you choose to Stop the application any unsaved data will be lost.");
+    EXPECT_EQ(dialog.text(1), L"Ignore");
+    EXPECT_EQ(dialog.text(2), L"Stop");
+    EXPECT_TRUE(dialog.style & WS_THICKFRAME);
+    writeFile(scratch / L"go", "");
+    EXPECT_EQ(process.exitCode(30000), 0);
+    Record record = app.record();
+    // The exception was printed on the error stream as well, and no JNI call
+    // was made while it was pending (fatal in strict mode).
+    const Event* describe = record.first("describe");
+    ASSERT_NE(describe, nullptr) << record.text();
+    EXPECT_EQ(describe->bytes("class"), "java/lang/IllegalStateException");
+    expectCleanJniUse(record);
+}
+
+TEST(JavaLaunch, JavaExceptionDialogIgnoreGoesOnAndStopEndsWithMinusOne) {
+    struct Case {
+        const char* what;
+        UiAction action;
+        std::int32_t exitCode;
+    };
+    UiAction ignore, enter, stop, escape, close;
+    ignore.press = 1;
+    enter.key = L"enter";
+    stop.press = 2;
+    escape.key = L"escape";
+    close.close = true;
+    const Case cases[] = {
+        {"Ignore", ignore, 0}, {"Enter", enter, 0}, {"Stop", stop, -1}, {"Escape", escape, -1}, {"close box", close, -1},
+    };
+    for (const Case& c : cases) {
+        AppSettings settings;
+        settings.applicationLines = "Failure Check=yes\r\n";
+        TempDir scratch;
+        JavaApp app(throwerScript(scratch / L"go"), settings);
+        ChildProcess process = app.start();
+        WindowSnapshot dialog = waitForWindow(process.pid(), c.action);
+        ASSERT_TRUE(dialog.found) << c.what;
+        EXPECT_TRUE(dialog.gone) << c.what;
+        // Going on lets the application's other thread finish its work;
+        // stopping ends the process while that thread still waits.
+        if (c.exitCode == 0) writeFile(scratch / L"go", "");
+        EXPECT_EQ(process.exitCode(15000), c.exitCode) << c.what;
+        Record record = app.record();
+        EXPECT_EQ(record.contains("mark"), c.exitCode == 0) << c.what << "\n" << record.text();
+        if (c.exitCode != 0) {
+            const Event* exit = record.first("system-exit");
+            ASSERT_NE(exit, nullptr) << c.what;
+            EXPECT_EQ(exit->number("status"), -1);
+        }
+    }
+}
+
+TEST(JavaLaunch, WithoutFailureCheckAnUncaughtExceptionShowsNothing) {
+    TempDir scratch;
+    JavaApp app(throwerScript(scratch / L"go"));
+    ChildProcess process = app.start();
+    EXPECT_FALSE(waitForWindow(process.pid(), {}, 1500).found);
+    writeFile(scratch / L"go", "");
+    EXPECT_EQ(process.exitCode(30000), 0);
+    Record record = app.record();
+    // The runtime reports it when the main thread leaves.
+    const Event* uncaught = record.first("uncaught");
+    ASSERT_NE(uncaught, nullptr) << record.text();
+    EXPECT_EQ(uncaught->bytes("class"), "java/lang/IllegalStateException");
+    EXPECT_FALSE(record.contains("describe"));
+    EXPECT_TRUE(record.contains("mark"));
+}
+
+TEST(JavaLaunch, AnUncaughtExceptionClosesTheSplashWindowFirst) {
+    TempDir scratch;
+    writeBmp(scratch / L"splash.bmp", 40, 20, [](int, int) { return Rgba{20, 120, 220}; });
+    AppSettings settings;
+    settings.applicationLines = "Failure Check=Yes\r\n";
+    settings.moreSections = "[Display]\r\nSplash Screen=" + narrow(scratch / L"splash.bmp") + "\r\n";
+    // main waits until the test has seen the splash, then throws.
+    JavaApp app("class demo.Hello\n"
+                "method main\n"
+                "    wait-file " + scriptPath(scratch / L"throw") + " 20000\n"
+                "    throw java.lang.IllegalStateException boom\n",
+                settings);
+    ChildProcess process = app.start();
+    EXPECT_TRUE(waitForWindow(process.pid(), {}, 15000, L"SplashScreenWindow").found);
+    writeFile(scratch / L"throw", "");
+    // While the exception dialog is up, the splash is already gone.
+    ASSERT_TRUE(waitForWindow(process.pid()).found);
+    EXPECT_FALSE(waitForWindow(process.pid(), {}, 300, L"SplashScreenWindow").found);
+    UiAction ignore;
+    ignore.press = 1;
+    EXPECT_TRUE(waitForWindow(process.pid(), ignore).found);
+    EXPECT_EQ(process.exitCode(30000), 0);
+}
