@@ -12,19 +12,6 @@ using namespace vexa::test;
 
 namespace {
 
-// The application: one scripted class in lib\demo.jar (see tests/standin/README.md).
-const char kApplication[] =
-    "class demo.Hello\n"
-    "method main\n"
-    "    println out Hello from a Java application started by Vexa!\n"
-    "    println out It received ${argc} arguments: ${args}\n"
-    "    args out\n"
-    "    println out It runs on the Java thread \"${thread}\".\n"
-    "    property out demo.name\n"
-    "    property out java.class.path\n"
-    "    env out VEXA_JVM_HOME\n"
-    "    println err (and this line went to the error stream)\n";
-
 void printIndented(const std::string& text) {
     std::string line;
     for (char c : text) {
@@ -48,12 +35,14 @@ int wmain() {
     removeTree(folder);
     makeDirs(folder);
     standin::JavaHome runtime(folder + L"runtime\\");
-    standin::writeScript(folder, L"lib\\demo.jar", kApplication);
+    // The application: the stand-in's example jar (tests/standin/examples).
+    makeDirs(folder + L"lib\\");
+    copyFile(standin::exampleApp(L"demo-app.jar"), folder + L"lib\\demo-app.jar");
     const std::string settings =
         "[Java Runtime Environment]\r\n"
         "Main Class=demo.Hello\r\n"
         "JRE Path=" + narrow(runtime.home()) + "\r\n"
-        "Virtual Machine Parameters=-Xmx64m -Ddemo.name=\"Vexa demo\"\r\n"
+        "Virtual Machine Parameters=-Xmx64m\r\n"
         "[Class Path]\r\n"
         "Class Path=\\lib\\*.jar\r\n"
         "[Application]\r\n"
