@@ -407,3 +407,102 @@ TEST(StandInRuntime, GetEnvFollowsTheThreadsAttachment) {
     EXPECT_EQ(results[1].number("result"), -2);
     EXPECT_EQ(run.record.first("detach")->number("result"), 0);
 }
+
+TEST(StandInRuntime, NativeThreadsAreWaitedForUnlessDaemons) {
+    TempDir dir;
+    HostRun run = runHost(dir.path(), start() + L"create native-thread 1200 daemon-thread 60000 detach destroy-twice");
+    ASSERT_EQ(run.exitCode, 0) << run.record.text();
+    const Event* begin = run.record.first("destroy-begin");
+    ASSERT_NE(begin, nullptr);
+    EXPECT_EQ(begin->number("waiting"), 1);
+    EXPECT_EQ(begin->text("thread"), L"worker");
+    EXPECT_TRUE(run.record.inOrder({"destroy-begin", "host-native-thread-end", "destroy-end"})) << run.record.text();
+    auto destroys = run.record.named("host-destroy");
+    ASSERT_EQ(destroys.size(), 2u);
+    EXPECT_EQ(destroys[0].number("result"), 0);
+    EXPECT_EQ(destroys[1].number("result"), -1);  // the VM is gone
+    const Event* daemon = run.record.first("attach-daemon");
+    ASSERT_NE(daemon, nullptr);
+    EXPECT_EQ(daemon->text("name"), L"worker");
+    EXPECT_EQ(daemon->number("result"), 0);
+}
+
+TEST(StandInRuntime, LocalFrameKeepsOnlyItsResult) {
+    TempDir dir;
+    HostRun run = runHost(dir.path(), start() + L"create frames");
+    ASSERT_EQ(run.exitCode, 0) << run.record.text();
+    const Event* frames = run.record.first("host-frames");
+    ASSERT_NE(frames, nullptr);
+    EXPECT_EQ(frames->number("push"), 0);
+    EXPECT_EQ(frames->number("inner", -1), 0);  // JNIInvalidRefType: released with the frame
+    EXPECT_EQ(frames->number("kept", -1), 0);
+    EXPECT_EQ(frames->number("result"), 1);  // JNILocalRefType in the outer frame
+    EXPECT_EQ(frames->number("length"), 4);
+}
+
+TEST(StandInRuntime, CallThroughAnotherResultTypeIsRecordedOrRefused) {
+    TempDir dir;
+    HostRun run = runHost(dir.path(), start() + L"create mismatch");
+    ASSERT_EQ(run.exitCode, 0) << run.record.text();
+    const Event* mismatch = run.record.first("result-mismatch");
+    ASSERT_NE(mismatch, nullptr);
+    EXPECT_EQ(mismatch->bytes("name"), "CallObjectMethod");
+    EXPECT_EQ(mismatch->bytes("method"), "printStackTrace");
+    const Event* host = run.record.first("host-mismatch");
+    EXPECT_TRUE(host->flag("null"));
+    EXPECT_EQ(host->number("size"), static_cast<long long>(std::string("java.lang.IllegalStateException\r\n").size()));
+
+    TempDir other;
+    HostRun strict = runHost(other.path(), start() + L"create mismatch", {{L"STRICT", L"1"}});
+    EXPECT_EQ(strict.exitCode, 0x5108);
+}
+
+TEST(StandInRuntime, ScriptFaultsAreClassFormatErrors) {
+    struct Case {
+        const char* script;
+        const wchar_t* reason;
+    } cases[] = {
+        {"method\n", L"line 1: method needs a name"},
+        {"method main long\n", L"line 1: unknown method modifier long"},
+        {"println out x\n", L"line 1: println outside a method"},
+        {"method main\n    exit soon\n", L"line 2: exit needs a status"},
+        {"method main\n# a comment\nmethod main\n", L"line 3: method main defined twice"},
+        {"method main\n    println nowhere x\n", L"line 2: println needs out or err"},
+        {"method main\n    launch rockets\n", L"line 2: unknown command launch"},
+        {"class demo.Bad7\nmethod main\nclass demo.Other\n", L"a class file holds one class"},
+    };
+    TempDir dir;
+    std::wstring steps = start() + classPathOption(dir / L"classes") + L" create";
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        writeScript(dir.path(), L"classes\\demo\\Bad" + std::to_wstring(i) + L".class", cases[i].script);
+        steps += L" find demo/Bad" + std::to_wstring(i);
+    }
+    HostRun run = runHost(dir.path(), steps);
+    ASSERT_EQ(run.exitCode, 0) << run.record.text();
+    auto described = run.record.named("describe");
+    ASSERT_EQ(described.size(), std::size(cases)) << run.record.text();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(described[i].bytes("class"), "java/lang/ClassFormatError");
+        EXPECT_EQ(described[i].text("message"), L"demo/Bad" + std::to_wstring(i) + L" (" + cases[i].reason + L")");
+    }
+}
+
+TEST(StandInRuntime, OutputFollowsTheDefaultEncoding) {
+    const std::wstring text = L"\u00e4\u20ac";
+    char ansi[16] = {};
+    int length = WideCharToMultiByte(CP_ACP, 0, text.data(), 2, ansi, sizeof ansi, "?", nullptr);
+    struct Case {
+        const wchar_t* option;
+        std::string bytes;
+    } cases[] = {
+        {L"", "\xC3\xA4\xE2\x82\xAC\r\n"},
+        {L" option -Dfile.encoding=Cp1252", std::string(ansi, static_cast<size_t>(length)) + "\r\n"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        writeScript(dir.path(), L"classes\\demo\\Enc.class", "method main\n    println out \\u00e4\\u20ac\n");
+        HostRun run = runHost(dir.path(), start() + classPathOption(dir / L"classes") + c.option + L" create main demo.Enc");
+        ASSERT_EQ(run.exitCode, 0) << run.record.text();
+        EXPECT_EQ(run.record.output("out"), c.bytes) << narrow(c.option);
+    }
+}

@@ -35,6 +35,11 @@
 //   foreign-local          use this thread's local reference on another attached thread (misuse)
 //   release-twice          release GetStringUTFChars bytes twice (misuse)
 //   fatal-error TEXT       FatalError
+//   native-thread MS       a native thread attached as "worker" that detaches after MS
+//   daemon-thread MS       the same, attached as a daemon
+//   frames                 a local frame: PushLocalFrame, a string, PopLocalFrame keeping it
+//   mismatch               CallObjectMethod on a void method (printStackTrace)
+//   destroy-twice          as destroy, then DestroyJavaVM once more
 //   utf16-hex HEX4...      a Java string from UTF-16 units, then GetStringUTFChars
 //   slot N                 call JNIEnv slot N (an unimplemented one traps)
 //   unattached-call        FindClass from a thread that never attached
@@ -46,6 +51,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,6 +78,7 @@ struct Host {
     bool failureCheck = false;
     bool detachAfterMain = true;
     bool destroy = false;
+    bool destroyTwice = false;
     std::vector<std::wstring> arguments;
     std::vector<std::wstring> secondaryArguments;
     void(JNICALL* splashClose)() = nullptr;
@@ -341,6 +348,24 @@ DWORD WINAPI foreignLocal(void* parameter) {
     return 0;
 }
 
+struct NativeThread {
+    DWORD ms;
+    bool daemon;
+};
+
+DWORD WINAPI nativeThread(void* parameter) {
+    std::unique_ptr<NativeThread> job(static_cast<NativeThread*>(parameter));
+    JNIEnv* env = nullptr;
+    JavaVMAttachArgs args{JNI_VERSION_1_2, const_cast<char*>("worker"), nullptr};
+    jint result = job->daemon ? host.vm->AttachCurrentThreadAsDaemon(reinterpret_cast<void**>(&env), &args)
+                              : host.vm->AttachCurrentThread(reinterpret_cast<void**>(&env), &args);
+    RecordLine("host-native-thread").flag("daemon", job->daemon).number("attach", result).write();
+    Sleep(job->ms);
+    RecordLine("host-native-thread-end").flag("daemon", job->daemon).write();
+    host.vm->DetachCurrentThread();
+    return 0;
+}
+
 DWORD WINAPI unattachedCall(void*) {
     host.env->FindClass("java/lang/String");  // the first thread's environment, on a thread that never attached
     return 0;
@@ -433,6 +458,39 @@ int runSteps() {
             host.env->ReleaseStringUTFChars(text, bytes);
             host.env->ReleaseStringUTFChars(text, bytes);
             RecordLine("host-misuse-returned").write();
+        } else if (step == L"native-thread" || step == L"daemon-thread") {
+            auto* job = new NativeThread{static_cast<DWORD>(std::stoul(next())), step == L"daemon-thread"};
+            HANDLE thread = CreateThread(nullptr, 0, nativeThread, job, 0, nullptr);
+            CloseHandle(thread);
+            Sleep(100);  // attached before the next step
+        } else if (step == L"frames") {
+            JNIEnv* env = host.env;
+            jint pushed = env->PushLocalFrame(4);
+            jstring inner = env->NewStringUTF("inner");
+            jstring kept = env->NewStringUTF("kept");
+            auto result = static_cast<jstring>(env->PopLocalFrame(kept));
+            RecordLine("host-frames")
+                .number("push", pushed)
+                .number("inner", env->GetObjectRefType(inner))
+                .number("kept", env->GetObjectRefType(kept))
+                .number("result", env->GetObjectRefType(result))
+                .number("length", env->GetStringLength(result))
+                .write();
+        } else if (step == L"mismatch") {
+            JNIEnv* env = host.env;
+            jclass type = env->FindClass("java/lang/IllegalStateException");
+            jthrowable error = static_cast<jthrowable>(env->NewObject(type, env->GetMethodID(type, "<init>", "()V")));
+            jclass bytesClass = env->FindClass("java/io/ByteArrayOutputStream");
+            jobject bytes = env->NewObject(bytesClass, env->GetMethodID(bytesClass, "<init>", "()V"));
+            jclass printClass = env->FindClass("java/io/PrintStream");
+            jobject print = env->NewObject(printClass, env->GetMethodID(printClass, "<init>", "(Ljava/io/OutputStream;)V"), bytes);
+            jmethodID trace = env->GetMethodID(type, "printStackTrace", "(Ljava/io/PrintStream;)V");
+            jobject result = env->CallObjectMethod(error, trace, print);
+            jmethodID size = env->GetMethodID(bytesClass, "size", "()I");
+            RecordLine("host-mismatch").flag("null", result == nullptr).number("size", env->CallIntMethod(bytes, size)).write();
+        } else if (step == L"destroy-twice") {
+            host.destroy = true;
+            host.destroyTwice = true;
         } else if (step == L"fatal-error") {
             host.env->FatalError(ansi(next()).c_str());
             RecordLine("host-fatal-returned").write();
@@ -518,6 +576,7 @@ int wmain(int argc, wchar_t** argv) {
         DWORD started = GetTickCount();
         jint result = host.vm->DestroyJavaVM();
         RecordLine("host-destroy").number("result", result).number("ms", GetTickCount() - started).write();
+        if (host.destroyTwice) RecordLine("host-destroy").number("result", host.vm->DestroyJavaVM()).write();
     }
     RecordLine("host-end").number("status", static_cast<long long>(status)).write();
     return static_cast<int>(status);
