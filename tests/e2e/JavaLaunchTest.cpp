@@ -56,6 +56,17 @@ public:
     const std::wstring& dir() const { return dir_.path(); }
     std::wstring operator/(const std::wstring& relative) const { return dir_ / relative; }
     const JavaHome& runtime() const { return runtime_; }
+    // Rewrites the settings file in UTF-16 (with its byte-order mark), so
+    // that text beyond the ANSI code page reaches the launcher.
+    void storeSettingsAsUtf16() const {
+        const std::wstring text = widen(readFile(launcher_.iniPath()));
+        std::string bytes = "\xFF\xFE";
+        for (wchar_t c : text) {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>((c >> 8) & 0xFF);
+        }
+        writeFile(launcher_.iniPath(), bytes);
+    }
 
 private:
     TempDir dir_;
@@ -233,6 +244,20 @@ TEST(JavaLaunch, MissingMainClassIsReportedAndTheLaunchEnds) {
     ChildProcess helperProcess = helperApp.start();
     EXPECT_EQ(helperProcess.exitCode(30000), 1);
     EXPECT_FALSE(waitForWindow(helperProcess.pid(), {}, 500).found);
+}
+
+TEST(JavaLaunch, MainClassNamesBeyondTheCodePageAreShownExactly) {
+    // The name comes back from the runtime as modified UTF-8.
+    AppSettings settings;
+    settings.mainClass = narrow(L"demo.Caf\x00E9\x65E5\x672C\xD83D\xDE00");
+    settings.runtime.jvm = Jvm::NoBootLoader;
+    JavaApp app(kHello, settings);
+    app.storeSettingsAsUtf16();
+    ChildProcess process = app.start();
+    WindowSnapshot box = answerMessageBox(process.pid());
+    ASSERT_TRUE(box.found);
+    EXPECT_EQ(box.message(), L"Could not find the main class demo/Caf\x00E9\x65E5\x672C\xD83D\xDE00.\n");
+    EXPECT_EQ(process.exitCode(30000), -1);
 }
 
 TEST(JavaLaunch, MainWithoutStaticMainMethodPrintsTheRuntimeError) {
