@@ -3,7 +3,9 @@
 // by its full path, creates the JVM with the same options and calls main.
 // The two alternate, so that both see the same machine state; the program
 // prints the median wall time of each (process start to process end), their
-// ratio, and each one's peak working set.
+// ratio, and each one's peak working set. A third program, which only starts
+// the window system as vexa.exe does first, shows how much of the difference
+// that start-up alone costs.
 #include <windows.h>
 #include <psapi.h>
 
@@ -126,21 +128,28 @@ int wmain() {
     std::printf("vexa.exe:     %s\n", narrow(vexaCommand).c_str());
     std::printf("minimal host: %s\n", narrow(hostCommand).c_str());
 
+    const std::wstring windowCommand = quoted(artefact(L"bench-window-startup.exe"));
+
     std::vector<Sample> vexa;
     std::vector<Sample> host;
+    std::vector<Sample> window;
     std::vector<Sample> vexaMemory;
     std::vector<Sample> hostMemory;
+    std::vector<Sample> windowMemory;
     for (int i = 0; i < kWarmUp + kRuns + kMemoryRuns; ++i) {
         const bool memoryRun = i >= kWarmUp + kRuns;
         Sample a = measure(vexaCommand, dir.path(), memoryRun);
         Sample b = measure(hostCommand, dir.path(), memoryRun);
-        if (a.exitCode != 0 || b.exitCode != 0) {
-            std::printf("run %d failed: vexa.exe %lu, host %lu\n", i, a.exitCode, b.exitCode);
+        Sample c = measure(windowCommand, dir.path(), memoryRun);
+        if (a.exitCode != 0 || b.exitCode != 0 || c.exitCode != 0) {
+            std::printf("run %d failed: vexa.exe %lu, host %lu, window start-up %lu\n", i, a.exitCode, b.exitCode,
+                        c.exitCode);
             return 1;
         }
         if (i < kWarmUp) continue;
         (memoryRun ? vexaMemory : vexa).push_back(a);
         (memoryRun ? hostMemory : host).push_back(b);
+        (memoryRun ? windowMemory : window).push_back(c);
     }
 
     const std::vector<double> vexaTimes = column(vexa, &Sample::ms);
@@ -156,5 +165,7 @@ int wmain() {
     std::printf("peak working set  vexa.exe %.1f MiB  minimal host %.1f MiB (medians of %d more runs each)\n",
                 median(column(vexaMemory, &Sample::peakMiB)), median(column(hostMemory, &Sample::peakMiB)),
                 kMemoryRuns);
+    std::printf("window-system start-up alone: median %.1f ms, peak working set %.1f MiB\n",
+                median(column(window, &Sample::ms)), median(column(windowMemory, &Sample::peakMiB)));
     return 0;
 }
