@@ -136,3 +136,22 @@ TEST(SplashScreenWindow, TheClassIsRegisteredOncePerProcess) {
     EXPECT_EQ(info.hCursor, LoadCursorW(nullptr, IDC_ARROW));
     EXPECT_EQ(info.hbrBackground, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)));
 }
+
+TEST(SplashScreenWindow, NeverErasesItsBackgroundAndIgnoresInput) {
+    TempFile image(L"erase.bmp", bmp(30, 20));
+    std::thread([&] {
+        SplashScreenWindow window;
+        HWND hwnd = window.create(image.path(), false);
+        ASSERT_NE(hwnd, nullptr);
+        HDC dc = GetDC(hwnd);
+        // Erasing is refused (handled, nothing drawn) so that the one bitmap copy never flickers.
+        EXPECT_EQ(SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+        ReleaseDC(hwnd, dc);
+        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_KEYDOWN, WM_CHAR})
+            SendMessageW(hwnd, message, 0, 0);
+        EXPECT_TRUE(IsWindow(hwnd));
+        EXPECT_EQ(window.hwnd(), hwnd);
+        DestroyWindow(hwnd);
+        EXPECT_EQ(window.hwnd(), nullptr);
+    }).join();
+}
