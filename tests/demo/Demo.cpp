@@ -38,6 +38,8 @@ int wmain() {
     // The application: the stand-in's example jar (tests/standin/examples).
     makeDirs(folder + L"lib\\");
     copyFile(standin::exampleApp(L"demo-app.jar"), folder + L"lib\\demo-app.jar");
+    // The splash image shown while the application starts (tests/demo/splash.png).
+    copyFile(artefact(L"demo-splash.png"), folder + L"splash.png");
     const std::string settings =
         "[Java Runtime Environment]\r\n"
         "Main Class=demo.Hello\r\n"
@@ -47,7 +49,10 @@ int wmain() {
         "Class Path=\\lib\\*.jar\r\n"
         "[Application]\r\n"
         "Output File=" + narrow(folder) + "logs\\output.txt\r\n"
-        "Error File=" + narrow(folder) + "logs\\error.txt\r\n";
+        "Error File=" + narrow(folder) + "logs\\error.txt\r\n"
+        "[Display]\r\n"
+        "Splash Screen=" + narrow(folder) + "splash.png\r\n"
+        "Splash Screen Shadow=true\r\n";
     LauncherCopy app(folder, L"VexaDemo.exe", settings);
 
     std::printf("Demo application: %s\n", narrow(app.exePath()).c_str());
