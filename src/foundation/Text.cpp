@@ -46,11 +46,11 @@ std::wstring formatMessage(std::wstring_view format, const std::vector<MessageIn
             out += c;
             continue;
         }
-        wchar_t spec = format[i + 1];
-        if (spec == L'%') {
+        wchar_t conversion = format[i + 1];
+        if (conversion == L'%') {
             out += L'%';
             ++i;
-        } else if (spec == L's' || spec == L'd') {
+        } else if (conversion == L's' || conversion == L'd') {
             if (next < inserts.size()) {
                 const MessageInsert& insert = inserts[next];
                 if (const auto* text = std::get_if<std::wstring>(&insert)) {
@@ -58,7 +58,7 @@ std::wstring formatMessage(std::wstring_view format, const std::vector<MessageIn
                 } else {
                     out += std::to_wstring(std::get<std::int32_t>(insert));
                 }
-            } else if (spec == L'd') {
+            } else if (conversion == L'd') {
                 out += L'0';
             }
             ++next;

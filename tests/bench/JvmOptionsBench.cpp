@@ -13,50 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
+#include "TestSupport.h"
 #include "jvm/VmParameters.h"
 #include "launcher/LauncherApp.h"
 
 namespace {
 
-double nowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-void writeText(const std::wstring& path, const std::string& text) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-void removeTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring path = folder + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(path);
-            else DeleteFileW(path.c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
+using vexa::bench::median;
+using vexa::bench::nowMs;
 
 std::string vmParameters(int count) {
     std::string text;
@@ -142,7 +107,7 @@ int measure(const std::wstring& kind, int repeats, int size, const std::wstring&
     char line[200];
     std::snprintf(line, sizeof line, "%.4f %.4f %.4f %zu\n", figures.buildMs, figures.partMs, figures.baseMs,
                   figures.count);
-    writeText(resultPath, line);
+    vexa::test::writeFile(resultPath, line);
     return 0;
 }
 
@@ -161,13 +126,13 @@ bool runCase(const std::wstring& root, const std::wstring& self, const Case& c, 
     std::string ini;
     if (std::wstring(c.kind) == L"classpath") {
         CreateDirectoryW((folder + L"\\lib").c_str(), nullptr);
-        for (int i = 0; i < c.size; ++i) writeText(folder + L"\\lib\\library-" + std::to_wstring(i) + L".jar", "PK");
+        for (int i = 0; i < c.size; ++i) vexa::test::writeFile(folder + L"\\lib\\library-" + std::to_wstring(i) + L".jar", "PK");
         ini = "[Class Path]\r\nClass Path=\\lib\\*.jar\r\n";
     } else {
         ini = "[Class Path]\r\nClass Path=C:\\app.jar\r\n[Java Runtime Environment]\r\nVirtual Machine Parameters=" +
               vmParameters(c.size) + "\r\n";
     }
-    writeText(folder + L"\\App.ini", ini);
+    vexa::test::writeFile(folder + L"\\App.ini", ini);
 
     const std::wstring result = folder + L"\\result.txt";
     std::wstring commandLine = L"\"" + folder + L"\\App.exe\" --measure " + c.kind + L" " +
@@ -232,6 +197,6 @@ int wmain(int argc, wchar_t** argv) {
     } else {
         std::printf("a benchmark run failed\n");
     }
-    removeTree(root);
+    vexa::test::removeTree(root);
     return ok ? 0 : 1;
 }

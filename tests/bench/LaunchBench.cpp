@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "StandIn.h"
 #include "TestSupport.h"
 
@@ -22,27 +23,12 @@ using namespace vexa::test;
 
 namespace {
 
+using vexa::bench::median;
+using vexa::bench::nowMs;
+
 constexpr int kRuns = 40;
 constexpr int kWarmUp = 3;
 constexpr int kMemoryRuns = 10;
-
-double nowMs() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-template <typename T>
-T median(std::vector<T> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 struct Sample {
     double ms = 0;

@@ -12,22 +12,15 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "launcher/LauncherApp.h"
 #include "splash/SplashController.h"
 #include "splash/SplashScreenWindow.h"
 
 namespace {
 
-double nowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
+using vexa::bench::median;
+using vexa::bench::nowMs;
 
 // Processor time (user and kernel) of the calling thread, in ms.
 double threadCpuMs() {
@@ -37,11 +30,6 @@ double threadCpuMs() {
         return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
     };
     return ms(kernel) + ms(user);
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // A 24-bit BMP with a colour gradient.

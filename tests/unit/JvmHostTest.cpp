@@ -5,44 +5,12 @@
 
 #include <string>
 
+#include "TestSupport.h"
 #include "jvm/JvmHost.h"
 
 using namespace vexa;
 
 namespace {
-
-// A fresh folder under the temporary folder, removed with its content.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        path_ = std::wstring(base) + L"vexa-jvmhost-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(counter_++) + L"\\";
-        CreateDirectoryW(path_.c_str(), nullptr);
-    }
-    ~ScratchFolder() { removeTree(path_.substr(0, path_.size() - 1)); }
-    const std::wstring& path() const { return path_; }
-
-private:
-    static void removeTree(const std::wstring& folder) {
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..") continue;
-                std::wstring full = folder + L"\\" + name;
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(full);
-                else DeleteFileW(full.c_str());
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
-        RemoveDirectoryW(folder.c_str());
-    }
-    static inline int counter_ = 0;
-    std::wstring path_;
-};
 
 bool isFolder(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
@@ -81,7 +49,7 @@ TEST(ExpandDateTimePattern, FormatsThePictureBetweenTheOuterPercentSigns) {
 }
 
 TEST(CreateParentFolders, MakesEveryMissingFolderOfTheFile) {
-    ScratchFolder scratch;
+    vexa::test::TempDir scratch;
     const std::wstring root = scratch.path();
     // Absolute, several levels missing.
     EXPECT_EQ(createParentFolders(root + L"a\\b\\c\\out.txt"), 0u);
@@ -99,7 +67,7 @@ TEST(CreateParentFolders, MakesEveryMissingFolderOfTheFile) {
 }
 
 TEST(CreateParentFolders, AnExistingFileNeedsNothing) {
-    ScratchFolder scratch;
+    vexa::test::TempDir scratch;
     const std::wstring file = scratch.path() + L"present.txt";
     HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
@@ -109,7 +77,7 @@ TEST(CreateParentFolders, AnExistingFileNeedsNothing) {
 }
 
 TEST(CreateParentFolders, RelativePathsStartInTheWorkingDirectory) {
-    ScratchFolder scratch;
+    vexa::test::TempDir scratch;
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryW(scratch.path().c_str()));
@@ -120,7 +88,7 @@ TEST(CreateParentFolders, RelativePathsStartInTheWorkingDirectory) {
 }
 
 TEST(CreateParentFolders, AFailureStopsAndTakesBackTheFolderMadeJustBefore) {
-    ScratchFolder scratch;
+    vexa::test::TempDir scratch;
     const std::wstring root = scratch.path();
     // "blocker" is a file: nothing can be made below it.
     HANDLE handle = CreateFileW((root + L"blocker").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
