@@ -8,6 +8,7 @@
 #include "foundation/WinText.h"
 #include "jvm/LibraryPath.h"
 #include "launcher/LauncherApp.h"
+#include "splash/Gdiplus.h"
 #include "splash/SplashScreenWindow.h"
 
 namespace vexa {
@@ -80,7 +81,9 @@ void startImageSplash(LauncherApp& app) {
 DWORD WINAPI splashThreadMain(void* param) {
     auto& app = *static_cast<LauncherApp*>(param);
     const bool shadow = app.splashShadow == L"true";
-    HWND window = app.splashWindow->create(app.splashImagePath, shadow);
+    // GDI+ lives as long as the splash thread, the only user of it.
+    GdiplusSession gdiplus;
+    HWND window = app.splashWindow->create(gdiplus, app.splashImagePath, shadow);
     app.messageOwner = window;  // error boxes from now on stand in front of the splash
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);

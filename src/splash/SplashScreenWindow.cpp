@@ -2,85 +2,10 @@
 
 #include <cstdint>
 
+#include "splash/Gdiplus.h"
+
 namespace vexa {
 namespace {
-
-// The part of the GDI+ flat interface that the splash window uses. The
-// library is bound at its first use, so that the launcher does not import
-// it and a process without a splash image never loads it.
-class GraphicsLibrary {
-public:
-    using Status = int;
-    static constexpr Status kOk = 0;
-    static constexpr int kInterpolationHighQualityBicubic = 7;
-    static constexpr int kWrapTileFlipXY = 3;
-    static constexpr int kUnitPixel = 2;
-    static constexpr std::uint32_t kOpaqueBlack = 0xFF000000;
-
-    // Started once per process, at the first call; shut down at exit.
-    static GraphicsLibrary& instance() {
-        static GraphicsLibrary library;
-        return library;
-    }
-
-    GraphicsLibrary(const GraphicsLibrary&) = delete;
-    GraphicsLibrary& operator=(const GraphicsLibrary&) = delete;
-
-    bool started() const { return started_; }
-
-    Status (WINAPI* createBitmapFromFile)(const wchar_t*, void**) = nullptr;
-    Status (WINAPI* getImageWidth)(void*, UINT*) = nullptr;
-    Status (WINAPI* getImageHeight)(void*, UINT*) = nullptr;
-    Status (WINAPI* disposeImage)(void*) = nullptr;
-    Status (WINAPI* createFromHdc)(HDC, void**) = nullptr;
-    Status (WINAPI* deleteGraphics)(void*) = nullptr;
-    Status (WINAPI* setInterpolationMode)(void*, int) = nullptr;
-    Status (WINAPI* createImageAttributes)(void**) = nullptr;
-    Status (WINAPI* setImageAttributesWrapMode)(void*, int, std::uint32_t, BOOL) = nullptr;
-    Status (WINAPI* disposeImageAttributes)(void*) = nullptr;
-    Status (WINAPI* drawImageRectRectI)(void*, void*, INT, INT, INT, INT, INT, INT, INT, INT, int, void*, void*,
-                                        void*) = nullptr;
-
-private:
-    struct StartupInput {
-        UINT32 version = 1;
-        void* debugEventCallback = nullptr;
-        BOOL suppressBackgroundThread = FALSE;
-        BOOL suppressExternalCodecs = FALSE;
-    };
-
-    GraphicsLibrary() : module_(LoadLibraryW(L"gdiplus.dll")) {
-        if (!module_) return;
-        Status (WINAPI* startup)(ULONG_PTR*, const StartupInput*, void*) = nullptr;
-        bool complete = resolve(startup, "GdiplusStartup") && resolve(shutdown_, "GdiplusShutdown") &&
-                        resolve(createBitmapFromFile, "GdipCreateBitmapFromFile") &&
-                        resolve(getImageWidth, "GdipGetImageWidth") && resolve(getImageHeight, "GdipGetImageHeight") &&
-                        resolve(disposeImage, "GdipDisposeImage") && resolve(createFromHdc, "GdipCreateFromHDC") &&
-                        resolve(deleteGraphics, "GdipDeleteGraphics") &&
-                        resolve(setInterpolationMode, "GdipSetInterpolationMode") &&
-                        resolve(createImageAttributes, "GdipCreateImageAttributes") &&
-                        resolve(setImageAttributesWrapMode, "GdipSetImageAttributesWrapMode") &&
-                        resolve(disposeImageAttributes, "GdipDisposeImageAttributes") &&
-                        resolve(drawImageRectRectI, "GdipDrawImageRectRectI");
-        StartupInput input;
-        started_ = complete && startup(&token_, &input, nullptr) == kOk;
-    }
-
-    ~GraphicsLibrary() {
-        if (started_) shutdown_(token_);
-    }
-
-    template <typename Function>
-    bool resolve(Function& function, const char* name) {
-        function = reinterpret_cast<Function>(GetProcAddress(module_.get(), name));
-        return function != nullptr;
-    }
-
-    Module module_;
-    void (WINAPI* shutdown_)(ULONG_PTR) = nullptr;
-    ULONG_PTR token_ = 0;
-    bool started_ = false;
-};
 
 // The screen's device context for the length of a scope.
 class ScreenDc {
@@ -131,21 +56,20 @@ bool SplashScreenWindow::registerWindowClass(bool shadow) {
     return registerClass(windowClass);
 }
 
-HWND SplashScreenWindow::create(const std::wstring& imagePath, bool shadow) {
+HWND SplashScreenWindow::create(const GdiplusSession& gdiplus, const std::wstring& imagePath, bool shadow) {
     if (!registerWindowClass(shadow)) return nullptr;
 
-    GraphicsLibrary& gdiplus = GraphicsLibrary::instance();
     void* source = nullptr;
     UINT width = 0;
     UINT height = 0;
-    if (gdiplus.started() && gdiplus.createBitmapFromFile(imagePath.c_str(), &source) == GraphicsLibrary::kOk &&
+    if (gdiplus.started() && gdiplus.createBitmapFromFile(imagePath.c_str(), &source) == GdiplusSession::kOk &&
         source) {
-        if (gdiplus.getImageWidth(source, &width) != GraphicsLibrary::kOk ||
-            gdiplus.getImageHeight(source, &height) != GraphicsLibrary::kOk)
+        if (gdiplus.getImageWidth(source, &width) != GdiplusSession::kOk ||
+            gdiplus.getImageHeight(source, &height) != GdiplusSession::kOk)
             width = height = 0;
     }
     size_ = {static_cast<LONG>(width), static_cast<LONG>(height)};
-    renderImage(source);
+    renderImage(gdiplus, source);
     if (source) gdiplus.disposeImage(source);
 
     // Centred on the primary screen; an image larger than the screen gets a
@@ -160,25 +84,24 @@ HWND SplashScreenWindow::create(const std::wstring& imagePath, bool shadow) {
     return window;
 }
 
-void SplashScreenWindow::renderImage(void* source) {
+void SplashScreenWindow::renderImage(const GdiplusSession& gdiplus, void* source) {
     image_.reset();
     ScreenDc screen;
     image_.reset(CreateCompatibleBitmap(screen.get(), size_.cx, size_.cy));
     MemoryDc memory(CreateCompatibleDC(screen.get()));
     if (!image_ || !memory || !source || size_.cx == 0 || size_.cy == 0) return;
 
-    GraphicsLibrary& gdiplus = GraphicsLibrary::instance();
     Selection selected(memory.get(), image_.get());
     void* graphics = nullptr;
-    if (gdiplus.createFromHdc(memory.get(), &graphics) != GraphicsLibrary::kOk || !graphics) return;
-    gdiplus.setInterpolationMode(graphics, GraphicsLibrary::kInterpolationHighQualityBicubic);
+    if (gdiplus.createFromHdc(memory.get(), &graphics) != GdiplusSession::kOk || !graphics) return;
+    gdiplus.setInterpolationMode(graphics, GdiplusSession::kInterpolationHighQualityBicubic);
     void* attributes = nullptr;
-    if (gdiplus.createImageAttributes(&attributes) == GraphicsLibrary::kOk && attributes)
-        gdiplus.setImageAttributesWrapMode(attributes, GraphicsLibrary::kWrapTileFlipXY, GraphicsLibrary::kOpaqueBlack,
+    if (gdiplus.createImageAttributes(&attributes) == GdiplusSession::kOk && attributes)
+        gdiplus.setImageAttributesWrapMode(attributes, GdiplusSession::kWrapTileFlipXY, GdiplusSession::kOpaqueBlack,
                                            FALSE);
     // Drawn at the image's own size; a failed drawing leaves the bitmap black.
     gdiplus.drawImageRectRectI(graphics, source, 0, 0, size_.cx, size_.cy, 0, 0, size_.cx, size_.cy,
-                               GraphicsLibrary::kUnitPixel, attributes, nullptr, nullptr);
+                               GdiplusSession::kUnitPixel, attributes, nullptr, nullptr);
     if (attributes) gdiplus.disposeImageAttributes(attributes);
     gdiplus.deleteGraphics(graphics);
 }

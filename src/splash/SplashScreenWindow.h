@@ -13,6 +13,8 @@
 
 namespace vexa {
 
+class GdiplusSession;
+
 class SplashScreenWindow : public WindowObject {
 public:
     static constexpr const wchar_t* kClassName = L"SplashScreenWindow";
@@ -25,7 +27,9 @@ public:
     // window of 0 x 0 pixels. Null when the class cannot be registered or the
     // window cannot be created (last error ERROR_OUTOFMEMORY when the
     // framework's bookkeeping cannot be allocated).
-    HWND create(const std::wstring& imagePath, bool shadow);
+    // The session must outlast the call only: the image is decoded and
+    // rendered here, and painting needs no GDI+.
+    HWND create(const GdiplusSession& gdiplus, const std::wstring& imagePath, bool shadow);
 
     // The rendered image's size in pixels (0 x 0 for an unreadable image).
     SIZE imageSize() const { return size_; }
@@ -38,7 +42,7 @@ private:
     // is wanted or the system refuses it.
     static bool registerWindowClass(bool shadow);
     // Draws the image at its own size into a new screen-compatible bitmap.
-    void renderImage(void* gdiplusImage);
+    void renderImage(const GdiplusSession& gdiplus, void* gdiplusImage);
     void paint();
 
     GdiObject image_;

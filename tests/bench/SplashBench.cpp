@@ -15,6 +15,7 @@
 #include "BenchSupport.h"
 #include "launcher/LauncherApp.h"
 #include "splash/SplashController.h"
+#include "splash/Gdiplus.h"
 #include "splash/SplashScreenWindow.h"
 
 namespace {
@@ -68,9 +69,10 @@ std::wstring writeBmp(const std::wstring& folder, int width, int height) {
 double createMs(const std::wstring& image) {
     double elapsed = 0;
     std::thread([&] {
+        vexa::GdiplusSession gdiplus;
         vexa::SplashScreenWindow window;
         double start = nowMs();
-        HWND hwnd = window.create(image, true);
+        HWND hwnd = window.create(gdiplus, image, true);
         elapsed = nowMs() - start;
         if (hwnd) DestroyWindow(hwnd);
     }).join();
@@ -81,8 +83,9 @@ double createMs(const std::wstring& image) {
 double paintMs(const std::wstring& image, int repaints) {
     double perPaint = 0;
     std::thread([&] {
+        vexa::GdiplusSession gdiplus;
         vexa::SplashScreenWindow window;
-        HWND hwnd = window.create(image, true);
+        HWND hwnd = window.create(gdiplus, image, true);
         if (!hwnd) return;
         ShowWindow(hwnd, SW_SHOWNOACTIVATE);
         UpdateWindow(hwnd);

@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "splash/Gdiplus.h"
 #include "splash/SplashScreenWindow.h"
 
 using namespace vexa;
@@ -66,8 +67,9 @@ struct Made {
 Made makeSplash(const std::wstring& path, bool shadow) {
     Made made;
     std::thread([&] {
+        vexa::GdiplusSession gdiplus;
         SplashScreenWindow window;
-        HWND hwnd = window.create(path, shadow);
+        HWND hwnd = window.create(gdiplus, path, shadow);
         made.created = hwnd != nullptr;
         made.image = window.imageSize();
         if (hwnd) {
@@ -140,8 +142,9 @@ TEST(SplashScreenWindow, TheClassIsRegisteredOncePerProcess) {
 TEST(SplashScreenWindow, NeverErasesItsBackgroundAndIgnoresInput) {
     TempFile image(L"erase.bmp", bmp(30, 20));
     std::thread([&] {
+        vexa::GdiplusSession gdiplus;
         SplashScreenWindow window;
-        HWND hwnd = window.create(image.path(), false);
+        HWND hwnd = window.create(gdiplus, image.path(), false);
         ASSERT_NE(hwnd, nullptr);
         HDC dc = GetDC(hwnd);
         // Erasing is refused (handled, nothing drawn) so that the one bitmap copy never flickers.
