@@ -30,6 +30,18 @@ std::wstring SettingsFile::perUserPath(const LauncherApp& app, const std::wstrin
     return codeFolder + L"\\" + settingsFileName(executablePath);
 }
 
+std::wstring SettingsFile::profilePath() const {
+    if (path_.size() < MAX_PATH) return path_;
+    const size_t slash = path_.rfind(L'\\');
+    if (slash == std::wstring::npos) return path_;
+    const std::wstring folder = path_.substr(0, slash);
+    std::wstring shortFolder(folder.size() + 1, L'\0');
+    DWORD length = GetShortPathNameW(folder.c_str(), shortFolder.data(), static_cast<DWORD>(shortFolder.size()));
+    if (length == 0 || length >= shortFolder.size()) return path_;  // no short names on this volume
+    shortFolder.resize(length);
+    return shortFolder + path_.substr(slash);
+}
+
 std::uint32_t SettingsFile::checkReadable() {
     FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return GetLastError();
@@ -40,10 +52,11 @@ std::uint32_t SettingsFile::checkReadable() {
 }
 
 std::wstring SettingsFile::readValue(const std::wstring& section, const std::wstring& key) {
+    const std::wstring file = profilePath();
     std::wstring buffer(256, L'\0');
     for (;;) {
         DWORD length = GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer.data(),
-                                                static_cast<DWORD>(buffer.size()), path_.c_str());
+                                                static_cast<DWORD>(buffer.size()), file.c_str());
         // A value of exactly size - 1 characters may have been cut: read again
         // with twice the room until it fits.
         if (length + 1 < buffer.size() || buffer.size() >= kLargestRead) {
@@ -56,10 +69,11 @@ std::wstring SettingsFile::readValue(const std::wstring& section, const std::wst
 
 void SettingsFile::readSectionNames(std::vector<std::wstring>& names) {
     names.clear();
+    const std::wstring file = profilePath();
     std::wstring buffer(256, L'\0');
     DWORD length = 0;
     for (;;) {
-        length = GetPrivateProfileSectionNamesW(buffer.data(), static_cast<DWORD>(buffer.size()), path_.c_str());
+        length = GetPrivateProfileSectionNamesW(buffer.data(), static_cast<DWORD>(buffer.size()), file.c_str());
         if (length + 2 != buffer.size() || buffer.size() >= kLargestRead) break;
         buffer.assign(buffer.size() * 2, L'\0');
     }
@@ -74,7 +88,7 @@ void SettingsFile::readSectionNames(std::vector<std::wstring>& names) {
 }
 
 int SettingsFile::writeValue(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
-    return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path_.c_str()) ? 1 : 0;
+    return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), profilePath().c_str()) ? 1 : 0;
 }
 
 int SettingsFile::deleteFile() { return DeleteFileW(path_.c_str()) ? 1 : 0; }

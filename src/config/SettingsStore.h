@@ -65,6 +65,10 @@ public:
     const std::wstring& path() const { return path_; }
 
 private:
+    // The path handed to the profile functions, which cannot open a path of
+    // MAX_PATH characters or more: such a path goes by its folder's short form.
+    std::wstring profilePath() const;
+
     std::wstring path_;
 };
 

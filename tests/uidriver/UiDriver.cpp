@@ -1,7 +1,7 @@
 // vexa-ui: finds a top-level window (by default a message box or dialog) of a
 // given process, prints what it shows, and optionally presses a button or key.
 //
-//   vexa-ui --pid N [--class C] [--timeout MS] [--press ID | --key escape|enter
+//   vexa-ui --pid N|--any [--class C] [--timeout MS] [--press ID | --key escape|enter
 //           | --close] [--gone-timeout MS] [--list]
 //
 // Output, UTF-8, one item per line; texts escape "\" "\n" "\r" "\t":
@@ -66,7 +66,7 @@ BOOL CALLBACK collect(HWND hwnd, LPARAM param) {
     auto* search = reinterpret_cast<Search*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != search->pid || !IsWindowVisible(hwnd)) return TRUE;
+    if ((search->pid != 0 && pid != search->pid) || !IsWindowVisible(hwnd)) return TRUE;
     if (!search->windowClass.empty() && className(hwnd) != search->windowClass) return TRUE;
     search->found.push_back(hwnd);
     return TRUE;
@@ -111,7 +111,7 @@ void postKey(HWND dialog, WPARAM key) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: vexa-ui --pid N [--class C] [--timeout MS] [--press ID | --key escape|enter | --close]"
+                 "usage: vexa-ui --pid N|--any [--class C] [--timeout MS] [--press ID | --key escape|enter | --close]"
                  " [--gone-timeout MS] [--list]\n");
     return 1;
 }
@@ -127,6 +127,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring key;
     bool close = false;
     bool list = false;
+    bool any = false;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         auto next = [&]() -> std::wstring { return i + 1 < argc ? argv[++i] : L""; };
@@ -138,9 +139,10 @@ int wmain(int argc, wchar_t** argv) {
         else if (arg == L"--key") key = next();
         else if (arg == L"--close") close = true;
         else if (arg == L"--list") list = true;
+        else if (arg == L"--any") any = true;
         else return usage();
     }
-    if (pid == 0) return usage();
+    if (pid == 0 && !any) return usage();
     if (windowClass == L"*") windowClass.clear();
 
     HWND window = nullptr;
