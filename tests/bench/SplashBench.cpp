@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "ImageFiles.h"
 #include "launcher/LauncherApp.h"
 #include "splash/SplashController.h"
 #include "splash/Gdiplus.h"
@@ -23,6 +24,16 @@ namespace {
 using vexa::bench::median;
 using vexa::bench::nowMs;
 
+// A 24-bit BMP with a colour gradient.
+std::wstring writeBmp(const std::wstring& folder, int width, int height) {
+    std::wstring path = folder + L"bench-" + std::to_wstring(width) + L"x" + std::to_wstring(height) + L".bmp";
+    vexa::test::writeBmp(path, width, height, [&](int x, int y) {
+        return vexa::test::Rgba{static_cast<std::uint8_t>((x + y) & 0xFF), static_cast<std::uint8_t>(y * 255 / height),
+                                static_cast<std::uint8_t>(x * 255 / width)};
+    });
+    return path;
+}
+
 // Processor time (user and kernel) of the calling thread, in ms.
 double threadCpuMs() {
     FILETIME created, exited, kernel, user;
@@ -31,38 +42,6 @@ double threadCpuMs() {
         return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
     };
     return ms(kernel) + ms(user);
-}
-
-// A 24-bit BMP with a colour gradient.
-std::wstring writeBmp(const std::wstring& folder, int width, int height) {
-    const int stride = (width * 3 + 3) & ~3;
-    std::string bytes(54 + static_cast<size_t>(stride) * height, '\0');
-    auto put = [&](size_t at, std::uint32_t v, int count) {
-        for (int i = 0; i < count; ++i) bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    };
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    put(2, static_cast<std::uint32_t>(bytes.size()), 4);
-    put(10, 54, 4);
-    put(14, 40, 4);
-    put(18, static_cast<std::uint32_t>(width), 4);
-    put(22, static_cast<std::uint32_t>(height), 4);
-    put(26, 1, 2);
-    put(28, 24, 2);
-    put(34, static_cast<std::uint32_t>(stride * height), 4);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            size_t at = 54 + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3;
-            bytes[at] = static_cast<char>(x * 255 / width);
-            bytes[at + 1] = static_cast<char>(y * 255 / height);
-            bytes[at + 2] = static_cast<char>((x + y) & 0xFF);
-        }
-    std::wstring path = folder + L"bench-" + std::to_wstring(width) + L"x" + std::to_wstring(height) + L".bmp";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return path;
 }
 
 // Creating the window: loading, decoding and rendering the image once.

@@ -2,6 +2,8 @@
 // is registered once per process, and windows made on several threads at once.
 #include <gtest/gtest.h>
 
+#include "ImageFiles.h"
+
 #include <thread>
 #include <vector>
 
@@ -11,6 +13,11 @@
 using namespace vexa;
 
 namespace {
+
+// A 24-bit BMP of one colour.
+std::string bmp(int width, int height) {
+    return vexa::test::bmpBytes(width, height, [](int, int) { return vexa::test::Rgba{0x40, 0x40, 0x40}; });
+}
 
 // A temporary file removed at the end of the scope.
 class TempFile {
@@ -30,31 +37,6 @@ public:
 private:
     std::wstring path_;
 };
-
-// A 24-bit BMP of one colour.
-std::string bmp(int width, int height) {
-    const int stride = (width * 3 + 3) & ~3;
-    std::string out(54 + static_cast<size_t>(stride) * height, '\x40');
-    auto put = [&](size_t at, std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) out[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    };
-    out[0] = 'B';
-    out[1] = 'M';
-    put(2, static_cast<std::uint32_t>(out.size()), 4);
-    put(6, 0, 4);
-    put(10, 54, 4);
-    put(14, 40, 4);
-    put(18, static_cast<std::uint32_t>(width), 4);
-    put(22, static_cast<std::uint32_t>(height), 4);
-    put(26, 1, 2);
-    put(28, 24, 2);
-    put(30, 0, 4);
-    put(34, static_cast<std::uint32_t>(stride * height), 4);
-    put(38, 2835, 4);
-    put(42, 2835, 4);
-    put(46, 0, 8);
-    return out;
-}
 
 struct Made {
     SIZE image{};
