@@ -145,22 +145,37 @@ std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::optional
 
 }  // namespace
 
+// Starts a process. Under a loaded Wine a start can fail for a moment without
+// any fault of the program started, so a failed start is tried again a few
+// times; a lasting failure is printed, so that the test log names it.
+static bool createProcess(const wchar_t* application, std::wstring commandLine, BOOL inheritHandles, DWORD flags,
+                   void* environment, const wchar_t* workingDirectory, STARTUPINFOW& startup,
+                   PROCESS_INFORMATION& info, DWORD& error) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        std::wstring line = commandLine;  // CreateProcessW may write into it
+        if (CreateProcessW(application, line.data(), nullptr, nullptr, inheritHandles, flags, environment,
+                           workingDirectory, &startup, &info))
+            return true;
+        error = GetLastError();
+        std::fprintf(stderr, "cannot start %s (error %lu, attempt %d)\n", narrow(commandLine).c_str(), error,
+                     attempt + 1);
+        Sleep(200);
+    }
+    return false;
+}
+
 ChildProcess::ChildProcess(const Options& options) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    std::wstring commandLine = options.commandLine;
     std::vector<wchar_t> environment;
     if (!options.environment.empty()) environment = environmentBlock(options.environment);
-    BOOL ok = CreateProcessW(options.application.empty() ? nullptr : options.application.c_str(), commandLine.data(),
-                             nullptr, nullptr, FALSE, environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
-                             environment.empty() ? nullptr : environment.data(),
-                             options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), &startup,
-                             &info);
-    if (!ok) {
-        startError_ = GetLastError();
+    if (!createProcess(options.application.empty() ? nullptr : options.application.c_str(), options.commandLine,
+                       FALSE, environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                       environment.empty() ? nullptr : environment.data(),
+                       options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), startup, info,
+                       startError_))
         return;
-    }
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     pid_ = info.dwProcessId;
@@ -273,6 +288,10 @@ WindowSnapshot parseSnapshot(const std::string& output) {
 }  // namespace
 
 WindowSnapshot waitForWindow(DWORD pid, const UiAction& action, DWORD timeoutMs, const std::wstring& windowClass) {
+    if (pid == 0) {
+        std::fprintf(stderr, "no window to wait for: the process did not start\n");
+        return {};
+    }
     TempDir scratch;
     std::wstring outputPath = scratch / L"ui.txt";
     std::wstring command = quoted(artefact(L"vexa-ui.exe")) + L" --pid " + std::to_wstring(pid) + L" --class " +
@@ -292,15 +311,23 @@ WindowSnapshot waitForWindow(DWORD pid, const UiAction& action, DWORD timeoutMs,
     startup.hStdError = out;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+    DWORD error = 0;
+    if (!createProcess(nullptr, command, TRUE, 0, nullptr, nullptr, startup, info, error)) {
         CloseHandle(out);
         return {};
     }
     CloseHandle(out);
     WaitForSingleObject(info.hProcess, timeoutMs + 20000);
+    DWORD helperExit = 0;
+    GetExitCodeProcess(info.hProcess, &helperExit);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    return parseSnapshot(readFile(outputPath));
+    const std::string output = readFile(outputPath);
+    // 0: found, 2: not found, 3: still there after the action. Anything else
+    // is the helper failing, which the log should show.
+    if (helperExit != 0 && helperExit != 2 && helperExit != 3)
+        std::fprintf(stderr, "vexa-ui ended with %lu: %s\n", helperExit, output.c_str());
+    return parseSnapshot(output);
 }
 
 WindowSnapshot answerMessageBox(DWORD pid, DWORD timeoutMs) {
