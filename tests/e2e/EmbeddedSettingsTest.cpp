@@ -42,8 +42,6 @@ size_t blockCount(const std::wstring& exe) {
     return count;
 }
 
-ProbeFields runProbe(const std::wstring& exe, const std::wstring& appData) { return runSettingsProbe(exe, appData); }
-
 // Whether the executable still carries the launcher's own resources.
 bool keepsLauncherResources(const std::wstring& exe) {
     HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -142,7 +140,7 @@ TEST(EmbeddedSettings, FileValuesReplaceEmbeddedOnesAndPlusSectionsExtendThem) {
 
     // No settings file: every layered value comes from the block; the plain
     // ones ("Product Name") never do.
-    auto f = runProbe(exe, appData.path());
+    auto f = runSettingsProbe(exe, appData.path());
     EXPECT_EQ(f["ok"], L"1");
     EXPECT_EQ(f["mainClass"], L"emb/Main");
     EXPECT_EQ(f["libraryPath"], L"emb-lib");
@@ -157,7 +155,7 @@ TEST(EmbeddedSettings, FileValuesReplaceEmbeddedOnesAndPlusSectionsExtendThem) {
               "[Java Runtime Environment]\r\nLibrary Path=file-lib\r\nMain Class=\r\nJVM Type=favor_server\r\n"
               "[Java Runtime Environment+]\r\nSystem Path=more\r\nLibrary Path=ignored\r\n"
               "[Application]\r\nFailure Check=no\r\n");
-    f = runProbe(exe, appData.path());
+    f = runSettingsProbe(exe, appData.path());
     EXPECT_EQ(f["ok"], L"1");
     EXPECT_EQ(f["mainClass"], L"emb/Main");
     EXPECT_EQ(f["libraryPath"], L"file-lib");
