@@ -155,6 +155,9 @@ public:
     NativeSplashClose nativeSplashClose;
     Handle instanceEvent;
     bool runPairProduct = false;
+    // The chosen runtime was registered under the IBM key family; only such a
+    // runtime gets the IBM treatment at the end of main.
+    bool ibmRegistryRuntime = false;
     CreateJavaVmFn createJavaVm = nullptr;
     GetDefaultJavaVmInitArgsFn getDefaultInitArgs = nullptr;
     FindClassFromBootLoaderFn findClassFromBootLoader = nullptr;
