@@ -3,6 +3,7 @@
 set(VEXA_PORTABLE_SOURCES
   foundation/Text.cpp
   launcher/CommandLine.cpp
+  launcher/ForwardedArguments.cpp
   config/SettingsBlock.cpp
   config/SettingsText.cpp
   foundation/Crypto.cpp

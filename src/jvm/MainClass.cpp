@@ -87,7 +87,7 @@ bool LauncherApp::callMainClass() {
         return false;
     }
     // The single-instance workers wait for this before they call the class.
-    if (instanceEvent) SetEvent(instanceEvent.get());
+    signalInstanceReady();
 
     env->CallStaticVoidMethod(mainType, mainMethod, javaArguments);
 

@@ -183,9 +183,4 @@ JrePolicy LauncherApp::jrePolicy() const {
     return policy;
 }
 
-bool reportNotBuilt(LauncherApp& app, const wchar_t* what) {
-    showFormattedError(app.messageOwner, loadMessage(IDS_NOT_BUILT), what);
-    return false;
-}
-
 }  // namespace vexa

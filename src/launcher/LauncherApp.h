@@ -82,6 +82,10 @@ public:
     bool SetupSingleInstance();
     std::int32_t WaitForFirstInstance();
     void ShutdownSingleInstance();
+    static DWORD WINAPI ListenForRequests(void* start);
+    static DWORD WINAPI ServeSecondInstance(void* request);
+    // Called just before main: requests are served from then on.
+    void signalInstanceReady();
 
     // JVM options, library path and environment.
     bool BuildJvmOptions();
@@ -141,6 +145,20 @@ public:
     Handle listenerThread;
     bool isPrimaryInstance = false;
     bool singleInstanceActive = false;
+    // Single instance, beside the shared section: the section's name, the
+    // first instance's own copies of what it published there (nothing that
+    // another process writes into the section steers it), the listener's stop
+    // event and its workers, and a second instance's request and the first
+    // instance's process.
+    std::wstring instanceName;
+    UINT requestMessage = 0;
+    DWORD listenerThreadId = 0;
+    Handle listenerStop;
+    std::vector<Handle> instanceWorkers;
+    std::atomic<JavaVM*> readyVm{nullptr};
+    Handle requestMapping;
+    MappedView requestView;
+    Handle firstInstance;
     std::wstring outputFile;
     std::wstring errorFile;
     bool outputAppend = false;
@@ -165,6 +183,9 @@ public:
     EmbeddedSettings embeddedSettings;
 
 private:
+    bool startListening();
+    bool forwardArguments();
+    void acceptRequest(DWORD requester);
     std::int32_t runPairedLauncher();
     std::int32_t runNormalLaunch();
     bool chooseRuntimeInDialog();
@@ -172,8 +193,5 @@ private:
 
 // The value of "APPDATA", empty when it is not set.
 std::wstring GetUserDataFolder();
-
-// Reports a launch step that this build does not have yet, and is false.
-bool reportNotBuilt(LauncherApp& app, const wchar_t* what);
 
 }  // namespace vexa

@@ -48,4 +48,5 @@
 // Messages added after the original table.
 #define IDS_EMBEDDED_SETTINGS_DAMAGED 231
 #define IDS_PAIR_START_FAILED 232
-#define IDS_NOT_BUILT 239
+#define IDS_FORWARD_TOO_LONG 260
+#define IDS_FORWARD_FAILED 261

@@ -16,35 +16,3 @@ TEST(Launcher, SettingsWithoutMainClassStopTheLaunchWithAClearMessage) {
     EXPECT_EQ(box.message(), L"Main class was not specified in INI file.");
     EXPECT_EQ(process.exitCode(), -1);
 }
-
-TEST(Launcher, SingleInstanceModeIsReportedAsNotAvailable) {
-    struct Case {
-        const char* application;
-        bool reported;
-    };
-    // Only the exact "yes" asks for single-instance mode, and never for a service.
-    const Case cases[] = {
-        {"Single Instance=yes\r\n", true},
-        {"Single Instance=Yes\r\n", false},
-        {"Single Instance=yes\r\nApplication Type=service\r\n", false},
-    };
-    for (const Case& c : cases) {
-        TempDir dir;
-        LauncherCopy app(dir.path(), L"MyApp.exe",
-                         // No registry key is searched for an unknown "JVM Source", so
-                         // runtimes other tests register meanwhile are not found.
-                         std::string("[Java Runtime Environment]\r\nMain Class=demo.Main\r\nJVM Source=none\r\n"
-                                     "[Application]\r\n") + c.application);
-        auto process = app.start(L"", {{L"APPDATA", dir.path()}});
-        ASSERT_TRUE(process.started());
-        WindowSnapshot box = answerMessageBox(process.pid());
-        ASSERT_TRUE(box.found) << c.application;
-        // Without the mode the launch goes on to the runtime search, which
-        // finds nothing here.
-        if (c.reported)
-            EXPECT_EQ(box.message(), L"This launcher cannot run as a single instance yet: that step is not built.");
-        else
-            EXPECT_NE(box.message().find(L"was not found"), std::wstring::npos) << narrow(box.message());
-        EXPECT_EQ(process.exitCode(), -1);
-    }
-}

@@ -405,6 +405,7 @@ void defineBuiltins() {
         {"java/io/FileNotFoundException", "java/io/IOException"},
         {"java/io/UncheckedIOException", "java/lang/RuntimeException"},
         {"java/lang/IllegalArgumentException", "java/lang/RuntimeException"},
+        {"java/lang/NumberFormatException", "java/lang/IllegalArgumentException"},
         {"java/lang/IllegalStateException", "java/lang/RuntimeException"},
         {"java/lang/NullPointerException", "java/lang/RuntimeException"},
         {"java/lang/ArithmeticException", "java/lang/RuntimeException"},

@@ -228,6 +228,13 @@ jint createJavaVm(JavaVM** pvm, void** penv, void* raw) {
     GetCurrentThreadStackLimits(&stackLow, &stackHigh);
     RecordLine("stack").number("reserve", static_cast<long long>(stackHigh - stackLow)).write();
 
+    // Holds the creation until a file exists (at most a minute), so that a
+    // test can act while the launcher is still starting the VM.
+    if (auto gate = knob(L"CREATE_WAIT"); gate && !gate->empty()) {
+        RecordLine("create-wait").units("path", Text(gate->begin(), gate->end())).write();
+        for (int waited = 0; waited < 60000 && GetFileAttributesW(gate->c_str()) == INVALID_FILE_ATTRIBUTES; waited += 20)
+            Sleep(20);
+    }
     if (auto forced = knobNumber(L"CREATE_RESULT"); forced && *forced != 0)
         return finish(static_cast<jint>(*forced), "forced");
 

@@ -76,7 +76,9 @@ std::string checkCommand(const std::string& op, std::string_view rest) {
     } else if (op == "exit") {
         if (w.size() != 1 || !isInteger(w[0])) return "exit needs a status";
     } else if (op == "return") {
-        if (w.size() > 1 || (w.size() == 1 && !isInteger(w[0]))) return "return takes at most a number";
+        // A number, or one substitution that gives a number when the method runs.
+        if (w.size() > 1 || (w.size() == 1 && !isInteger(w[0]) && w[0].rfind("${", 0) != 0))
+            return "return takes at most a number";
     } else if (op == "background") {
         if (w.empty() || !isInteger(w[0])) return "background needs milliseconds";
     } else if (op == "thread") {
@@ -589,7 +591,16 @@ struct Runner {
             auto message = expand(command.rest);
             abortVm(message ? utf8(*message) : std::string());
         } else if (op == "return") {
-            if (!command.rest.empty()) result = std::stoi(utf8(command.rest));
+            if (!command.rest.empty()) {
+                auto value = expand(command.rest);
+                if (!value) return false;
+                const std::string number = utf8(*value);
+                if (!isInteger(number)) {
+                    raise("java/lang/NumberFormatException", u"For input string: \"" + *value + u"\"");
+                    return false;
+                }
+                result = std::stoi(number);
+            }
             return false;
         } else if (op == "background" || op == "thread") {
             auto start = std::make_unique<ThreadStart>();

@@ -1,0 +1,368 @@
+// Single instance: a second start of the same launcher hands its arguments to
+// the running copy, whose main class gets them in secondaryMain, and ends with
+// what came back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "StandIn.h"
+#include "TestSupport.h"
+
+using namespace vexa::test;
+using namespace vexa::test::standin;
+
+namespace {
+
+// A script path: backslashes doubled, since a backslash starts an escape.
+std::string scriptPath(const std::wstring& path) {
+    std::string text;
+    for (char c : narrow(path)) {
+        if (c == '\\') text += '\\';
+        text += c;
+    }
+    return text;
+}
+
+// main runs until the file "release" appears in the application folder, then
+// ends with `mainEnd` (a script line); secondaryMain is `secondary` (lines).
+std::string appScript(const std::wstring& folder, const std::string& secondary, const std::string& mainEnd = "return") {
+    return "class demo.App\n"
+           "method main\n"
+           "    wait-file " + scriptPath(folder + L"release") + " 60000\n"
+           "    " + mainEnd + "\n" + secondary;
+}
+
+const char kIntForm[] = "method secondaryMain int\n    return 7\n";
+
+// A launcher copy with single-instance settings, a stand-in runtime and the
+// scripted application, in a folder of its own.
+class InstanceApp {
+public:
+    InstanceApp(const std::string& secondary, const std::string& applicationLines = "Single Instance=yes\r\n",
+                const std::string& mainEnd = "return")
+        : runtime_(dir_ / L"jre\\"),
+          record_(dir_.path()),
+          launcher_(dir_ / L"app\\", L"MyApp.exe",
+                    "[Java Runtime Environment]\r\nMain Class=demo.App\r\nJRE Path=" + narrow(runtime_.home()) +
+                        "\r\n[Class Path]\r\nClass Path=\\lib\\app.jar\r\n[Application]\r\n" + applicationLines) {
+        writeScript(folder(), L"lib\\app.jar", appScript(folder(), secondary, mainEnd));
+    }
+
+    const std::wstring& folder() const { return launcher_.folder(); }
+    const std::wstring& exePath() const { return launcher_.exePath(); }
+    ChildProcess start(const std::wstring& arguments = L"", const std::map<std::wstring, std::wstring>& knobs = {}) const {
+        return launcher_.start(arguments, record_.environment(knobs));
+    }
+    Record record() const { return record_.read(); }
+    void release() const { writeFile(folder() + L"release", ""); }
+
+    // Waits until the record holds `count` events named `name`.
+    bool waitFor(const char* name, size_t count = 1, DWORD timeoutMs = 30000) const {
+        for (DWORD waited = 0; waited < timeoutMs; waited += 20) {
+            if (record().named(name).size() >= count) return true;
+            Sleep(20);
+        }
+        return false;
+    }
+    // Starts the first instance and waits until its main runs.
+    std::unique_ptr<ChildProcess> startFirst() const {
+        std::unique_ptr<ChildProcess> first(new ChildProcess(launcher_.start(L"first", record_.environment())));
+        EXPECT_TRUE(waitFor("invoke")) << record().text();
+        return first;
+    }
+
+private:
+    TempDir dir_;
+    JavaHome runtime_;
+    RecordFile record_;
+    LauncherCopy launcher_;
+};
+
+// The arguments of every secondaryMain call, in record order.
+std::vector<std::vector<std::wstring>> secondaryCalls(const Record& record) {
+    std::vector<std::vector<std::wstring>> calls;
+    for (const Invocation& call : record.invocations("secondaryMain")) {
+        std::vector<std::wstring> args;
+        if (call.args)
+            for (const auto& arg : *call.args) args.push_back(arg.value_or(L"<null>"));
+        calls.push_back(args);
+    }
+    return calls;
+}
+
+std::vector<unsigned long> mainPids(const Record& record) {
+    std::vector<unsigned long> pids;
+    for (const Event& e : record.named("invoke"))
+        if (e.bytes("method") == "main") pids.push_back(e.pid);
+    return pids;
+}
+
+void expectCleanJniUse(const Record& record) {
+    EXPECT_FALSE(record.contains("pending-call")) << record.text();
+    EXPECT_FALSE(record.contains("misuse")) << record.text();
+    EXPECT_FALSE(record.contains("trap")) << record.text();
+}
+
+}  // namespace
+
+TEST(SingleInstance, OnlyTheExactYesAndNoServiceMakeASecondStartForward) {
+    struct Case {
+        const char* settings;
+        bool forwarded;
+    };
+    const Case cases[] = {
+        {"Single Instance=yes\r\n", true},
+        {"Single Instance=Yes\r\n", false},
+        {"Single Instance=yes\r\nApplication Type=service\r\n", false},
+    };
+    for (const Case& c : cases) {
+        InstanceApp app(kIntForm, c.settings);
+        auto first = app.startFirst();
+        ChildProcess second = app.start(L"again");
+        if (c.forwarded) {
+            EXPECT_EQ(second.exitCode(), 7) << c.settings;
+        } else {
+            // An independent copy: it runs main of its own.
+            EXPECT_TRUE(app.waitFor("invoke", 2)) << c.settings << app.record().text();
+        }
+        app.release();
+        EXPECT_EQ(first->exitCode(), 0) << c.settings;
+        if (!c.forwarded) {
+            EXPECT_EQ(second.exitCode(), 0) << c.settings;
+        }
+        Record record = app.record();
+        EXPECT_EQ(mainPids(record).size(), c.forwarded ? 1u : 2u) << c.settings << record.text();
+        EXPECT_EQ(secondaryCalls(record).size(), c.forwarded ? 1u : 0u) << c.settings;
+        expectCleanJniUse(record);
+    }
+}
+
+TEST(SingleInstance, ArgumentsArriveWholeAndTheIntResultIsTheExitCode) {
+    std::wstring longPath = L"C:\\data\\";
+    while (longPath.size() < 9990) longPath += L"folder\\";
+    struct Case {
+        std::wstring commandLine;
+        std::vector<std::wstring> expected;
+    };
+    const Case cases[] = {
+        {L"a \"b c\"", {L"a", L"b c"}},
+        {L"", {L""}},  // no arguments: one empty string
+        {L"a \"\" b", {L"a", L"", L"b"}},
+        {L"\"\" x", {L"", L"x"}},
+        {L"caf\x00E9 \xD83D\xDE00", {L"caf\x00E9", L"\xD83D\xDE00"}},
+        {L"\"" + longPath + L"\" tail", {longPath, L"tail"}},
+    };
+    InstanceApp app("method secondaryMain int\n    args out\n    return 7\n");
+    auto first = app.startFirst();
+    for (const Case& c : cases) {
+        ChildProcess second = app.start(c.commandLine);
+        EXPECT_EQ(second.exitCode(), 7) << narrow(c.commandLine.substr(0, 40));
+    }
+    app.release();
+    EXPECT_EQ(first->exitCode(), 0);
+    Record record = app.record();
+    auto calls = secondaryCalls(record);
+    ASSERT_EQ(calls.size(), std::size(cases)) << record.text();
+    for (size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(calls[i], cases[i].expected) << i;
+    expectCleanJniUse(record);
+}
+
+TEST(SingleInstance, VoidFormAnswersZeroAndNoSecondaryMainWaitsForTheFirstInstance) {
+    {
+        InstanceApp app("method secondaryMain\n    record served\n");
+        auto first = app.startFirst();
+        EXPECT_EQ(app.start(L"x").exitCode(), 0);
+        EXPECT_TRUE(app.waitFor("mark"));
+        app.release();
+        EXPECT_EQ(first->exitCode(), 0);
+        EXPECT_EQ(secondaryCalls(app.record()), (std::vector<std::vector<std::wstring>>{{L"x"}}));
+    }
+    {
+        // Without secondaryMain the second start ends with the first one's status.
+        InstanceApp app("", "Single Instance=yes\r\n", "exit 5");
+        auto first = app.startFirst();
+        ChildProcess second = app.start(L"x");
+        EXPECT_FALSE(second.wait(1000));
+        app.release();
+        EXPECT_EQ(first->exitCode(), 5);
+        EXPECT_EQ(second.exitCode(), 5);
+        Record record = app.record();
+        const Event* describe = record.first("describe");
+        ASSERT_NE(describe, nullptr) << record.text();
+        EXPECT_EQ(describe->bytes("class"), "java/lang/NoSuchMethodError");
+    }
+}
+
+TEST(SingleInstance, LaunchersAtTwoPathsAreIndependent) {
+    InstanceApp one(kIntForm);
+    InstanceApp two(kIntForm);
+    auto firstOne = one.startFirst();
+    auto firstTwo = two.startFirst();
+    EXPECT_EQ(two.start(L"b").exitCode(), 7);
+    one.release();
+    two.release();
+    EXPECT_EQ(firstOne->exitCode(), 0);
+    EXPECT_EQ(firstTwo->exitCode(), 0);
+    EXPECT_EQ(secondaryCalls(one.record()).size(), 0u);
+    EXPECT_EQ(secondaryCalls(two.record()), (std::vector<std::vector<std::wstring>>{{L"b"}}));
+}
+
+TEST(SingleInstance, ConcurrentStartsBeforeTheApplicationIsReadyAreEachServedOnce) {
+    InstanceApp app("method secondaryMain int\n    return ${arg0}\n");
+    TempDir scratch;
+    const std::wstring gate = scratch / L"go";
+    ChildProcess first = app.start(L"first", {{L"CREATE_WAIT", gate}});
+    ASSERT_TRUE(app.waitFor("create-wait"));
+    // The first instance is still creating the VM while these start together.
+    std::vector<std::unique_ptr<ChildProcess>> seconds;
+    for (int i = 0; i < 6; ++i)
+        seconds.emplace_back(
+            new ChildProcess(app.start(std::to_wstring(10 + i) + L" \"payload " + std::to_wstring(i) + L"\" \"\"")));
+    for (auto& second : seconds) EXPECT_FALSE(second->wait(0));
+    Sleep(500);
+    writeFile(gate, "");
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(seconds[i]->exitCode(), 10 + i) << i;
+    app.release();
+    EXPECT_EQ(first.exitCode(), 0);
+    Record record = app.record();
+    auto calls = secondaryCalls(record);
+    ASSERT_EQ(calls.size(), 6u) << record.text();
+    std::sort(calls.begin(), calls.end());
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(calls[i], (std::vector<std::wstring>{std::to_wstring(10 + i), L"payload " + std::to_wstring(i), L""}));
+    expectCleanJniUse(record);
+}
+
+namespace {
+
+// What another process may leave in the shared section and its requests.
+class Section {
+public:
+    explicit Section(const std::wstring& exePath) {
+        std::wstring name = exePath;
+        for (wchar_t& c : name)
+            if (c == L'\\') c = L'_';
+        name_ = name;
+        mapping_ = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name.c_str());
+        view_ = mapping_ ? static_cast<unsigned char*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
+        message_ = RegisterWindowMessageW(name.c_str());
+    }
+    ~Section() {
+        if (view_) UnmapViewOfFile(view_);
+        if (mapping_) CloseHandle(mapping_);
+    }
+    bool open() const { return view_ != nullptr; }
+    DWORD field(size_t offset) const { return *reinterpret_cast<DWORD*>(view_ + offset); }
+    void setField(size_t offset, DWORD value) { *reinterpret_cast<DWORD*>(view_ + offset) = value; }
+    void fill(size_t from, size_t to, unsigned char byte) { memset(view_ + from, byte, to - from); }
+    // Posts a request naming `threadId`, as a second instance would.
+    bool post(DWORD threadId) const { return PostThreadMessageW(field(0), message_, threadId, 0); }
+    // A request mapping for this thread holding `bytes`; kept until the next call.
+    void request(const std::string& bytes) {
+        if (request_) CloseHandle(request_);
+        request_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(bytes.size()),
+                                      (name_ + L"_upr_req_" + std::to_wstring(GetCurrentThreadId())).c_str());
+        void* view = MapViewOfFile(request_, FILE_MAP_WRITE, 0, 0, 0);
+        memcpy(view, bytes.data(), bytes.size());
+        UnmapViewOfFile(view);
+    }
+    void dropRequest() {
+        if (request_) CloseHandle(request_);
+        request_ = nullptr;
+    }
+    // Replies that reached this thread within `ms`.
+    std::vector<WPARAM> replies(DWORD ms) const {
+        std::vector<WPARAM> out;
+        const ULONGLONG end = GetTickCount64() + ms;
+        MSG msg;
+        while (GetTickCount64() < end) {
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                if (msg.message == message_) out.push_back(msg.wParam);
+            Sleep(10);
+        }
+        return out;
+    }
+
+private:
+    std::wstring name_;
+    HANDLE mapping_ = nullptr;
+    HANDLE request_ = nullptr;
+    unsigned char* view_ = nullptr;
+    UINT message_ = 0;
+};
+
+std::string le32(DWORD v) {
+    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+}
+
+// A request as the launcher writes it: waiting state, then the argument block.
+std::string requestBytes(const std::vector<std::wstring>& args, DWORD totalDelta = 0, DWORD countDelta = 0) {
+    std::string block;
+    for (const auto& arg : args) {
+        block += le32(static_cast<DWORD>(arg.size()));
+        for (wchar_t c : arg) block += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    }
+    return le32(1) + le32(0x41465856) + le32(static_cast<DWORD>(12 + block.size()) + totalDelta) +
+           le32(static_cast<DWORD>(args.size()) + countDelta) + block;
+}
+
+}  // namespace
+
+TEST(SingleInstance, TheFirstInstanceTrustsNothingInTheSection) {
+    InstanceApp app("method secondaryMain int\n    return ${argc}\n");
+    auto first = app.startFirst();
+    Section section(app.exePath());
+    ASSERT_TRUE(section.open());
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+
+    // Garbage in the old argument area, requests for threads that do not
+    // exist or that have no request, and requests that are not whole.
+    section.fill(12, 2092, 0xFF);
+    EXPECT_TRUE(section.post(0xFFFFFFF0));
+    EXPECT_TRUE(section.post(GetCurrentThreadId()));
+    const std::string broken[] = {
+        le32(1) + std::string(64, '\xFF'),                           // no header at all
+        le32(1) + std::string(4096, 'A'),                             // text without any NUL, to the page's end
+        requestBytes({L"abc"}, 0x7FFFFFF0),                           // claims more than the mapping holds
+        requestBytes({L"abc"}, 0, 0x3FFFFFFF),                        // absurd count
+        requestBytes({L"abc"}, 2),                                    // size and contents disagree
+        le32(2) + requestBytes({L"taken"}).substr(4),                 // already taken
+    };
+    for (const std::string& bytes : broken) {
+        section.request(bytes);
+        EXPECT_TRUE(section.post(GetCurrentThreadId()));
+        EXPECT_TRUE(section.replies(300).empty());
+    }
+    // A whole request announced three times is served once.
+    section.request(requestBytes({L"x", L"y", L""}));
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(section.post(GetCurrentThreadId()));
+    EXPECT_EQ(section.replies(1500), (std::vector<WPARAM>{3}));
+    section.dropRequest();
+
+    // A real second start is still served.
+    EXPECT_EQ(app.start(L"p q").exitCode(), 2);
+
+    // With its header overwritten, a second start says it cannot forward and
+    // ends with -1; the first instance goes on and ends as usual.
+    section.setField(0, 0x12345678);
+    section.setField(8, 0x0012);
+    ChildProcess refused = app.start(L"r");
+    WindowSnapshot box = answerMessageBox(refused.pid());
+    ASSERT_TRUE(box.found);
+    EXPECT_EQ(box.message(),
+              L"Windows exception: failed to hand the arguments to the running copy of this application (errno = 13).\n");
+    EXPECT_EQ(refused.exitCode(), -1);
+
+    app.release();
+    EXPECT_EQ(first->exitCode(), 0);
+    Record record = app.record();
+    EXPECT_EQ(secondaryCalls(record), (std::vector<std::vector<std::wstring>>{{L"x", L"y", L""}, {L"p", L"q"}}));
+    expectCleanJniUse(record);
+}
