@@ -1,0 +1,2 @@
+// The yardstick for process start-up: a program that ends at once.
+int wmain() { return 0; }
