@@ -156,6 +156,7 @@ bool LauncherApp::SetupSingleInstance() {
         ~Unlock() { ReleaseMutex(mutex); }
     } unlock{setupLock.get()};
 
+    SetLastError(ERROR_SUCCESS);
     instanceMapping.reset(
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kSectionSize, instanceName.c_str()));
     const DWORD created = GetLastError();
