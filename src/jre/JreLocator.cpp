@@ -2,6 +2,7 @@
 
 #include "foundation/Handle.h"
 #include "foundation/WinText.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 #include "resources/resource.h"
 #include "ui/Messages.h"
@@ -52,6 +53,7 @@ bool JreLocator::locate() {
     // The folder the settings name.
     if (!app_.jrePath.empty()) {
         std::wstring library = probeJvmLibrary(jre::withTrailingBackslash(app_.jrePath), policy_.jvmType, isServer);
+        diag::log(L"\"JRE Path\" %s: %s %s", app_.jrePath, library.empty() ? L"rejected, no JVM library for its \"JVM Type\"" : L"chosen,", library);
         if (!library.empty()) {
             app_.jvmLibraryPath = std::move(library);
             app_.checkJvmArchitecture();
@@ -71,6 +73,7 @@ bool JreLocator::locate() {
         }
         if (!home.empty()) {
             std::wstring library = probeJvmLibrary(home, policy_.jvmType, isServer);
+            diag::log(L"runtime beside the launcher %s: %s %s", home, library.empty() ? L"rejected, no JVM library for its \"JVM Type\"" : L"chosen,", library);
             if (!library.empty()) {
                 app_.jvmLibraryPath = std::move(library);
                 return true;
@@ -81,7 +84,7 @@ bool JreLocator::locate() {
     // The registered runtimes: the process's own view, then the 32-bit one.
     std::optional<std::wstring> home = searchRegistry(RegistryView::Native);
     if (!home) home = searchRegistry(RegistryView::Wow32);
-    if (!home) return false;
+    if (!home) return searchCommonRuntimes();
     app_.jvmLibraryPath = probeJvmLibrary(*home, policy_.jvmType, isServer);
     return !app_.jvmLibraryPath.empty();
 }
@@ -94,6 +97,7 @@ std::optional<std::wstring> JreLocator::searchRegistry(RegistryView view) {
         if (jre::isKeySearched(key, policy_)) scanKey(key, view, candidates);
     }
     std::optional<JreCandidate> choice = chooseCandidate(candidates, policy_);
+    logChoice(view == RegistryView::Wow32 ? L"registry, 32-bit view" : L"registry", candidates, choice);
     if (!choice) return std::nullopt;
     if (view == RegistryView::Wow32) app_.runPairProduct = true;
     return std::move(choice->home);
@@ -114,17 +118,31 @@ void JreLocator::scanKey(const jre::RuntimeKey& key, RegistryView view, std::vec
             break;
         JreCandidate candidate;
         candidate.version.parse(std::wstring(name, length), 0);
-        if (!jre::withinBounds(candidate.version, policy_)) continue;
+        if (!jre::withinBounds(candidate.version, policy_)) {
+            diag::log(L"registry HKLM\\%s%s%s, version %s: rejected, outside \"Minimum Version\" and \"Maximum Version\"", path,
+                      name, view == RegistryView::Wow32 ? L" (32-bit view)" : L"", candidate.version);
+            continue;
+        }
 
         RegistryKey versionKey;
-        if (RegOpenKeyExW(runtimes.get(), name, 0, access, versionKey.put()) != ERROR_SUCCESS) continue;
+        std::wstring javaHome;
         // An empty "JavaHome" names no folder (it would make the home the
         // root of the current drive), so it is passed over like a missing one.
-        std::wstring javaHome = readJavaHome(versionKey.get());
-        if (javaHome.empty()) continue;
+        if (RegOpenKeyExW(runtimes.get(), name, 0, access, versionKey.put()) == ERROR_SUCCESS)
+            javaHome = readJavaHome(versionKey.get());
+        if (javaHome.empty()) {
+            diag::log(L"registry HKLM\\%s%s: rejected, no \"JavaHome\"", path, name);
+            continue;
+        }
         candidate.home = jre::runtimeHome(std::move(javaHome), key);
-        if (probeJvmLibrary(candidate.home, probeType, candidate.isServer).empty()) continue;
+        if (probeJvmLibrary(candidate.home, probeType, candidate.isServer).empty()) {
+            diag::log(L"registry HKLM\\%s%s: home %s, version %s: rejected, no JVM library for its \"JVM Type\"", path,
+                      name, candidate.home, candidate.version);
+            continue;
+        }
         candidate.isFavoured = favoured;
+        diag::log(L"registry HKLM\\%s%s%s: home %s, version %s: qualifies", path, name,
+                  view == RegistryView::Wow32 ? L" (32-bit view)" : L"", candidate.home, candidate.version);
         candidates.push_back(std::move(candidate));
     }
 }
