@@ -20,7 +20,7 @@ const wchar_t* jvmTypeName(JvmType type) {
         case JvmType::FavorServer: return L"favor_server";
         case JvmType::Default: break;
     }
-    return L"any";
+    return L"default";
 }
 
 // The start of a runtime's "release" file; empty when there is none.
@@ -195,6 +195,8 @@ bool JreLocator::searchCommonRuntimes() {
         if (choose(L"JAVA_HOME", false)) return true;
     } else if (!javaHome.empty()) {
         diag::log(L"JAVA_HOME %s: rejected, not an absolute folder", javaHome);
+    } else {
+        diag::log(L"JAVA_HOME: not set");
     }
 
     // Today's distributions: their keys and their install folders.

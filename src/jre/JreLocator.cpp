@@ -53,7 +53,8 @@ bool JreLocator::locate() {
     // The folder the settings name.
     if (!app_.jrePath.empty()) {
         std::wstring library = probeJvmLibrary(jre::withTrailingBackslash(app_.jrePath), policy_.jvmType, isServer);
-        diag::log(L"\"JRE Path\" %s: %s %s", app_.jrePath, library.empty() ? L"rejected, no JVM library for its \"JVM Type\"" : L"chosen,", library);
+        if (library.empty()) diag::log(L"\"JRE Path\" %s: rejected, no JVM library for its \"JVM Type\"", app_.jrePath);
+        else diag::log(L"\"JRE Path\" %s: chosen, %s", app_.jrePath, library);
         if (!library.empty()) {
             app_.jvmLibraryPath = std::move(library);
             app_.checkJvmArchitecture();
@@ -71,9 +72,11 @@ bool JreLocator::locate() {
             home += L"jre64\\";
             if (!hasJavaDll(home)) home.clear();
         }
+        if (home.empty()) diag::log(L"launcher folder %s: no runtime (no bin\\java.dll there or in jre64\\)", folder);
         if (!home.empty()) {
             std::wstring library = probeJvmLibrary(home, policy_.jvmType, isServer);
-            diag::log(L"runtime beside the launcher %s: %s %s", home, library.empty() ? L"rejected, no JVM library for its \"JVM Type\"" : L"chosen,", library);
+            if (library.empty()) diag::log(L"runtime beside the launcher %s: rejected, no JVM library for its \"JVM Type\"", home);
+            else diag::log(L"runtime beside the launcher %s: chosen, %s", home, library);
             if (!library.empty()) {
                 app_.jvmLibraryPath = std::move(library);
                 return true;
@@ -91,7 +94,10 @@ bool JreLocator::locate() {
 
 std::optional<std::wstring> JreLocator::searchRegistry(RegistryView view) {
     // Only a paired launcher can host a runtime of the 32-bit view.
-    if (view == RegistryView::Wow32 && app_.pairProduct.empty()) return std::nullopt;
+    if (view == RegistryView::Wow32 && app_.pairProduct.empty()) {
+        diag::log(L"registry, 32-bit view: not searched without \"Pair Product\"");
+        return std::nullopt;
+    }
     std::vector<JreCandidate> candidates;
     for (const jre::RuntimeKey& key : jre::runtimeKeys()) {
         if (jre::isKeySearched(key, policy_)) scanKey(key, view, candidates);

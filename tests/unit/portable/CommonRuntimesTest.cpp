@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include "jre/CommonRuntimes.h"
+
+using namespace vexa;
+
+TEST(CommonRuntimes, ReleaseFileVersion) {
+    struct Case {
+        std::string text;
+        std::optional<JavaVersion> expected;
+    };
+    const Case cases[] = {
+        {"IMPLEMENTOR=\"Eclipse Adoptium\"\nJAVA_VERSION=\"17.0.2\"\nJAVA_VERSION_DATE=\"2022-01-18\"\n",
+         JavaVersion::of(17, 0, 2, 0, 3)},
+        {"JAVA_VERSION=\"1.8.0_392\"\r\nOS_NAME=\"Windows\"\r\n", JavaVersion::of(1, 8, 0, 392, 4)},
+        {"JAVA_VERSION=\"21\"\r\n", JavaVersion::of(21, 0, 0, 0, 1)},
+        {"JAVA_VERSION=11.0.20", JavaVersion::of(11, 0, 20, 0, 3)},  // unquoted, no line end
+        {"JAVA_VERSION_DATE=\"2022-01-18\"\n", std::nullopt},        // another key
+        {"# JAVA_VERSION=\"17\"\n", std::nullopt},
+        {"JAVA_VERSION=\"\"\n", std::nullopt},
+        {"JAVA_VERSION=\"seventeen\"\n", std::nullopt},
+        {"JAVA_VERSION=\"17; rm -rf\"\n", std::nullopt},
+        {"JAVA_VERSION=\"99999999999.0\"\n", std::nullopt},  // overflows
+        {std::string("\x01\x02\0\xff", 4), std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::optional<JavaVersion> v = jre::releaseFileVersion(c.text);
+        ASSERT_EQ(v.has_value(), c.expected.has_value());
+        if (v) {
+            EXPECT_EQ(v->components, c.expected->components);
+            EXPECT_EQ(v->groupCount, c.expected->groupCount);
+        }
+    }
+}
+
+TEST(CommonRuntimes, AbsoluteFolder) {
+    struct Case {
+        std::wstring value;
+        std::optional<std::wstring> expected;
+    };
+    const Case cases[] = {
+        {L"C:\\Java\\jdk-17", L"C:\\Java\\jdk-17\\"},
+        {L"  \"C:\\Program Files\\Java\\jdk-17\\\" ", L"C:\\Program Files\\Java\\jdk-17\\"},
+        {L"\\\\server\\share\\jdk", L"\\\\server\\share\\jdk\\"},
+        {L"jdk-17", std::nullopt},
+        {L"\\jdk-17", std::nullopt},  // the root of whatever drive is current
+        {L"C:jdk-17", std::nullopt},  // relative to that drive's current folder
+        {L"/usr/lib/jvm/java-17", std::nullopt},
+        {L"\"\"", std::nullopt},
+        {L"", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(jre::absoluteFolder(c.value), c.expected) << std::string(c.value.begin(), c.value.end());
+}
