@@ -62,3 +62,32 @@ TEST(DiagnosticsLogE2E, ALaunchLogsEveryRuntimeCandidateAndStillRunsWhenTheLogCa
         }
     }
 }
+
+TEST(DiagnosticsLogE2E, ARunWithoutASuitableRuntimeLogsEverySourceItSearched) {
+    TempDir dir;
+    standin::JavaRegistry registry;
+    standin::RuntimeOptions client;
+    client.jvmPath = L"bin\\client\\jvm.dll";
+    const standin::JavaHome jre8(dir / L"jre8\\", client);
+    registry.add(L"Software\\JavaSoft\\JRE", L"1.8.0_202", jre8.home());
+    LauncherCopy app(dir.path(), L"MyApp.exe", "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\nMinimum Version=11\r\n");
+    const std::wstring log = dir / L"vexa.log";
+    auto process = app.start(L"", {{L"APPDATA", dir / L"appdata"}, {L"VEXA_LOG", log}, {L"JAVA_HOME", dir / L"jre8"}});
+    ASSERT_TRUE(process.started());
+    UiAction cancel;
+    cancel.key = L"escape";
+    EXPECT_TRUE(waitForWindow(process.pid(), cancel).found);  // the "JRE Not Found" dialog
+    EXPECT_EQ(process.exitCode(), -1);
+
+    const std::string text = readFile(log);
+    for (const std::string& expected : std::vector<std::string>{
+             "launcher folder " + narrow(dir.path()) + ": no runtime",
+             "registry HKLM\\Software\\JavaSoft\\JRE\\1.8.0_202, version 1.8.0.202: rejected, outside",
+             "registry: no runtime qualifies",
+             "registry, 32-bit view: not searched without \"Pair Product\"",
+             "runtime " + narrow(jre8.home()) + " (JAVA_HOME): JRE, version 8.0 (from its name): rejected, below \"Minimum Version\"",
+             "vendor keys and install folders: no runtime qualifies",
+         }) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    }
+}
