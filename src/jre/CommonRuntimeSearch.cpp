@@ -13,6 +13,8 @@ namespace vexa {
 namespace {
 
 constexpr DWORD kReleaseFileLimit = 64 * 1024;  // a real one is under 2 KiB
+constexpr DWORD kImageHeadSize = 4096;           // the headers of a JVM library lie well within
+constexpr std::uint16_t kMachineX86 = 0x014C;
 
 const wchar_t* jvmTypeName(JvmType type) {
     switch (type) {
@@ -23,14 +25,15 @@ const wchar_t* jvmTypeName(JvmType type) {
     return L"default";
 }
 
-// The start of a runtime's "release" file; empty when there is none.
-std::string readReleaseFile(const std::wstring& path) {
+// The first `limit` bytes of a file (fewer when it is shorter); empty when
+// it cannot be read.
+std::string readStart(const std::wstring& path, DWORD limit) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return {};
-    std::string text(kReleaseFileLimit, '\0');
+    std::string text(limit, '\0');
     DWORD read = 0;
-    if (!ReadFile(file.get(), text.data(), kReleaseFileLimit, &read, nullptr)) return {};
+    if (!ReadFile(file.get(), text.data(), limit, &read, nullptr)) return {};
     text.resize(read);
     return text;
 }
@@ -64,7 +67,7 @@ std::optional<std::wstring> programFilesFolder() {
 
 class CommonSearch {
 public:
-    explicit CommonSearch(const JrePolicy& policy) : policy_(policy) {}
+    CommonSearch(const JrePolicy& policy, bool paired) : policy_(policy), paired_(paired) {}
 
     // Looks at the runtime in `folder`, named `source` in the log, and adds
     // it to `out` when it qualifies. `name` gives the version when the
@@ -85,10 +88,16 @@ public:
                       jvmTypeName(policy_.jvmType));
             return;
         }
+        // This process cannot load a 32-bit runtime; only a paired launcher
+        // can run one.
+        if (!paired_ && jre::imageMachine(readStart(library, kImageHeadSize)) == kMachineX86) {
+            diag::log(L"runtime %s (%s): rejected, a 32-bit runtime and no \"Pair Product\" to run it", root, source);
+            return;
+        }
         const jre::RuntimeKind kind = pathExists(root + L"bin\\javac.exe") ? jre::RuntimeKind::Jdk : jre::RuntimeKind::Jre;
         const wchar_t* kindName = kind == jre::RuntimeKind::Jdk ? L"JDK" : L"JRE";
 
-        std::optional<JavaVersion> version = jre::releaseFileVersion(readReleaseFile(root + L"release"));
+        std::optional<JavaVersion> version = jre::releaseFileVersion(readStart(root + L"release", kReleaseFileLimit));
         const wchar_t* from = L"release file";
         if (!version) {
             version = jre::nameVersion(name);
@@ -156,6 +165,7 @@ public:
 
 private:
     const JrePolicy& policy_;
+    bool paired_;  // "Pair Product" is set: a 32-bit runtime can be run
 };
 
 }  // namespace
@@ -169,7 +179,7 @@ bool JreLocator::searchCommonRuntimes() {
         diag::log(L"JAVA_HOME, vendor keys and install folders: not searched (\"VM Provider\" excludes them)");
         return false;
     }
-    const CommonSearch search(policy_);
+    const CommonSearch search(policy_, !app_.pairProduct.empty());
     std::vector<JreCandidate> candidates;
 
     auto choose = [&](std::wstring_view pass, bool wow32) {

@@ -76,6 +76,15 @@ std::optional<std::wstring> absoluteFolder(std::wstring_view value) {
     return withTrailingBackslash(std::move(text));
 }
 
+std::uint16_t imageMachine(std::string_view head) {
+    auto byteAt = [&head](size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(head[i])); };
+    if (head.size() < 0x40 || head[0] != 'M' || head[1] != 'Z') return 0;
+    const std::uint32_t offset = byteAt(0x3C) | byteAt(0x3D) << 8 | byteAt(0x3E) << 16 | byteAt(0x3F) << 24;
+    if (offset > head.size() || head.size() - offset < 6) return 0;
+    if (head.substr(offset, 4) != std::string_view("PE\0\0", 4)) return 0;
+    return static_cast<std::uint16_t>(byteAt(offset + 4) | byteAt(offset + 5) << 8);
+}
+
 bool commonSearchOpen(const JrePolicy& policy) {
     return policy.searchCommonLocations && (policy.sunAllowed || policy.sunFavoured);
 }

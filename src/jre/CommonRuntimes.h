@@ -5,6 +5,7 @@
 // value logic of that search; free of the platform API.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,6 +50,10 @@ std::wstring_view folderName(std::wstring_view folder);
 // Nothing for an empty or relative value, which would name a folder below
 // whatever the working directory happens to be.
 std::optional<std::wstring> absoluteFolder(std::wstring_view value);
+
+// The machine type in the headers of a PE image, given its first bytes
+// (0x8664 for x64, 0x014C for x86); 0 when they are not a PE image's.
+std::uint16_t imageMachine(std::string_view head);
 
 // Whether the extra search runs at all: the setting allows it and the
 // JavaSoft family, to which these OpenJDK builds belong, is allowed.

@@ -537,6 +537,14 @@ TEST(JreDiscoveryE2E, TodaysRuntimesInThe32BitViewNeedAPairedLauncher) {
     const std::string paired = "[Application]\r\nPair Product=" + narrow(dir / L"Paired.exe") + "\r\n";
 
     EXPECT_FALSE(search(dir, jreSection("")).found);
+    // Nor is a 32-bit runtime that JAVA_HOME names, unless a paired launcher
+    // can run it.
+    const std::wstring app = dir / L"app\\";
+    EXPECT_FALSE(SearchProbe(app, jreSection("")).run(L"", {{L"JAVA_HOME", zulu}}).found);
+    SearchResult home = SearchProbe(app, jreSection("") + paired).run(L"", {{L"JAVA_HOME", zulu}});
+    EXPECT_EQ(home.library, zulu + kClient);
+    EXPECT_TRUE(home.runPairProduct);
+
     SearchResult r = search(dir, jreSection("Minimum Version=1.8.0_300\r\n") + paired);
     EXPECT_EQ(r.library, zulu + kClient);
     EXPECT_TRUE(r.runPairProduct);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "jre/CommonRuntimes.h"
 
 using namespace vexa;
@@ -52,4 +54,24 @@ TEST(CommonRuntimes, AbsoluteFolder) {
         {L"", std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(jre::absoluteFolder(c.value), c.expected) << std::string(c.value.begin(), c.value.end());
+}
+
+TEST(CommonRuntimes, ImageMachine) {
+    auto image = [](std::uint32_t offset, std::string signature, std::uint16_t machine, size_t size) {
+        std::string head(size, '\0');
+        head[0] = 'M';
+        head[1] = 'Z';
+        for (int i = 0; i < 4; ++i) head[0x3C + i] = static_cast<char>(offset >> (8 * i));
+        signature += static_cast<char>(machine & 0xFF);
+        signature += static_cast<char>(machine >> 8);
+        if (offset < size) head.replace(offset, std::min(signature.size(), size - offset), signature.substr(0, size - offset));
+        return head;
+    };
+    const std::string pe("PE\0\0", 4);
+    EXPECT_EQ(jre::imageMachine(image(0x80, pe, 0x014C, 512)), 0x014C);
+    EXPECT_EQ(jre::imageMachine(image(0x80, pe, 0x8664, 512)), 0x8664);
+    EXPECT_EQ(jre::imageMachine(image(0x80, "NE\0\0", 0x014C, 512)), 0);
+    EXPECT_EQ(jre::imageMachine(image(0x1FC, pe, 0x014C, 512)), 0);         // headers cut off by the end
+    EXPECT_EQ(jre::imageMachine(image(0xFFFFFFF0u, pe, 0x014C, 512)), 0);   // offset far outside
+    EXPECT_EQ(jre::imageMachine("MZ"), 0);
 }
