@@ -117,6 +117,7 @@ void JreLocator::scanKey(const jre::RuntimeKey& key, RegistryView view, std::vec
 
     const JvmType probeType = jre::scanProbeType(key, policy_.jvmType);
     const bool favoured = jre::isFavouredKey(key, policy_);
+    const wchar_t* const viewNote = view == RegistryView::Wow32 ? L" (32-bit view)" : L"";
     wchar_t name[256];  // the longest key name the registry allows, and its NUL
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(std::size(name));
@@ -126,7 +127,7 @@ void JreLocator::scanKey(const jre::RuntimeKey& key, RegistryView view, std::vec
         candidate.version.parse(std::wstring(name, length), 0);
         if (!jre::withinBounds(candidate.version, policy_)) {
             diag::log(L"registry HKLM\\%s%s%s, version %s: rejected, outside \"Minimum Version\" and \"Maximum Version\"", path,
-                      name, view == RegistryView::Wow32 ? L" (32-bit view)" : L"", candidate.version);
+                      name, viewNote, candidate.version);
             continue;
         }
 
@@ -137,18 +138,18 @@ void JreLocator::scanKey(const jre::RuntimeKey& key, RegistryView view, std::vec
         if (RegOpenKeyExW(runtimes.get(), name, 0, access, versionKey.put()) == ERROR_SUCCESS)
             javaHome = readJavaHome(versionKey.get());
         if (javaHome.empty()) {
-            diag::log(L"registry HKLM\\%s%s: rejected, no \"JavaHome\"", path, name);
+            diag::log(L"registry HKLM\\%s%s%s: rejected, no \"JavaHome\"", path, name, viewNote);
             continue;
         }
         candidate.home = jre::runtimeHome(std::move(javaHome), key);
         if (probeJvmLibrary(candidate.home, probeType, candidate.isServer).empty()) {
-            diag::log(L"registry HKLM\\%s%s: home %s, version %s: rejected, no JVM library for its \"JVM Type\"", path,
-                      name, candidate.home, candidate.version);
+            diag::log(L"registry HKLM\\%s%s%s: home %s, version %s: rejected, no JVM library for its \"JVM Type\"", path,
+                      name, viewNote, candidate.home, candidate.version);
             continue;
         }
         candidate.isFavoured = favoured;
-        diag::log(L"registry HKLM\\%s%s%s: home %s, version %s: qualifies", path, name,
-                  view == RegistryView::Wow32 ? L" (32-bit view)" : L"", candidate.home, candidate.version);
+        diag::log(L"registry HKLM\\%s%s%s: home %s, version %s: qualifies", path, name, viewNote, candidate.home,
+                  candidate.version);
         candidates.push_back(std::move(candidate));
     }
 }
