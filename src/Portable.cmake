@@ -16,4 +16,5 @@ set(VEXA_PORTABLE_SOURCES
   jvm/DatePicture.cpp
   jvm/ModifiedUtf8.cpp
   jre/JreSelection.cpp
+  jre/CommonRuntimes.cpp
 )

@@ -137,6 +137,7 @@ bool LauncherSettings::read(LauncherApp& app) {
     app.jvmType = jvmTypeOf(layered.readValue(kJre, L"JVM Type"));
     applyJvmSource(app, layered.readValue(kJre, L"JVM Source"));
     applyVmProvider(app, layered.readValue(kJre, L"VM Provider"));
+    app.searchCommonLocations = !equalsIgnoreCase(layered.readValue(kJre, L"Search Common Locations"), L"No");
 
     std::wstring mainClass = layered.readValue(kJre, L"Main Class");
     if (mainClass.empty()) {

@@ -44,6 +44,18 @@ public:
     // hold a JVM library to `candidates`.
     void scanKey(const jre::RuntimeKey& key, RegistryView view, std::vector<JreCandidate>& candidates) const;
 
+    // After every other source has found nothing: the folder named by
+    // JAVA_HOME, then the vendor keys of today's OpenJDK distributions with
+    // their install folders under %ProgramFiles%, then those keys in the
+    // 32-bit view (with a paired launcher only). Fills jvmLibraryPath as the
+    // other sources do; switched off by "Search Common Locations".
+    bool searchCommonRuntimes();
+
+    // Writes to the diagnostics log why each candidate of a pass, ordered by
+    // chooseCandidate, was chosen or passed over.
+    static void logChoice(std::wstring_view pass, const std::vector<JreCandidate>& ordered,
+                          const std::optional<JreCandidate>& choice);
+
     static void orderCandidates(std::vector<JreCandidate>& candidates, const JrePolicy& policy);
     static std::optional<JreCandidate> chooseCandidate(std::vector<JreCandidate>& candidates, const JrePolicy& policy);
 

@@ -2,6 +2,8 @@
 
 #include "config/LauncherSettings.h"
 #include "foundation/Text.h"
+#include "foundation/WinText.h"
+#include "launcher/Diagnostics.h"
 #include "jre/JreLocator.h"
 #include "resources/resource.h"
 #include "splash/SplashScreenWindow.h"
@@ -15,7 +17,11 @@ LauncherApp* g_launcher = nullptr;
 
 }  // namespace
 
-LauncherApp::LauncherApp() { g_launcher = this; }
+LauncherApp::LauncherApp() {
+    g_launcher = this;
+    const std::wstring logPath = environmentValue(diag::kVariable);
+    if (!logPath.empty() && diagnostics.open(logPath)) diag::log(L"launcher started: %s", GetCommandLineW());
+}
 
 LauncherApp::~LauncherApp() {
     closeSplashWindow();
@@ -180,6 +186,7 @@ JrePolicy LauncherApp::jrePolicy() const {
     policy.minVersion = minVersion;
     policy.maxVersion = maxVersion;
     policy.preferredVersions = preferredVersions;
+    policy.searchCommonLocations = searchCommonLocations;
     return policy;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/SettingsStore.h"
+#include "foundation/DiagnosticsLog.h"
 #include "foundation/Handle.h"
 #include "jre/JavaVersion.h"
 #include "jre/JrePolicy.h"
@@ -181,6 +182,11 @@ public:
     FindClassFromBootLoaderFn findClassFromBootLoader = nullptr;
     // The settings block embedded in the executable, read once at start-up.
     EmbeddedSettings embeddedSettings;
+    // "Search Common Locations": after the registry families, look at
+    // JAVA_HOME, today's vendor keys and their folders under %ProgramFiles%.
+    bool searchCommonLocations = true;
+    // The diagnostics log, open when VEXA_LOG names a file (diag::log).
+    DiagnosticsLog diagnostics;
 
 private:
     bool startListening();
