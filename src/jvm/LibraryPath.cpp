@@ -23,8 +23,17 @@ void LauncherApp::PrepareLibraryPath() {
         jvmOptions.Add(L"-Djava.library.path=" + libraryPath);
     }
 
-    std::wstring path = ComposeSystemPath(systemPath, RuntimeBinFolderOf(jvmLibraryPath), inheritedPath);
+    const std::wstring bin = RuntimeBinFolderOf(jvmLibraryPath);
+    std::wstring path = ComposeSystemPath(systemPath, bin, inheritedPath);
     ExpandEnvironment(path);
+    if (path.size() > kLongestVariableValue || path.find(L"%Path%") != std::wstring::npos) {
+        // Too long for a variable (or too long to expand): the runtime's bin
+        // folder must not be the part that is cut, so room is made in the
+        // inherited entries instead.
+        std::wstring front = ComposeSystemPath(systemPath, L"", false);
+        ExpandEnvironment(front);
+        path = FitSystemPath(front, inheritedPath ? environmentValue(L"Path") : std::wstring(), bin);
+    }
     SetEnvironmentVariableW(L"Path", path.c_str());
 }
 

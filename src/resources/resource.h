@@ -49,3 +49,5 @@
 #define IDS_EMBEDDED_SETTINGS_DAMAGED 231
 #define IDS_PAIR_START_FAILED 232
 #define IDS_NOT_BUILT 239
+// Class path, library path, environment and output files: 240-244.
+#define IDS_OUTPUT_IS_LAUNCHER_FILE 240

@@ -121,7 +121,7 @@ TEST(JavaLaunch, NormalRunEndsWithZeroOnceBackgroundWorkIsDone) {
     EXPECT_TRUE(creation->exitHook);
     EXPECT_TRUE(creation->abortHook);
     EXPECT_EQ(creation->optionCount, static_cast<int>(creation->options.size()));
-    EXPECT_EQ(record.property("java.class.path"), narrow(app / L"lib\\app.jar") + ";");
+    EXPECT_EQ(record.property("java.class.path"), narrow(app / L"lib\\app.jar"));
 
     EXPECT_EQ(record.output("out"), "main returns\r\n");
     // main returns, its thread leaves the JVM, and destroying the JVM waits
