@@ -2,6 +2,7 @@
 # natively (tests/native) with sanitizers.
 set(VEXA_PORTABLE_SOURCES
   foundation/Text.cpp
+  foundation/PathText.cpp
   launcher/CommandLine.cpp
   launcher/ForwardedArguments.cpp
   config/SettingsBlock.cpp

@@ -3,6 +3,7 @@
 #include "config/EmbeddedBlock.h"
 #include "config/SettingsPaths.h"
 #include "config/SettingsStore.h"
+#include "foundation/PathText.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
 #include "launcher/LauncherApp.h"
@@ -95,6 +96,16 @@ std::wstring readJrePath(LauncherApp& app, LayeredSettingsFile& layered) {
     return layered.readValue(kJre, kJrePathKey);
 }
 
+// "JRE Path" as a full path: a relative folder lies beside the launcher,
+// wherever the process was started from, and "/" separates folders too.
+std::wstring fullJrePath(LauncherApp& app, const std::wstring& value) {
+    const std::wstring path = trimSpace(value);
+    if (path.empty()) return {};
+    std::wstring folder;
+    if (!app.GetLauncherFolder(folder) || folder.empty()) return normalisePath(path);
+    return resolveAgainstFolder(path, folder);
+}
+
 // The settings block embedded in the executable, read whole or not at all.
 bool loadEmbeddedSettings(LauncherApp& app) {
     std::wstring text;
@@ -133,7 +144,7 @@ bool LauncherSettings::read(LauncherApp& app) {
     app.maxVersion = readBound(layered.readValue(kJre, L"Maximum Version"), true);
     app.isService = layered.readValue(kApplication, L"Application Type") == L"service";
     app.preferredVersions = splitList(layered.readValue(kJre, L"Preferred versions"), L";");
-    app.jrePath = readJrePath(app, layered);
+    app.jrePath = fullJrePath(app, readJrePath(app, layered));
     app.jvmType = jvmTypeOf(layered.readValue(kJre, L"JVM Type"));
     applyJvmSource(app, layered.readValue(kJre, L"JVM Source"));
     applyVmProvider(app, layered.readValue(kJre, L"VM Provider"));

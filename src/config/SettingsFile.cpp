@@ -97,12 +97,7 @@ std::wstring LayeredSettingsFile::readValue(const std::wstring& section, const s
     std::wstring result = embedded_.find(section, key).value_or(std::wstring());
     std::wstring own = SettingsFile::readValue(section, key);
     if (!own.empty()) return own;
-    std::wstring extension = SettingsFile::readValue(section + L"+", key);
-    if (!extension.empty()) {
-        if (extension.front() != L' ') result += L' ';
-        result += extension;
-    }
-    return result;
+    return joinExtendedValue(key, std::move(result), SettingsFile::readValue(section + L"+", key));
 }
 
 }  // namespace vexa

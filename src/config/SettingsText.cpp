@@ -75,6 +75,22 @@ std::vector<std::wstring> LauncherSettings::splitList(const std::wstring& text, 
     return pieces;
 }
 
+std::wstring joinExtendedValue(const std::wstring& key, std::wstring value, const std::wstring& extension) {
+    static const wchar_t* const listKeys[] = {L"Class Path", L"Library Path", L"System Path", L"Preferred versions"};
+    bool list = false;
+    for (const wchar_t* listKey : listKeys) list |= key == listKey;
+    if (extension.empty()) return value;
+    const std::wstring tail = trimSpace(extension);
+    if (!list || value.find_first_not_of(L' ') == std::wstring::npos || tail.empty()) {
+        if (extension.front() != L' ') value += L' ';
+        return value + extension;
+    }
+    // Two lists become one: blanks at the seam would stick to an entry.
+    while (!value.empty() && value.back() == L' ') value.pop_back();
+    if (value.back() != L';' && tail.front() != L';') value += L';';
+    return value + tail;
+}
+
 void EmbeddedSettings::parse(const std::wstring& text) {
     sections_.clear();
     std::vector<std::wstring> lines = LauncherSettings::splitList(text, L"\r\n");

@@ -21,6 +21,22 @@ constexpr unsigned kCreateFailureReasons[] = {
     IDS_JNI_REASON_NO_MEMORY, IDS_JNI_REASON_EXISTS,   IDS_JNI_REASON_INVALID,
 };
 
+// A time picture (GetTimeFormatW) or date picture (GetDateFormatW) formatted
+// for `time`; none when the call fails.
+std::optional<std::wstring> formatTimePart(const std::wstring& picture, const SYSTEMTIME& time, bool date) {
+    auto format = [&](wchar_t* buffer, int size) {
+        return date ? GetDateFormatW(LOCALE_USER_DEFAULT, 0, &time, picture.c_str(), buffer, size)
+                    : GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, picture.c_str(), buffer, size);
+    };
+    const int size = format(nullptr, 0);
+    if (size <= 0) return std::nullopt;
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    const int written = format(out.data(), size);
+    if (written <= 0) return std::nullopt;
+    out.resize(static_cast<std::size_t>(written - 1));  // without the NUL
+    return out;
+}
+
 std::wstring createFailureReason(jint result) {
     const jint index = -result - 1;
     if (index < 0 || index >= static_cast<jint>(std::size(kCreateFailureReasons))) return {};
@@ -79,44 +95,35 @@ bool LauncherApp::createJvm() {
         return false;
     }
 
-    // Both names are formatted from the same instant.
-    const bool outputHasPicture = outputFile.find(L'%') != std::wstring::npos;
-    const bool errorHasPicture = errorFile.find(L'%') != std::wstring::npos;
-    if (outputHasPicture || errorHasPicture) {
-        SYSTEMTIME now{};
-        GetLocalTime(&now);
-        if (outputHasPicture) expandDateTimePattern(outputFile, now);
-        if (errorHasPicture) expandDateTimePattern(errorFile, now);
-    }
-    // A stream that cannot be redirected keeps its target; the launch goes on.
-    if (!outputFile.empty() && !redirectStream(outputFile, outputAppend, JavaStream::Out) &&
-        jniEnv->ExceptionOccurred())
-        jniEnv->ExceptionDescribe();
-    if (!errorFile.empty() && !redirectStream(errorFile, errorAppend, JavaStream::Err) && jniEnv->ExceptionOccurred())
-        jniEnv->ExceptionDescribe();
+    redirectOutputFiles(*this);
     return true;
 }
 
 bool LauncherApp::redirectStream(const std::wstring& path, bool append, JavaStream target) {
     createParentFolders(path);  // when that fails, opening the file fails below
-    JNIEnv* env = jniEnv;
+    jobject printStream = openPrintStream(jniEnv, path, append);
+    return printStream && setJavaStream(jniEnv, printStream, target);
+}
+
+jobject openPrintStream(JNIEnv* env, const std::wstring& path, bool append) {
     jstring javaPath = newJavaString(env, path);
-    if (!javaPath) return false;
+    if (!javaPath) return nullptr;
 
     jclass fileClass = env->FindClass("java/io/FileOutputStream");
-    if (!fileClass) return false;
+    if (!fileClass) return nullptr;
     jmethodID fileInit = env->GetMethodID(fileClass, "<init>", "(Ljava/lang/String;Z)V");
-    if (!fileInit) return false;
+    if (!fileInit) return nullptr;
     jobject file = env->NewObject(fileClass, fileInit, javaPath, static_cast<jint>(append ? JNI_TRUE : JNI_FALSE));
-    if (!file) return false;
+    if (!file) return nullptr;
 
     jclass printClass = env->FindClass("java/io/PrintStream");
-    if (!printClass) return false;
+    if (!printClass) return nullptr;
     jmethodID printInit = env->GetMethodID(printClass, "<init>", "(Ljava/io/OutputStream;)V");
-    if (!printInit) return false;
-    jobject printStream = env->NewObject(printClass, printInit, file);
-    if (!printStream) return false;
+    if (!printInit) return nullptr;
+    return env->NewObject(printClass, printInit, file);
+}
 
+bool setJavaStream(JNIEnv* env, jobject printStream, JavaStream target) {
     jclass systemClass = env->FindClass("java/lang/System");
     if (!systemClass) return false;
     jmethodID setter = env->GetStaticMethodID(systemClass, target == JavaStream::Out ? "setOut" : "setErr",
@@ -169,11 +176,15 @@ void expandDateTimePattern(std::wstring& name, const SYSTEMTIME& time) {
     std::wstring picture = parts->picture;
     if (picture.find(L'L') != std::wstring::npos) picture = insertMilliseconds(picture, time.wMilliseconds);
 
-    // Time pictures first, then date pictures over the result.
-    wchar_t buffer[260];
-    if (GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, picture.c_str(), buffer, 260) > 0) picture = buffer;
-    else picture.clear();
-    if (GetDateFormatW(LOCALE_USER_DEFAULT, 0, &time, picture.c_str(), buffer, 260) > 0) picture = buffer;
+    // Time pictures first, then date pictures over the result. Each result is
+    // sized by a first call; a picture beyond the cap is not handed to the
+    // system at all (some systems fault on long pictures) and formats as a
+    // failed call does.
+    std::optional<std::wstring> formatted;
+    if (picture.size() <= kLongestDatePicture) formatted = formatTimePart(picture, time, false);
+    picture = formatted.value_or(std::wstring());
+    if (picture.size() <= kLongestDatePicture) formatted = formatTimePart(picture, time, true);
+    if (formatted) picture = std::move(*formatted);
 
     name = parts->before + picture + parts->after;
 }

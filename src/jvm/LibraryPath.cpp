@@ -1,5 +1,6 @@
 #include "jvm/LibraryPath.h"
 
+#include "foundation/PathText.h"
 #include "foundation/WinText.h"
 #include "jvm/ExpandEnvironment.h"
 #include "launcher/LauncherApp.h"
@@ -17,14 +18,25 @@ void LauncherApp::PrepareLibraryPath() {
     if (libraryPath.find_first_not_of(L' ') != std::wstring::npos) {
         std::wstring launcherFolder;
         GetLauncherFolder(launcherFolder);
-        libraryPath =
-            ComposeLibraryPath(libraryPath, launcherFolder, RuntimeLibFolderOf(jvmLibraryPath), inheritedPath);
+        // "/" separates folders in the setting as "\" does.
+        libraryPath = ComposeLibraryPath(withBackslashes(libraryPath), launcherFolder,
+                                         RuntimeLibFolderOf(jvmLibraryPath), inheritedPath);
         ExpandEnvironment(libraryPath);
         jvmOptions.Add(L"-Djava.library.path=" + libraryPath);
     }
 
-    std::wstring path = ComposeSystemPath(systemPath, RuntimeBinFolderOf(jvmLibraryPath), inheritedPath);
+    const std::wstring bin = RuntimeBinFolderOf(jvmLibraryPath);
+    const std::wstring configured = withBackslashes(systemPath);
+    std::wstring path = ComposeSystemPath(configured, bin, inheritedPath);
     ExpandEnvironment(path);
+    if (path.size() > kLongestVariableValue || path.find(L"%Path%") != std::wstring::npos) {
+        // Too long for a variable (or too long to expand): the runtime's bin
+        // folder must not be the part that is cut, so room is made in the
+        // inherited entries instead.
+        std::wstring front = ComposeSystemPath(configured, L"", false);
+        ExpandEnvironment(front);
+        path = FitSystemPath(front, inheritedPath ? environmentValue(L"Path") : std::wstring(), bin);
+    }
     SetEnvironmentVariableW(L"Path", path.c_str());
 }
 

@@ -48,5 +48,7 @@
 // Messages added after the original table.
 #define IDS_EMBEDDED_SETTINGS_DAMAGED 231
 #define IDS_PAIR_START_FAILED 232
+// Class path, library path, environment and output files: 240-244.
+#define IDS_OUTPUT_IS_LAUNCHER_FILE 240
 #define IDS_FORWARD_TOO_LONG 260
 #define IDS_FORWARD_FAILED 261

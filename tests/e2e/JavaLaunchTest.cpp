@@ -46,6 +46,13 @@ public:
     ChildProcess start(const std::wstring& arguments = L"", const std::map<std::wstring, std::wstring>& knobs = {}) const {
         return launcher_.start(arguments, record_.environment(knobs));
     }
+    // With more variables of the launcher's environment (APPDATA, ...).
+    ChildProcess startWithEnvironment(const std::wstring& arguments,
+                                      const std::map<std::wstring, std::optional<std::wstring>>& more) const {
+        auto environment = record_.environment();
+        for (const auto& [name, value] : more) environment[name] = value;
+        return launcher_.start(arguments, environment);
+    }
     // Runs to the end; the exit code.
     std::int32_t run(const std::wstring& arguments = L"", const std::map<std::wstring, std::wstring>& knobs = {}) const {
         ChildProcess process = start(arguments, knobs);
@@ -121,7 +128,7 @@ TEST(JavaLaunch, NormalRunEndsWithZeroOnceBackgroundWorkIsDone) {
     EXPECT_TRUE(creation->exitHook);
     EXPECT_TRUE(creation->abortHook);
     EXPECT_EQ(creation->optionCount, static_cast<int>(creation->options.size()));
-    EXPECT_EQ(record.property("java.class.path"), narrow(app / L"lib\\app.jar") + ";");
+    EXPECT_EQ(record.property("java.class.path"), narrow(app / L"lib\\app.jar"));
 
     EXPECT_EQ(record.output("out"), "main returns\r\n");
     // main returns, its thread leaves the JVM, and destroying the JVM waits
@@ -402,6 +409,139 @@ TEST(JavaLaunch, AnOutputFileThatCannotBeOpenedLeavesTheStreamAlone) {
                     e.bytes("bytes").find("Hello from main: still runs") != std::string::npos;
     EXPECT_TRUE(toStdout) << record.text();
     expectCleanJniUse(record);
+}
+
+namespace {
+
+bool isFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string withSlashes(const std::wstring& path) {
+    std::string text = narrow(path);
+    for (char& c : text)
+        if (c == '\\') c = '/';
+    return text;
+}
+
+}  // namespace
+
+TEST(JavaLaunch, OneFileNamedForBothStreamsGetsOneStream) {
+    struct Case {
+        const char* what;
+        std::wstring errorName;  // below the files folder; L"" for the upper-case, "/" spelling of log.txt
+        bool shared;
+    };
+    const Case cases[] = {
+        {"the same name", L"log.txt", true},
+        {"another spelling", L"", true},
+        {"two files, as before", L"err.txt", false},
+    };
+    for (const Case& c : cases) {
+        TempDir files;
+        const std::wstring log = files / L"log.txt";
+        writeFile(log, "old text that is longer than what the application writes\r\n");
+        const std::string errorName =
+            c.errorName.empty() ? withSlashes(files.path()) + "LOG.TXT" : narrow(files / c.errorName);
+        AppSettings settings;
+        settings.applicationLines = "Output File=" + narrow(log) + "\r\nError File=" + errorName + "\r\n";
+        JavaApp app(kHello, settings);
+        EXPECT_EQ(app.run(L"a"), 0) << c.what;
+        if (c.shared) {
+            EXPECT_EQ(readFile(log), "Hello from main: a\r\nto the error stream\r\n") << c.what;
+        } else {
+            EXPECT_EQ(readFile(log), "Hello from main: a\r\n") << c.what;
+            EXPECT_EQ(readFile(files / c.errorName), "to the error stream\r\n") << c.what;
+        }
+        expectCleanJniUse(app.record());
+    }
+}
+
+TEST(JavaLaunch, AnOverlongDatePictureFormatsAsAFailedCall) {
+    struct Case {
+        std::string picture;
+        std::string name;  // the file written, below the files folder; empty: a dated name
+    };
+    const Case cases[] = {
+        {std::string(300, 'x'), "out-.txt"},
+        {std::string(400, 'd'), "out-.txt"},
+        // Within the limit the picture is formatted as before.
+        {"'" + std::string(100, 'x') + "'", "out-" + std::string(100, 'x') + ".txt"},
+    };
+    for (const Case& c : cases) {
+        TempDir files;
+        AppSettings settings;
+        settings.applicationLines = "Output File=" + narrow(files.path()) + "out-%" + c.picture + "%.txt\r\n";
+        JavaApp app(kHello, settings);
+        EXPECT_EQ(app.run(L"x"), 0) << c.picture.size();
+        EXPECT_EQ(readFile(files / widen(c.name)), "Hello from main: x\r\n") << c.picture.size();
+    }
+}
+
+TEST(JavaLaunch, OutputIsNeverWrittenIntoTheLaunchersOwnFiles) {
+    struct Case {
+        const char* what;
+        const char* key;
+        std::wstring file;   // below the launcher folder; L"" for the per-user settings file
+        std::wstring shown;  // the name in the message, written plainly
+    };
+    const Case cases[] = {
+        {"the settings file", "Output File", L"MyApp.ini", L"MyApp.ini"},
+        {"the settings file, spelt otherwise", "Error File", L"sub\\..\\myapp.INI", L"myapp.INI"},
+        {"the executable", "Output File", L"MyApp.exe", L"MyApp.exe"},
+        {"the per-user settings file", "Error File", L"", L""},
+    };
+    for (const Case& c : cases) {
+        TempDir appData;
+        const std::wstring perUser = appData / L"Vexa Out\\own\\MyApp.ini";
+        AppSettings settings;
+        settings.moreSections = "[Product Information]\r\nProduct Name=Vexa Out\r\nProduct Code=own\r\n";
+        JavaApp app(kHello, settings);
+        // The per-user file names the runtime, as after a choice in the dialog.
+        writeFile(perUser, "[Java Runtime Environment]\r\nJRE Path=" + narrow(app.runtime().home()) + "\r\n");
+        const std::wstring target = c.file.empty() ? perUser : app / c.file;
+        const std::wstring shown = c.file.empty() ? perUser : app / c.shown;
+        const std::wstring ini = app / L"MyApp.ini";
+        writeFile(ini, readFile(ini) + "[Application+]\r\n" + c.key + "=" + narrow(target) + "\r\n");
+        const std::string iniBefore = readFile(ini);
+        const std::string exeBefore = readFile(app / L"MyApp.exe");
+        const std::string perUserBefore = readFile(perUser);
+
+        ChildProcess process = app.startWithEnvironment(L"x", {{L"APPDATA", appData.path()}});
+        WindowSnapshot box = answerMessageBox(process.pid());
+        EXPECT_EQ(box.message(), L"The output file " + shown +
+                                     L" is one of the launcher's own files; the Java output is not written to it.")
+            << c.what;
+        EXPECT_EQ(process.exitCode(60000), 0) << c.what;
+        EXPECT_EQ(readFile(ini), iniBefore) << c.what;
+        EXPECT_TRUE(readFile(app / L"MyApp.exe") == exeBefore) << c.what;
+        EXPECT_EQ(readFile(perUser), perUserBefore) << c.what;
+        // The application ran, its output where it went before.
+        EXPECT_TRUE(app.record().mainArguments().has_value()) << c.what;
+    }
+}
+
+TEST(JavaLaunch, OutputPathsAreWrittenPlainlyBeforeFoldersAreMade) {
+    struct Case {
+        std::string name;     // below the files folder, as written
+        std::wstring file;    // where the output lands
+        std::wstring absent;  // no folder of this name may be left
+    };
+    const Case cases[] = {
+        {"logs\\new\\..\\out.txt", L"logs\\out.txt", L"logs\\new"},
+        {"missing.txt\\..\\out.txt", L"out.txt", L"missing.txt"},
+        {"logs/deeper/out.txt", L"logs\\deeper\\out.txt", L"logs/deeper/out.txt"},
+    };
+    for (const Case& c : cases) {
+        TempDir files;
+        AppSettings settings;
+        settings.applicationLines = "Output File=" + narrow(files.path()) + c.name + "\r\n";
+        JavaApp app(kHello, settings);
+        EXPECT_EQ(app.run(L"x"), 0) << c.name;
+        EXPECT_EQ(readFile(files / c.file), "Hello from main: x\r\n") << c.name;
+        EXPECT_FALSE(isFolder(files / c.absent)) << c.name;
+    }
 }
 
 TEST(JavaLaunch, JavaMainThreadStackSizeComesFromXssOrTheRuntimeDefault) {
