@@ -22,9 +22,10 @@ constexpr unsigned kCreateFailureReasons[] = {
 };
 
 std::wstring createFailureReason(jint result) {
-    const jint index = -result - 1;
-    if (index < 0 || index >= static_cast<jint>(std::size(kCreateFailureReasons))) return {};
-    return loadMessage(kCreateFailureReasons[index]);
+    // The range is checked before negating: -INT_MIN does not exist.
+    constexpr jint kLowest = -static_cast<jint>(std::size(kCreateFailureReasons));
+    if (result > -1 || result < kLowest) return {};
+    return loadMessage(kCreateFailureReasons[-result - 1]);
 }
 
 }  // namespace
@@ -69,7 +70,10 @@ bool LauncherApp::createJvm() {
     initArgs.options = options.data();
     initArgs.ignoreUnrecognized = JNI_FALSE;
 
-    const jint result = createJavaVm(&javaVm, reinterpret_cast<void**>(&jniEnv), &initArgs);
+    jint result = createJavaVm(&javaVm, reinterpret_cast<void**>(&jniEnv), &initArgs);
+    // A runtime that reports success without handing out both the JVM and
+    // this thread's environment has not created anything usable.
+    if (result == JNI_OK && (!javaVm || !jniEnv)) result = JNI_ERR;
     if (result != JNI_OK) {
         // Whatever the runtime left in them, there is no JVM to use or destroy.
         javaVm = nullptr;
