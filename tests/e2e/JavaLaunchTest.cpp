@@ -314,6 +314,17 @@ TEST(JavaLaunch, SuccessWithoutTheJvmOrItsEnvironmentIsACreationFailure) {
     }
 }
 
+TEST(JavaLaunch, AFolderNamedLikeTheJvmLibraryIsPassedOver) {
+    // The client library is tried before the server one; a folder in its
+    // place is skipped and the real library is loaded.
+    for (bool folderInTheWay : {true, false}) {
+        JavaApp app(kHello);
+        if (folderInTheWay) makeDirs(app.runtime().home() + L"bin\\client\\jvm.dll");
+        EXPECT_EQ(app.run(L"x"), 0) << folderInTheWay;
+        EXPECT_EQ(app.record().output("out"), "Hello from main: x\r\n") << folderInTheWay;
+    }
+}
+
 TEST(JavaLaunch, LibraryFailuresShowTheirMessages) {
     struct Case {
         const char* what;
