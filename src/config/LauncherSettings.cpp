@@ -132,6 +132,15 @@ bool LauncherSettings::read(LauncherApp& app) {
     if (!loadEmbeddedSettings(app)) return false;
     std::wstring path;
     if (!SettingsFile::mainPath(app, path)) return false;
+    // A missing file reads as all keys empty; one that is there but cannot be
+    // read (locked, a folder, no access) would read the same, and is reported
+    // as what it is instead.
+    if (const std::uint32_t error = SettingsFile(path).checkReadable();
+        error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        showFormattedError(app.messageOwner, loadMessage(IDS_SETTINGS_UNREADABLE), path,
+                           static_cast<std::int32_t>(error));
+        return false;
+    }
 
     {
         SettingsFile plain(path);

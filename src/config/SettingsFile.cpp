@@ -43,7 +43,10 @@ std::wstring SettingsFile::profilePath() const {
 }
 
 std::uint32_t SettingsFile::checkReadable() {
-    FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Shared with everyone: another launcher or an editor that merely reads
+    // the file at the same moment must not make it count as unreadable.
+    FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return GetLastError();
     char head[4];
     DWORD read = 0;

@@ -37,7 +37,8 @@ std::wstring JreLocator::probeJvmLibrary(const std::wstring& home, JvmType type,
     for (std::wstring_view name : jre::jvmLibraryNames(type)) {
         std::wstring path = home;
         path += name;
-        if (pathExists(path)) {
+        // A folder of that name is no library, whatever the name says.
+        if (fileExists(path)) {
             isServer = jre::isServerLibrary(name);
             return path;
         }

@@ -38,9 +38,10 @@ std::optional<std::wstring> formatTimePart(const std::wstring& picture, const SY
 }
 
 std::wstring createFailureReason(jint result) {
-    const jint index = -result - 1;
-    if (index < 0 || index >= static_cast<jint>(std::size(kCreateFailureReasons))) return {};
-    return loadMessage(kCreateFailureReasons[index]);
+    // The range is checked before negating: -INT_MIN does not exist.
+    constexpr jint kLowest = -static_cast<jint>(std::size(kCreateFailureReasons));
+    if (result > -1 || result < kLowest) return {};
+    return loadMessage(kCreateFailureReasons[-result - 1]);
 }
 
 }  // namespace
@@ -85,7 +86,10 @@ bool LauncherApp::createJvm() {
     initArgs.options = options.data();
     initArgs.ignoreUnrecognized = JNI_FALSE;
 
-    const jint result = createJavaVm(&javaVm, reinterpret_cast<void**>(&jniEnv), &initArgs);
+    jint result = createJavaVm(&javaVm, reinterpret_cast<void**>(&jniEnv), &initArgs);
+    // A runtime that reports success without handing out both the JVM and
+    // this thread's environment has not created anything usable.
+    if (result == JNI_OK && (!javaVm || !jniEnv)) result = JNI_ERR;
     if (result != JNI_OK) {
         // Whatever the runtime left in them, there is no JVM to use or destroy.
         javaVm = nullptr;

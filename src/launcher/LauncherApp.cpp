@@ -1,6 +1,7 @@
 #include "launcher/LauncherApp.h"
 
 #include "config/LauncherSettings.h"
+#include "foundation/SystemLibrary.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
 #include "launcher/Diagnostics.h"
@@ -161,7 +162,7 @@ void LauncherApp::checkJvmArchitecture() {
         static_cast<std::uint64_t>(dos->e_lfanew) + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER) > fileSize)
         return;
 
-    Module dbghelp(LoadLibraryW(L"Dbghelp.dll"));
+    Module dbghelp = loadSystemLibrary(L"dbghelp.dll");
     if (!dbghelp) return;
     using ImageNtHeaderFn = PIMAGE_NT_HEADERS(WINAPI*)(PVOID);
     auto imageNtHeader = reinterpret_cast<ImageNtHeaderFn>(GetProcAddress(dbghelp.get(), "ImageNtHeader"));

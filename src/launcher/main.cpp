@@ -1,10 +1,13 @@
 // Process entry of vexa.exe.
 #include <windows.h>
 
+#include "foundation/SystemLibrary.h"
 #include "launcher/LauncherApp.h"
 #include "ui/Window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything loads a DLL: none may come from the working folder.
+    vexa::keepWorkingFolderOutOfDllSearch();
     int result;
     {
         vexa::LauncherApp app;

@@ -288,7 +288,7 @@ TEST(JavaLaunch, CreationFailuresShowTheirReasons) {
     const Case cases[] = {
         {L"-1", L"unknown"},           {L"-2", L"thread detached from VM"}, {L"-3", L"JNI version error"},
         {L"-4", L"not enough memory"}, {L"-5", L"VM already created"},      {L"-6", L"invalid arguments"},
-        {L"1", L""},                   {L"-7", L""},
+        {L"1", L""},                   {L"-7", L""},                        {L"-2147483648", L""},
     };
     for (const Case& c : cases) {
         JavaApp app(kHello);
@@ -300,6 +300,35 @@ TEST(JavaLaunch, CreationFailuresShowTheirReasons) {
         Record record = app.record();
         EXPECT_FALSE(record.contains("invoke"));
         EXPECT_FALSE(record.contains("destroy-begin")) << "no JVM to destroy";
+    }
+}
+
+TEST(JavaLaunch, SuccessWithoutTheJvmOrItsEnvironmentIsACreationFailure) {
+    // A runtime that returns 0 but leaves a pointer null has created nothing
+    // usable; an ordinary creation still goes on to main.
+    for (const wchar_t* missing : {L"vm", L"env", L"both", L""}) {
+        JavaApp app(kHello);
+        std::map<std::wstring, std::wstring> knobs;
+        if (*missing) knobs[L"CREATE_NULL"] = missing;
+        ChildProcess process = app.start(L"", knobs);
+        if (*missing) {
+            WindowSnapshot box = answerMessageBox(process.pid());
+            ASSERT_TRUE(box.found) << narrow(missing);
+            EXPECT_EQ(box.message(), L"JNI exception: failed to create the Java VM\nReason: unknown.\n");
+        }
+        EXPECT_EQ(process.exitCode(30000), *missing ? -1 : 0) << narrow(missing);
+        EXPECT_EQ(app.record().contains("invoke"), !*missing) << narrow(missing);
+    }
+}
+
+TEST(JavaLaunch, AFolderNamedLikeTheJvmLibraryIsPassedOver) {
+    // The client library is tried before the server one; a folder in its
+    // place is skipped and the real library is loaded.
+    for (bool folderInTheWay : {true, false}) {
+        JavaApp app(kHello);
+        if (folderInTheWay) makeDirs(app.runtime().home() + L"bin\\client\\jvm.dll");
+        EXPECT_EQ(app.run(L"x"), 0) << folderInTheWay;
+        EXPECT_EQ(app.record().output("out"), "Hello from main: x\r\n") << folderInTheWay;
     }
 }
 

@@ -14,6 +14,7 @@ std::wstring jvmDll(Jvm which) {
     case Jvm::NoDefaults: return artefact(L"standin\\no-defaults\\jvm.dll");
     case Jvm::NoBootLoader: return artefact(L"standin\\no-bootloader\\jvm.dll");
     case Jvm::X86: return artefact(L"standin\\x86\\jvm.dll");
+    case Jvm::WithSupport: return artefact(L"standin\\with-support\\jvm.dll");
     }
     return {};
 }
@@ -24,6 +25,8 @@ std::wstring splashDll(Splash which) {
 }
 
 std::wstring hostExe() { return artefact(L"standin-host.exe"); }
+
+std::wstring jvmSupportDll() { return artefact(L"standin\\with-support\\jvmsupport.dll"); }
 
 std::wstring exampleApp(const std::wstring& name) { return artefact(L"standin\\examples\\" + name); }
 
@@ -304,6 +307,7 @@ std::wstring JavaHome::splashPath() const { return parentOf(jvmPath_, 2) + L"\\s
 std::wstring JavaHome::addJvm(const std::wstring& relative, Jvm which) const {
     std::wstring path = runtimeHome_ + relative;
     copyFile(jvmDll(which), path);
+    if (which == Jvm::WithSupport) copyFile(jvmSupportDll(), runtimeHome_ + L"bin\\jvmsupport.dll");
     return path;
 }
 

@@ -24,6 +24,7 @@ enum class Jvm {
     NoDefaults,    // standin\no-defaults\jvm.dll: no JNI_GetDefaultJavaVMInitArgs
     NoBootLoader,  // standin\no-bootloader\jvm.dll: no JVM_FindClassFromBootLoader
     X86,           // standin\x86\jvm.dll: 32-bit (machine 0x014C)
+    WithSupport,   // standin\with-support\jvm.dll: imports jvmsupport.dll, which a layout puts in "bin\"
 };
 enum class Splash {
     Full,       // standin\splashscreen.dll
@@ -33,6 +34,7 @@ enum class Splash {
 std::wstring jvmDll(Jvm which = Jvm::Full);
 std::wstring splashDll(Splash which = Splash::Full);
 std::wstring hostExe();  // standin-host.exe
+std::wstring jvmSupportDll();  // standin\with-support\jvmsupport.dll
 // An example application of tests/standin/examples, e.g. L"demo-app.jar".
 std::wstring exampleApp(const std::wstring& name);
 
