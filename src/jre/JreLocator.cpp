@@ -83,6 +83,7 @@ bool JreLocator::locate() {
     if (!home) home = searchRegistry(RegistryView::Wow32);
     if (!home) return false;
     app_.jvmLibraryPath = probeJvmLibrary(*home, policy_.jvmType, isServer);
+    if (app_.jvmLibraryPath.empty()) app_.ibmRegistryRuntime = false;
     return !app_.jvmLibraryPath.empty();
 }
 
@@ -96,6 +97,7 @@ std::optional<std::wstring> JreLocator::searchRegistry(RegistryView view) {
     std::optional<JreCandidate> choice = chooseCandidate(candidates, policy_);
     if (!choice) return std::nullopt;
     if (view == RegistryView::Wow32) app_.runPairProduct = true;
+    app_.ibmRegistryRuntime = choice->isIbmFamily;
     return std::move(choice->home);
 }
 
@@ -125,6 +127,7 @@ void JreLocator::scanKey(const jre::RuntimeKey& key, RegistryView view, std::vec
         candidate.home = jre::runtimeHome(std::move(javaHome), key);
         if (probeJvmLibrary(candidate.home, probeType, candidate.isServer).empty()) continue;
         candidate.isFavoured = favoured;
+        candidate.isIbmFamily = key.family == jre::RuntimeFamily::Ibm;
         candidates.push_back(std::move(candidate));
     }
 }

@@ -24,6 +24,9 @@ std::wstring loadMessage(unsigned id) {
 }
 
 int showErrorBox(HWND owner, const std::wstring& text) {
+    // A box with an owner that no longer exists is not shown at all: it gets
+    // none instead.
+    if (owner && !IsWindow(owner)) owner = nullptr;
     return MessageBoxW(owner, text.c_str(), nullptr, MB_OK | MB_ICONERROR);
 }
 
