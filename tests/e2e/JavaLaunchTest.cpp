@@ -652,3 +652,33 @@ TEST(JavaLaunch, OnlyARuntimeFromTheIbmRegistryKeyKeepsTheProcessAfterMain) {
         process.kill();
     }
 }
+
+TEST(JavaLaunch, TheJavaExceptionDialogShowsWhatWasPrintedWhenTheTraceItselfFails) {
+    struct Case {
+        const char* what;
+        const wchar_t* printing;  // the stand-in's PRINT_STACK_TRACE knob
+        std::wstring trace;
+    };
+    const Case cases[] = {
+        {"the trace prints", nullptr, L"java.lang.IllegalStateException: boom\r\n\tat demo.Hello.main(Hello.java:3)\r\n"},
+        {"the trace fails after its first line", L"throws", L"java.lang.IllegalStateException: boom\r\n"},
+        // Nothing printed: the exception's class still says what happened.
+        {"the trace fails at once", L"throws-at-once", L"java.lang.IllegalStateException"},
+    };
+    for (const Case& c : cases) {
+        AppSettings settings;
+        settings.applicationLines = "Failure Check=Yes\r\n";
+        JavaApp app("class demo.Hello\nmethod main\n    throw java.lang.IllegalStateException boom\n", settings);
+        std::map<std::wstring, std::wstring> knobs;
+        if (c.printing) knobs[L"PRINT_STACK_TRACE"] = c.printing;
+        ChildProcess process = app.start(L"", knobs);
+        UiAction stop;
+        stop.press = 2;
+        WindowSnapshot dialog = waitForWindow(process.pid(), stop);
+        ASSERT_TRUE(dialog.found) << c.what;
+        EXPECT_EQ(dialog.caption, L"Java Exception") << c.what;
+        EXPECT_EQ(dialog.text(kTraceEdit), c.trace) << c.what;
+        EXPECT_EQ(process.exitCode(15000), -1) << c.what;
+        expectCleanJniUse(app.record());
+    }
+}

@@ -391,6 +391,14 @@ void defineBuiltins() {
             throwNew(c.env, "java/lang/NullPointerException", std::nullopt);
             return Value{};
         }
+        // A trace that fails while it is printed, as one whose cause's
+        // toString throws: "throws" after the first line, "throws-at-once"
+        // before anything.
+        if (auto failing = knob(L"PRINT_STACK_TRACE")) {
+            if (*failing == L"throws") printText(stream, throwableText(as<ThrowableObj>(c.self)) + u"\r\n");
+            throwNew(c.env, "java/lang/IllegalStateException", u"trace unavailable");
+            return Value{};
+        }
         printStackTrace(as<ThrowableObj>(c.self), stream);
         return Value{};
     });

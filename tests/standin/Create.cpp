@@ -228,6 +228,11 @@ jint createJavaVm(JavaVM** pvm, void** penv, void* raw) {
     GetCurrentThreadStackLimits(&stackLow, &stackHigh);
     RecordLine("stack").number("reserve", static_cast<long long>(stackHigh - stackLow)).write();
 
+    // A slow start, held until the test lets it go on.
+    if (auto waitFile = knob(L"CREATE_WAIT_FILE")) {
+        for (int i = 0; i < 3000 && GetFileAttributesW(waitFile->c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(10);
+        RecordLine("create-waited").write();
+    }
     if (auto forced = knobNumber(L"CREATE_RESULT"); forced && *forced != 0)
         return finish(static_cast<jint>(*forced), "forced");
 
