@@ -628,8 +628,11 @@ TEST(JavaLaunch, OnlyARuntimeFromTheIbmRegistryKeyKeepsTheProcessAfterMain) {
         settings.jrePath = c.registeredUnder == nullptr;
         settings.jreLines = std::string("VM Provider=") + c.provider + "\r\n";
         settings.moreSections = "[Display]\r\nSplash Screen=" + narrow(scratch / L"splash.bmp") + "\r\n";
-        JavaApp app("class demo.Hello\nmethod main\n    wait-file " + scriptPath(scratch / L"go") +
-                        " 20000\n    println out done\n",
+        // A daemon thread ends the application with System.exit(7) once the
+        // test asks for it.
+        JavaApp app("class demo.Hello\nmethod main\n    thread stopper daemon\n    wait-file " +
+                        scriptPath(scratch / L"go") + " 20000\n    println out done\n"
+                        "method stopper\n    wait-file " + scriptPath(scratch / L"stop") + " 30000\n    exit 7\n",
                     settings);
         if (c.registeredUnder) registry.add(c.registeredUnder, L"1.8.0_202", app.runtime().home());
         ChildProcess process = app.start();
@@ -649,7 +652,8 @@ TEST(JavaLaunch, OnlyARuntimeFromTheIbmRegistryKeyKeepsTheProcessAfterMain) {
         Record record = app.record();
         EXPECT_TRUE(record.contains("returned")) << record.text();
         EXPECT_FALSE(record.contains("detach")) << record.text();
-        process.kill();
+        writeFile(scratch / L"stop", "");
+        EXPECT_EQ(process.exitCode(15000), 7);
     }
 }
 
