@@ -24,8 +24,8 @@ std::wstring loadMessage(unsigned id) {
 }
 
 int showErrorBox(HWND owner, const std::wstring& text) {
-    // A box with an owner that no longer exists is not shown at all: it gets
-    // none instead.
+    // MessageBoxW refuses an owner window that no longer exists and shows
+    // nothing; such a box is shown without owner instead.
     if (owner && !IsWindow(owner)) owner = nullptr;
     return MessageBoxW(owner, text.c_str(), nullptr, MB_OK | MB_ICONERROR);
 }
