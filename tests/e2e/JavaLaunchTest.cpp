@@ -686,3 +686,31 @@ TEST(JavaLaunch, TheJavaExceptionDialogShowsWhatWasPrintedWhenTheTraceItselfFail
         expectCleanJniUse(app.record());
     }
 }
+
+TEST(JavaLaunch, AJavaFxApplicationClassWithoutMainIsLeftToTheRuntimesLauncherHelper) {
+    const std::string script =
+        "class javafx.application.Application\nmethod launch\n    return\n"
+        "class demo.FxApp extends javafx.application.Application\nmethod start instance\n    return\n";
+    for (Jvm jvm : {Jvm::Full, Jvm::NoBootLoader}) {
+        const bool helper = jvm == Jvm::Full;
+        SCOPED_TRACE(helper ? "with the launcher helper" : "without it");
+        AppSettings settings;
+        settings.mainClass = "demo.FxApp";
+        settings.runtime.jvm = jvm;
+        JavaApp app(script, settings);
+        ChildProcess process = app.start();
+        if (helper) {
+            // The runtime's JavaFX main starts it.
+            EXPECT_EQ(process.exitCode(30000), 0);
+            const Event* fxMain = app.record().first("fx-main");
+            ASSERT_NE(fxMain, nullptr) << app.record().text();
+            EXPECT_EQ(fxMain->bytes("class"), "demo/FxApp");
+        } else {
+            WindowSnapshot box = answerMessageBox(process.pid());
+            ASSERT_TRUE(box.found);
+            EXPECT_EQ(box.message(), L"No main method found in specified class.\n");
+            EXPECT_EQ(process.exitCode(30000), -1);
+        }
+        expectCleanJniUse(app.record());
+    }
+}
