@@ -18,4 +18,5 @@ set(VEXA_PORTABLE_SOURCES
   jvm/ModifiedUtf8.cpp
   jre/JreSelection.cpp
   jre/CommonRuntimes.cpp
+  splash/ImageHeader.cpp
 )

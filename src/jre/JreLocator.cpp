@@ -90,6 +90,7 @@ bool JreLocator::locate() {
     if (!home) home = searchRegistry(RegistryView::Wow32);
     if (!home) return searchCommonRuntimes();
     app_.jvmLibraryPath = probeJvmLibrary(*home, policy_.jvmType, isServer);
+    if (app_.jvmLibraryPath.empty()) app_.ibmRegistryRuntime = false;
     return !app_.jvmLibraryPath.empty();
 }
 
@@ -107,6 +108,7 @@ std::optional<std::wstring> JreLocator::searchRegistry(RegistryView view) {
     logChoice(view == RegistryView::Wow32 ? L"registry, 32-bit view" : L"registry", candidates, choice);
     if (!choice) return std::nullopt;
     if (view == RegistryView::Wow32) app_.runPairProduct = true;
+    app_.ibmRegistryRuntime = choice->isIbmFamily;
     return std::move(choice->home);
 }
 
@@ -149,6 +151,7 @@ void JreLocator::scanKey(const jre::RuntimeKey& key, RegistryView view, std::vec
             continue;
         }
         candidate.isFavoured = favoured;
+        candidate.isIbmFamily = key.family == jre::RuntimeFamily::Ibm;
         diag::log(L"registry HKLM\\%s%s%s: home %s, version %s: qualifies", path, name, viewNote, candidate.home,
                   candidate.version);
         candidates.push_back(std::move(candidate));

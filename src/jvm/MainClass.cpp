@@ -31,7 +31,9 @@ private:
 };
 
 // The main class through the runtime's own launcher helper, which also
-// checks it the way the java command does; null when any step fails.
+// checks it the way the java command does; null when any step fails. The
+// helper ends the process with System.exit(1) when the class or its main
+// method is missing, so it is asked only about a class known to be there.
 jclass lookUpThroughLauncherHelper(JNIEnv* env, FindClassFromBootLoaderFn findClassFromBootLoader,
                                    const std::wstring& mainClass) {
     jclass helper = findClassFromBootLoader(env, "sun/launcher/LauncherHelper");
@@ -45,42 +47,92 @@ jclass lookUpThroughLauncherHelper(JNIEnv* env, FindClassFromBootLoaderFn findCl
         env->CallStaticObjectMethod(helper, checkAndLoadMain, static_cast<jint>(JNI_TRUE), static_cast<jint>(1), name));
 }
 
+// Whether `type` is a JavaFX application class, which the launcher helper
+// starts through the runtime's own JavaFX main even without a main method.
+bool isJavaFxApplication(JNIEnv* env, jclass type) {
+    jclass application = env->FindClass("javafx/application/Application");
+    if (!application) {
+        if (env->ExceptionOccurred()) env->ExceptionClear();
+        return false;
+    }
+    const bool extends = env->IsAssignableFrom(type, application) == JNI_TRUE;
+    env->DeleteLocalRef(application);
+    return extends;
+}
+
+// The class name of a throwable ("java.lang.IllegalStateException"); empty
+// when it cannot be had.
+std::wstring throwableClassName(JNIEnv* env, jthrowable throwable) {
+    if (env->ExceptionOccurred()) env->ExceptionDescribe();
+    jclass type = env->GetObjectClass(throwable);
+    if (!type) return {};
+    jclass classClass = env->GetObjectClass(type);
+    jmethodID getName = classClass ? env->GetMethodID(classClass, "getName", "()Ljava/lang/String;") : nullptr;
+    auto name = getName ? static_cast<jstring>(env->CallObjectMethod(type, getName)) : nullptr;
+    if (!name || env->ExceptionOccurred()) return {};
+    StringUtfChars bytes(env, name);
+    return bytes.get() ? decodeModifiedUtf8(bytes.get()) : std::wstring();
+}
+
+constexpr const char kMainSignature[] = "([Ljava/lang/String;)V";
+
+// The main class by its slash name, through the class path; null after the
+// failure has been shown.
+jclass findMainClass(JNIEnv* env, const std::wstring& mainClass, HWND messageOwner) {
+    jstring name = newJavaString(env, mainClass);
+    if (!name) {
+        showFormattedError(messageOwner, loadMessage(IDS_MAIN_CLASS_LOAD_FAILED), mainClass);
+        return nullptr;
+    }
+    StringUtfChars bytes(env, name);
+    if (!bytes.get()) {
+        env->ExceptionDescribe();
+        return nullptr;
+    }
+    jclass found = env->FindClass(bytes.get());
+    if (!found) {
+        env->ExceptionDescribe();
+        showFormattedError(messageOwner, loadMessage(IDS_MAIN_CLASS_NOT_FOUND), decodeModifiedUtf8(bytes.get()));
+    }
+    return found;
+}
+
 }  // namespace
 
 bool LauncherApp::callMainClass() {
     JNIEnv* env = jniEnv;
-    jclass mainType = nullptr;
-    if (findClassFromBootLoader) {
-        mainType = lookUpThroughLauncherHelper(env, findClassFromBootLoader, mainClass);
-        // What the helper reported is the runtime's; the lookup below starts
-        // with no exception pending, as every JNI call requires.
-        if (!mainType && env->ExceptionOccurred()) env->ExceptionClear();
+    // The class and its main method are checked here first, with the
+    // launcher's own messages, so that the runtime's launcher helper never
+    // gets the chance to end the process over them where nobody sees it.
+    jclass mainType = findMainClass(env, mainClass, messageOwner);
+    if (!mainType) return false;
+    jmethodID mainMethod = env->GetStaticMethodID(mainType, "main", kMainSignature);
+    if (!mainMethod) {
+        if (env->ExceptionOccurred()) env->ExceptionDescribe();
+        if (!findClassFromBootLoader || !isJavaFxApplication(env, mainType)) {
+            showErrorBox(messageOwner, loadMessage(IDS_NO_MAIN_METHOD));
+            return false;
+        }
     }
-    if (!mainType) {
-        jstring name = newJavaString(env, mainClass);
-        if (!name) {
-            showFormattedError(messageOwner, loadMessage(IDS_MAIN_CLASS_LOAD_FAILED), mainClass);
-            return false;
+    if (findClassFromBootLoader) {
+        jclass checked = lookUpThroughLauncherHelper(env, findClassFromBootLoader, mainClass);
+        // What the helper reported is the runtime's; what follows starts with
+        // no exception pending, as every JNI call requires.
+        if (env->ExceptionOccurred()) {
+            env->ExceptionClear();
+            checked = nullptr;
         }
-        StringUtfChars bytes(env, name);
-        if (!bytes.get()) {
-            env->ExceptionDescribe();
-            return false;
+        if (checked) {
+            mainType = checked;
+            mainMethod = env->GetStaticMethodID(mainType, "main", kMainSignature);
+            if (!mainMethod && env->ExceptionOccurred()) env->ExceptionDescribe();
         }
-        mainType = env->FindClass(bytes.get());
-        if (!mainType) {
-            env->ExceptionDescribe();
-            showFormattedError(messageOwner, loadMessage(IDS_MAIN_CLASS_NOT_FOUND), decodeModifiedUtf8(bytes.get()));
+        if (!mainMethod) {
+            showErrorBox(messageOwner, loadMessage(IDS_NO_MAIN_METHOD));
             return false;
         }
     }
 
-    jmethodID mainMethod = env->GetStaticMethodID(mainType, "main", "([Ljava/lang/String;)V");
-    if (!mainMethod) {
-        if (env->ExceptionOccurred()) env->ExceptionDescribe();
-        else showErrorBox(messageOwner, loadMessage(IDS_NO_MAIN_METHOD));
-        return false;
-    }
     jobjectArray javaArguments = newJavaStringArray(env, arguments);
     if (!javaArguments) {
         env->ExceptionDescribe();
@@ -95,8 +147,12 @@ bool LauncherApp::callMainClass() {
         closeSplashWindow();
         if (failureCheck && showJavaException(thrown, env)) callSystemExit(env);
     }
-    // Under the IBM policy the JVM alone decides when the process ends.
-    if (ibmAllowed || ibmFavoured) Sleep(INFINITE);
+    // Only a runtime registered under the IBM key gets this: its JVM alone
+    // decides when the process ends. The splash has no reason to stay.
+    if (ibmRegistryRuntime) {
+        closeSplashWindow();
+        Sleep(INFINITE);
+    }
     return javaVm->DetachCurrentThread() == JNI_OK;
 }
 
@@ -120,6 +176,10 @@ jobjectArray newJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& li
 
 bool LauncherApp::showJavaException(jthrowable throwable, JNIEnv* env) {
     std::wstring trace = stackTraceText(throwable, env);
+    // When not even the first line of the trace could be printed, the
+    // exception's class still tells the user what happened.
+    if (trace.empty()) trace = throwableClassName(env, throwable);
+    if (env->ExceptionOccurred()) env->ExceptionDescribe();
     if (trace.empty()) return false;  // nothing to show: go on as after Ignore
     JavaExceptionDialog dialog(std::move(trace));
     // A dialog that cannot be made counts as Stop.
@@ -150,10 +210,9 @@ std::wstring stackTraceText(jthrowable throwable, JNIEnv* env) {
     jmethodID printStackTrace = env->GetMethodID(thrownClass, "printStackTrace", "(Ljava/io/PrintStream;)V");
     if (!printStackTrace) return {};
     env->CallVoidMethod(throwable, printStackTrace, printStream);
-    if (env->ExceptionOccurred()) {
-        env->ExceptionDescribe();
-        return {};
-    }
+    // A trace that fails half-way (a cause whose text throws, say) is still
+    // worth showing: what was printed up to there is read below.
+    if (env->ExceptionOccurred()) env->ExceptionDescribe();
 
     jclass bufferType = env->GetObjectClass(buffer);
     if (!bufferType) return {};

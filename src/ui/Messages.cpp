@@ -24,6 +24,9 @@ std::wstring loadMessage(unsigned id) {
 }
 
 int showErrorBox(HWND owner, const std::wstring& text) {
+    // MessageBoxW refuses an owner window that no longer exists and shows
+    // nothing; such a box is shown without owner instead.
+    if (owner && !IsWindow(owner)) owner = nullptr;
     return MessageBoxW(owner, text.c_str(), nullptr, MB_OK | MB_ICONERROR);
 }
 
