@@ -15,4 +15,5 @@ set(VEXA_PORTABLE_SOURCES
   jvm/DatePicture.cpp
   jvm/ModifiedUtf8.cpp
   jre/JreSelection.cpp
+  ui/LinkColour.cpp
 )
