@@ -91,7 +91,6 @@ std::wstring GetUserDataFolder() {
         if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &known)) && known) folder = known;
         CoTaskMemFree(known);
     }
-    while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
     return folder;
 }
 

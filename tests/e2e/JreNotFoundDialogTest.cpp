@@ -44,13 +44,20 @@ WindowSnapshot dialog(DWORD pid, const std::wstring& steps = L"") {
 
 bool okEnabled(DWORD pid) { return states(dialog(pid))[IDOK].enabled; }
 
-// Browse..., then the folder chosen in the shell's folder browser.
+// Browse..., then the folder chosen in the shell's folder browser. A browser
+// still filling its tree under load may not take the path: it is closed and
+// opened again.
 void browse(DWORD pid, const std::wstring& folder) {
-    dialog(pid, L"--click 202");
-    WindowSnapshot browser = runUiHelper(pid, L"--class #32770 --owner-class #32770 --select " + quoted(folder));
-    ASSERT_TRUE(browser.found);
-    for (const std::string& line : browser.lines) ASSERT_NE(line, "notselected") << narrow(folder);
-    Sleep(300);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        dialog(pid, L"--click 202");
+        WindowSnapshot browser = runUiHelper(pid, L"--class #32770 --owner-class #32770 --select " + quoted(folder));
+        ASSERT_TRUE(browser.found);
+        bool taken = true;
+        for (const std::string& line : browser.lines) taken = taken && line != "notselected";
+        Sleep(300);
+        if (taken) return;
+    }
+    FAIL() << "the folder browser did not take " << narrow(folder);
 }
 
 // An application whose main class writes the JVM library it runs on to `out`.

@@ -7,6 +7,7 @@
 // Steps, taken in order once the window is found (and printed):
 //   --click ID        press button ID without waiting for anything
 //   --select PATH     the window is the shell's folder browser: select PATH and press OK
+//                     (or, when the browser does not take it, print "notselected" and cancel)
 //   --move ID X Y     put the pointer at X,Y of control ID's client area (0: the
 //                     window's own) and print "cursor ID X Y HANDLE"
 //   --down, --up      press or release the left mouse button where the pointer is
@@ -170,7 +171,11 @@ bool selectInBrowser(HWND browser, const std::wstring& path) {
     if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
     if (!selected) {
+        // Closed again, so that the caller may open it anew and retry.
         std::printf("shown %s\n", escaped(shown).c_str());
+        PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(browser, IDCANCEL)));
+        Sleep(300);
         return false;
     }
     PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(browser, IDOK)));
