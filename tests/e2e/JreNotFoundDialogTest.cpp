@@ -318,6 +318,19 @@ TEST(JreDiscoveryDialog, WhereTheChoiceIsWrittenAndWhatOkAccepts) {
     TempDir dir;
     runtime(dir / L"client\\");
     runtime(dir / L"server\\", L"bin\\server\\jvm.dll");
+    // A runtime at the root of a drive: the root of C: in the test prefix.
+    struct RootRuntime {
+        bool made = !exists(L"C:\\bin\\client\\jvm.dll");
+        RootRuntime() {
+            if (made) copyFile(standin::jvmDll(), L"C:\\bin\\client\\jvm.dll");
+        }
+        ~RootRuntime() {
+            if (!made) return;
+            DeleteFileW(L"C:\\bin\\client\\jvm.dll");
+            RemoveDirectoryW(L"C:\\bin\\client");
+            RemoveDirectoryW(L"C:\\bin");
+        }
+    } rootRuntime;
     const std::wstring out = dir / L"jvm-path.txt";
     const std::wstring paired = dir / L"pair\\Paired.exe";
     makeDirs(dir / L"pair");
@@ -335,6 +348,8 @@ TEST(JreDiscoveryDialog, WhereTheChoiceIsWrittenAndWhatOkAccepts) {
         {"server asked, client only", "JVM Type=server\r\n", "", dir / L"client", false, {}},
         {"server asked and found", "JVM Type=server\r\n", "", dir / L"server", true,
          {appData + L"Prod\\C1\\MyApp.ini"}},
+        // (The browser takes a drive as "C:", and gives back "C:\\".)
+        {"a drive's root keeps its one backslash", "", "", L"C:", true, {appData + L"Prod\\C1\\MyApp.ini"}},
         {"paired", "", pair, dir / L"client", true, {appData + L"Prod\\C1\\MyApp.ini", appData + L"Prod\\C1\\Paired.ini"}},
         {"service, paired", "", pair + "Application Type=service\r\n", dir / L"client", true,
          {dir / L"app\\MyApp.ini", dir / L"pair\\Paired.ini"}},
