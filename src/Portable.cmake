@@ -19,4 +19,5 @@ set(VEXA_PORTABLE_SOURCES
   jre/JreSelection.cpp
   jre/CommonRuntimes.cpp
   splash/ImageHeader.cpp
+  ui/LinkColour.cpp
 )

@@ -185,9 +185,12 @@ void LauncherSettings::storeJrePath(LauncherApp& app, const std::wstring& folder
     }
     std::wstring executable;
     if (!app.GetExecutablePath(executable)) return;
-    SettingsFile(SettingsFile::perUserPath(app, executable, true)).writeValue(kJre, kJrePathKey, folder);
-    if (!app.pairProduct.empty())
-        SettingsFile(SettingsFile::perUserPath(app, app.pairProduct, true)).writeValue(kJre, kJrePathKey, folder);
+    // Without an application-data folder there is no per-user file to write.
+    const std::wstring own = SettingsFile::perUserPath(app, executable, true);
+    if (!own.empty()) SettingsFile(own).writeValue(kJre, kJrePathKey, folder);
+    if (app.pairProduct.empty()) return;
+    const std::wstring paired = SettingsFile::perUserPath(app, app.pairProduct, true);
+    if (!paired.empty()) SettingsFile(paired).writeValue(kJre, kJrePathKey, folder);
 }
 
 }  // namespace vexa

@@ -23,11 +23,14 @@ bool SettingsFile::mainPath(LauncherApp& app, std::wstring& path) {
 
 std::wstring SettingsFile::perUserPath(const LauncherApp& app, const std::wstring& executablePath, bool createFolders) {
     const std::wstring appData = GetUserDataFolder();
-    const std::wstring productFolder = appData + L"\\" + productFolderName(app.productName);
-    if (createFolders) CreateDirectoryW(productFolder.c_str(), nullptr);
-    const std::wstring codeFolder = productFolder + L"\\" + app.productCode;
-    if (createFolders) CreateDirectoryW(codeFolder.c_str(), nullptr);
-    return codeFolder + L"\\" + settingsFileName(executablePath);
+    std::wstring path = perUserSettingsPath(appData, app.productName, app.productCode, executablePath);
+    if (createFolders && !path.empty()) {
+        // Each folder below the application-data folder, outermost first.
+        for (size_t slash = path.find(L'\\', appData.size() + 1); slash != std::wstring::npos;
+             slash = path.find(L'\\', slash + 1))
+            CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+    }
+    return path;
 }
 
 std::wstring SettingsFile::profilePath() const {

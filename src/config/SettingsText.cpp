@@ -51,8 +51,15 @@ std::wstring productFolderName(const std::wstring& productName) {
 
 std::wstring perUserSettingsPath(const std::wstring& appData, const std::wstring& productName,
                                  const std::wstring& productCode, const std::wstring& executablePath) {
-    return appData + L"\\" + productFolderName(productName) + L"\\" + productCode + L"\\" +
-           settingsFileName(executablePath);
+    if (appData.empty()) return {};  // no per-user file at all
+    const std::wstring fileName = settingsFileName(executablePath);
+    const std::wstring product = productFolderName(productName);
+    // Without product name and code the file would lie loose in the user's
+    // application-data folder, where any file of that name would stand in
+    // for it: the executable's base name gives it a folder of its own.
+    if (product.empty() && productCode.empty())
+        return appData + L"\\" + fileName.substr(0, fileName.size() - 4) + L"\\" + fileName;
+    return appData + L"\\" + product + L"\\" + productCode + L"\\" + fileName;
 }
 
 std::vector<std::wstring> LauncherSettings::splitList(const std::wstring& text, const std::wstring& separator) {

@@ -197,7 +197,8 @@ private:
     bool chooseRuntimeInDialog();
 };
 
-// The value of "APPDATA", empty when it is not set.
+// The user's application-data folder: "APPDATA" when it holds a full path,
+// else the shell's roaming application-data folder; empty when neither exists.
 std::wstring GetUserDataFolder();
 
 }  // namespace vexa

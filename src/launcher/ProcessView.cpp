@@ -1,3 +1,8 @@
+#include <windows.h>
+#include <initguid.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+
 #include "foundation/Handle.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
@@ -142,6 +147,22 @@ bool LauncherApp::HasNoSplashSwitch() const {
     return false;
 }
 
-std::wstring GetUserDataFolder() { return environmentValue(L"APPDATA"); }
+std::wstring GetUserDataFolder() {
+    // APPDATA when it names a full path (drive and "\", or a UNC path); a
+    // relative value would put the per-user file wherever the process
+    // happens to be.
+    std::wstring folder = environmentValue(L"APPDATA");
+    const bool full = (folder.size() >= 3 && folder[1] == L':' && folder[2] == L'\\') ||
+                      (folder.size() >= 3 && folder[0] == L'\\' && folder[1] == L'\\');
+    if (!full) {
+        // Without it, the shell knows the user's folder. Never the root of
+        // the current drive, where any user may create folders.
+        folder.clear();
+        PWSTR known = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &known)) && known) folder = known;
+        CoTaskMemFree(known);
+    }
+    return folder;
+}
 
 }  // namespace vexa

@@ -7,6 +7,14 @@
 #define IDD_JRE_NOT_FOUND 201
 #define IDD_JAVA_EXCEPTION 231
 
+// Controls of the "JRE Not Found" dialog.
+#define IDC_JRE_PATH 201
+#define IDC_JRE_BROWSE 202
+#define IDC_JRE_MESSAGE 203
+#define IDC_JRE_ICON 204
+#define IDC_JRE_LINK 205
+#define IDC_JRE_HINT 206
+
 // Controls of the "Java Exception" dialog.
 #define IDC_EXCEPTION_ICON 204
 #define IDC_EXCEPTION_TRACE 208

@@ -360,6 +360,7 @@ TEST(JreDiscoveryE2E, RequirementMessageWhenNoRuntimeIsFound) {
         {"Minimum Version=1.6\r\nMaximum Version=any\r\n", L"(minimum version 1.6) from:"},
         {"Minimum Version=1.8\r\n", L"(minimum version 1.8) from:"},
         {"Maximum Version=1.7\r\n", L"(maximum version 1.7) from:"},
+        {"Maximum Version=17\r\n", L"(maximum version 17) from:"},
         {"Minimum Version=1.8\r\nMaximum Version=1.8\r\n", L"(version between 1.8 and 1.8) from:"},
         {"Minimum Version=1.6\r\nMaximum Version=11.0.2\r\n", L"(version between 1.6 and 11.0.2) from:"},
         {"Minimum Version=1.8.0.1\r\nMaximum Version=1.8.0.1\r\n", L"(version 1.8.0.1 is required) from:"},
@@ -374,9 +375,12 @@ TEST(JreDiscoveryE2E, RequirementMessageWhenNoRuntimeIsFound) {
         LauncherCopy app(dir.path(), L"MyApp.exe", jreSection(row.keys));
         auto process = app.start(L"", {{L"APPDATA", dir / L"appdata"}});
         ASSERT_TRUE(process.started());
-        WindowSnapshot box = answerMessageBox(process.pid());
-        ASSERT_TRUE(box.found);
-        EXPECT_EQ(box.message(), start + row.message);
+        // The "JRE Not Found" dialog says it; Cancel ends the launch.
+        UiAction cancel;
+        cancel.press = IDCANCEL;
+        WindowSnapshot dialog = waitForWindow(process.pid(), cancel);
+        ASSERT_TRUE(dialog.found);
+        EXPECT_EQ(dialog.text(203), start + row.message);
         EXPECT_EQ(process.exitCode(), -1);
     }
 }

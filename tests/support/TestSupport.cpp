@@ -256,6 +256,7 @@ WindowSnapshot parseSnapshot(const std::string& output) {
     std::string line;
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        snapshot.lines.push_back(line);
         size_t space = line.find(' ');
         std::string key = line.substr(0, space);
         std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
@@ -288,17 +289,22 @@ WindowSnapshot parseSnapshot(const std::string& output) {
 }  // namespace
 
 WindowSnapshot waitForWindow(DWORD pid, const UiAction& action, DWORD timeoutMs, const std::wstring& windowClass) {
+    std::wstring arguments = L"--class " + quoted(windowClass);
+    if (action.press >= 0) arguments += L" --press " + std::to_wstring(action.press);
+    if (!action.key.empty()) arguments += L" --key " + action.key;
+    if (action.close) arguments += L" --close";
+    return runUiHelper(pid, arguments, timeoutMs);
+}
+
+WindowSnapshot runUiHelper(DWORD pid, const std::wstring& arguments, DWORD timeoutMs) {
     if (pid == 0) {
         std::fprintf(stderr, "no window to wait for: the process did not start\n");
         return {};
     }
     TempDir scratch;
     std::wstring outputPath = scratch / L"ui.txt";
-    std::wstring command = quoted(artefact(L"vexa-ui.exe")) + L" --pid " + std::to_wstring(pid) + L" --class " +
-                           quoted(windowClass) + L" --timeout " + std::to_wstring(timeoutMs);
-    if (action.press >= 0) command += L" --press " + std::to_wstring(action.press);
-    if (!action.key.empty()) command += L" --key " + action.key;
-    if (action.close) command += L" --close";
+    std::wstring command = quoted(artefact(L"vexa-ui.exe")) + L" --pid " + std::to_wstring(pid) + L" --timeout " +
+                           std::to_wstring(timeoutMs) + L" " + arguments;
 
     // The helper's output goes to a file: pipes to Wine programs can stay open.
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};

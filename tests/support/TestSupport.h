@@ -119,6 +119,7 @@ struct WindowSnapshot {
     std::wstring ownerClass;
     std::vector<Control> controls;
     bool gone = false;  // the window went away after the action
+    std::vector<std::string> lines;  // everything the helper printed, line by line
 
     // Text of the control with this id; empty when there is none.
     std::wstring text(int id) const;
@@ -134,6 +135,10 @@ struct UiAction {
 };
 WindowSnapshot waitForWindow(DWORD pid, const UiAction& action = {}, DWORD timeoutMs = 15000,
                              const std::wstring& windowClass = L"#32770");
+
+// Runs the UI helper against process `pid` with further arguments of its own
+// (steps, actions, filters) after "--pid N --timeout MS".
+WindowSnapshot runUiHelper(DWORD pid, const std::wstring& arguments, DWORD timeoutMs = 15000);
 
 // Shortcut: the message box of `pid`, answered with OK.
 WindowSnapshot answerMessageBox(DWORD pid, DWORD timeoutMs = 15000);
