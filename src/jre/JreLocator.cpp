@@ -9,8 +9,27 @@
 namespace vexa {
 namespace {
 
+// The registry view of the other architecture: the 32-bit one for the 64-bit
+// launcher, the 64-bit one for the 32-bit launcher.
+#ifdef _WIN64
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+#else
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+#endif
+
 REGSAM accessFor(JreLocator::RegistryView view) {
-    return KEY_READ | (view == JreLocator::RegistryView::Wow32 ? KEY_WOW64_32KEY : 0);
+    return KEY_READ | (view == JreLocator::RegistryView::Wow32 ? kOtherView : 0);
+}
+
+// Whether there is another view at all: a 32-bit launcher on 32-bit Windows
+// would read its own view again, and hand its own runtimes over.
+bool hasOtherView() {
+#ifdef _WIN64
+    return true;
+#else
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
 }
 
 // The "JavaHome" value of a runtime's version key as text, up to its first
@@ -88,7 +107,7 @@ bool JreLocator::locate() {
 
 std::optional<std::wstring> JreLocator::searchRegistry(RegistryView view) {
     // Only a paired launcher can host a runtime of the 32-bit view.
-    if (view == RegistryView::Wow32 && app_.pairProduct.empty()) return std::nullopt;
+    if (view == RegistryView::Wow32 && (app_.pairProduct.empty() || !hasOtherView())) return std::nullopt;
     std::vector<JreCandidate> candidates;
     for (const jre::RuntimeKey& key : jre::runtimeKeys()) {
         if (jre::isKeySearched(key, policy_)) scanKey(key, view, candidates);

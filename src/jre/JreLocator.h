@@ -18,8 +18,9 @@ class JreLocator {
 public:
     // Which registry view a pass reads.
     enum class RegistryView {
-        Native,  // the process's own (64-bit) view
-        Wow32,   // the 32-bit view, for runtimes that only a paired launcher can host
+        Native,  // the process's own view: the 64-bit one for vexa.exe, the 32-bit one for vexa32.exe
+        Wow32,   // the other view (32-bit for vexa.exe, 64-bit for vexa32.exe), for runtimes that only
+                 // the paired launcher can host
     };
 
     explicit JreLocator(LauncherApp& app);
