@@ -84,13 +84,20 @@ struct Reader {
 ResourceTree parseResources(const std::uint8_t* section, std::size_t size, std::uint32_t sectionRva) {
     Reader r{section, size, sectionRva};
     ResourceTree tree;
-    // Three levels (type, name, language); each directory is read once, so a
-    // damaged section that points back at itself cannot loop.
+    // Exactly three levels (type, name, language), so a damaged section that
+    // points back at itself cannot loop; and a bounded number and size of
+    // resources, so that directories shared many times over cannot make it
+    // read without end.
+    std::size_t leaves = 0;
+    std::size_t bytes = 0;
     for (const auto& [type, typeField] : r.entries(0)) {
         for (const auto& [name, nameField] : r.entries(r.directory(typeField))) {
             for (const auto& [language, dataField] : r.entries(r.directory(nameField))) {
-                if (language.isName) throw PackError("the resource section is damaged");
-                tree[type][name][language.id] = r.data(dataField);
+                if (language.isName || ++leaves > 65536) throw PackError("the resource section is damaged");
+                ResourceData data = r.data(dataField);
+                bytes += data.bytes.size();
+                if (bytes > 256u * 1024u * 1024u) throw PackError("the resource section is damaged");
+                tree[type][name][language.id] = std::move(data);
             }
         }
     }
