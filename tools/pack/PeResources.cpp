@@ -88,10 +88,11 @@ ResourceTree parseResources(const std::uint8_t* section, std::size_t size, std::
     // points back at itself cannot loop; and a bounded number and size of
     // resources, so that directories shared many times over cannot make it
     // read without end.
-    std::size_t leaves = 0;
+    std::size_t leaves = 0;  // names and languages read
     std::size_t bytes = 0;
     for (const auto& [type, typeField] : r.entries(0)) {
         for (const auto& [name, nameField] : r.entries(r.directory(typeField))) {
+            if (++leaves > 65536) throw PackError("the resource section is damaged");
             for (const auto& [language, dataField] : r.entries(r.directory(nameField))) {
                 if (language.isName || ++leaves > 65536) throw PackError("the resource section is damaged");
                 ResourceData data = r.data(dataField);
