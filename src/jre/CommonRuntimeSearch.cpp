@@ -14,7 +14,12 @@ namespace {
 
 constexpr DWORD kReleaseFileLimit = 64 * 1024;  // a real one is under 2 KiB
 constexpr DWORD kImageHeadSize = 4096;           // the headers of a JVM library lie well within
-constexpr std::uint16_t kMachineX86 = 0x014C;
+// The machine of the runtimes this launcher cannot host itself.
+#ifdef _WIN64
+constexpr std::uint16_t kOtherMachine = 0x014C;  // x86
+#else
+constexpr std::uint16_t kOtherMachine = 0x8664;  // x64
+#endif
 
 const wchar_t* jvmTypeName(JvmType type) {
     switch (type) {
@@ -90,7 +95,7 @@ public:
         }
         // This process cannot load a 32-bit runtime; only a paired launcher
         // can run one.
-        if (!paired_ && jre::imageMachine(readStart(library, kImageHeadSize)) == kMachineX86) {
+        if (!paired_ && jre::imageMachine(readStart(library, kImageHeadSize)) == kOtherMachine) {
             diag::log(L"runtime %s (%s): rejected, a 32-bit runtime and no \"Pair Product\" to run it", root, source);
             return;
         }
@@ -121,8 +126,7 @@ public:
     }
 
     void scanKey(const jre::VendorKey& key, JreLocator::RegistryView view, std::vector<JreCandidate>& out) const {
-        const bool wow32 = view == JreLocator::RegistryView::Wow32;
-        const REGSAM access = KEY_READ | (wow32 ? KEY_WOW64_32KEY : 0);
+        const REGSAM access = JreLocator::registryAccess(view);
         RegistryKey runtimes;
         const std::wstring path(key.path);
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, runtimes.put()) != ERROR_SUCCESS) return;
@@ -134,7 +138,7 @@ public:
             std::wstring subkey(name, length);
             if (!key.subPath.empty()) subkey += L"\\" + std::wstring(key.subPath);
             const std::wstring source =
-                L"HKLM\\" + path + subkey + L" \"" + std::wstring(key.valueName) + L"\"" + (wow32 ? L", 32-bit view" : L"");
+                L"HKLM\\" + path + subkey + L" \"" + std::wstring(key.valueName) + L"\"" + (view == JreLocator::RegistryView::Wow32 ? L", other view" : L"");
             RegistryKey runtime;
             std::wstring folder;
             if (RegOpenKeyExW(runtimes.get(), subkey.c_str(), 0, access, runtime.put()) == ERROR_SUCCESS)
@@ -218,7 +222,7 @@ bool JreLocator::searchCommonRuntimes() {
     if (choose(L"vendor keys and install folders", false)) return true;
 
     // Only a paired launcher can host a runtime of the 32-bit view.
-    if (app_.pairProduct.empty()) return false;
+    if (app_.pairProduct.empty() || !hasOtherView()) return false;
     for (const jre::VendorKey& key : jre::vendorKeys()) search.scanKey(key, RegistryView::Wow32, candidates);
     return choose(L"vendor keys, 32-bit view", true);
 }

@@ -10,10 +10,6 @@
 namespace vexa {
 namespace {
 
-REGSAM accessFor(JreLocator::RegistryView view) {
-    return KEY_READ | (view == JreLocator::RegistryView::Wow32 ? KEY_WOW64_32KEY : 0);
-}
-
 // The "JavaHome" value of a runtime's version key as text, up to its first
 // NUL; empty when it is missing, unreadable or empty. Any value type is read
 // as text, and data without a terminating NUL is terminated here.
@@ -96,7 +92,7 @@ bool JreLocator::locate() {
 
 std::optional<std::wstring> JreLocator::searchRegistry(RegistryView view) {
     // Only a paired launcher can host a runtime of the 32-bit view.
-    if (view == RegistryView::Wow32 && app_.pairProduct.empty()) {
+    if (view == RegistryView::Wow32 && (app_.pairProduct.empty() || !JreLocator::hasOtherView())) {
         diag::log(L"registry, 32-bit view: not searched without \"Pair Product\"");
         return std::nullopt;
     }
@@ -113,7 +109,7 @@ std::optional<std::wstring> JreLocator::searchRegistry(RegistryView view) {
 }
 
 void JreLocator::scanKey(const jre::RuntimeKey& key, RegistryView view, std::vector<JreCandidate>& candidates) const {
-    const REGSAM access = accessFor(view);
+    const REGSAM access = JreLocator::registryAccess(view);
     RegistryKey runtimes;
     const std::wstring path(key.path);
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, runtimes.put()) != ERROR_SUCCESS) return;
@@ -172,6 +168,28 @@ std::wstring JreLocator::describeRequirement(const JrePolicy& policy) {
                                       loadMessage(IDS_MINIMUM_VERSION), loadMessage(IDS_EXACT_VERSION),
                                       loadMessage(IDS_VERSION_RANGE)};
     return jre::describeRequirement(policy, texts);
+}
+
+REGSAM JreLocator::registryAccess(RegistryView view) {
+    // The other architecture's view: the 32-bit one for the 64-bit launcher,
+    // the 64-bit one for the 32-bit launcher.
+#ifdef _WIN64
+    constexpr REGSAM otherView = KEY_WOW64_32KEY;
+#else
+    constexpr REGSAM otherView = KEY_WOW64_64KEY;
+#endif
+    return KEY_READ | (view == RegistryView::Wow32 ? otherView : 0);
+}
+
+bool JreLocator::hasOtherView() {
+    // A 32-bit launcher on 32-bit Windows would read its own view again, and
+    // hand its own runtimes over.
+#ifdef _WIN64
+    return true;
+#else
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
 }
 
 }  // namespace vexa

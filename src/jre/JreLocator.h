@@ -18,8 +18,9 @@ class JreLocator {
 public:
     // Which registry view a pass reads.
     enum class RegistryView {
-        Native,  // the process's own (64-bit) view
-        Wow32,   // the 32-bit view, for runtimes that only a paired launcher can host
+        Native,  // the process's own view: the 64-bit one for vexa.exe, the 32-bit one for vexa32.exe
+        Wow32,   // the other view (32-bit for vexa.exe, 64-bit for vexa32.exe), for runtimes that only
+                 // the paired launcher can host
     };
 
     explicit JreLocator(LauncherApp& app);
@@ -35,6 +36,10 @@ public:
 
     // Whether `folder` (ending in "\") holds "bin\java.dll".
     static bool hasJavaDll(const std::wstring& folder);
+    // Registry access for a view: the other view is the other architecture's.
+    static REGSAM registryAccess(RegistryView view);
+    // Whether this system has a view of the other architecture at all.
+    static bool hasOtherView();
 
     // One registry pass: the home of the chosen runtime, or nothing. A pass
     // in the 32-bit view that chooses a runtime sets runPairProduct.

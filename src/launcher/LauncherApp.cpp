@@ -16,6 +16,41 @@ namespace {
 
 LauncherApp* g_launcher = nullptr;
 
+// Set by a launcher for the paired launcher it starts. The paired launcher
+// takes it out of its own environment at once, so that the Java application
+// and the programs it starts never see it.
+// The machine type of the runtimes that only the paired launcher can host:
+// 32-bit ones for vexa.exe, 64-bit ones for vexa32.exe.
+#ifdef _WIN64
+constexpr WORD kPairedMachine = IMAGE_FILE_MACHINE_I386;
+#else
+constexpr WORD kPairedMachine = IMAGE_FILE_MACHINE_AMD64;
+#endif
+
+constexpr wchar_t kHandOverMarker[] = L"VEXA_PAIRED_LAUNCHER";
+
+bool takeHandOverMarker() {
+    const bool present = GetEnvironmentVariableW(kHandOverMarker, nullptr, 0) > 0;
+    SetEnvironmentVariableW(kHandOverMarker, nullptr);
+    return present;
+}
+
+// Whether two paths name the same file (also through another spelling, a
+// short name or a hard link). False when either cannot be opened.
+bool isSameFile(const std::wstring& a, const std::wstring& b) {
+    auto identify = [](const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+        FileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        return file && GetFileInformationByHandle(file.get(), &info);
+    };
+    BY_HANDLE_FILE_INFORMATION first{};
+    BY_HANDLE_FILE_INFORMATION second{};
+    return identify(a, first) && identify(b, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
 }  // namespace
 
 LauncherApp::LauncherApp() {
@@ -40,6 +75,7 @@ LauncherApp::~LauncherApp() {
 LauncherApp* LauncherApp::current() { return g_launcher; }
 
 bool LauncherApp::init() {
+    startedByPairedLauncher = takeHandOverMarker();
     ReadArguments(arguments);
     if (!LauncherSettings::read(*this)) return false;
     if (!SetupSingleInstance()) return false;
@@ -70,6 +106,19 @@ std::int32_t LauncherApp::run() {
 }
 
 std::int32_t LauncherApp::runPairedLauncher() {
+    // A launcher that hands over to itself, or back to the launcher that
+    // handed over to it, would start copies without end.
+    if (startedByPairedLauncher) {
+        showFormattedError(messageOwner, loadMessage(IDS_PAIR_AGAIN), jvmLibraryPath);
+        return -1;
+    }
+    std::wstring self;
+    if (GetExecutablePath(self) && isSameFile(self, pairProduct)) {
+        showFormattedError(messageOwner, loadMessage(IDS_PAIR_IS_SELF), pairProduct);
+        return -1;
+    }
+    SetEnvironmentVariableW(kHandOverMarker, L"1");
+
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
@@ -168,7 +217,7 @@ void LauncherApp::checkJvmArchitecture() {
     auto imageNtHeader = reinterpret_cast<ImageNtHeaderFn>(GetProcAddress(dbghelp.get(), "ImageNtHeader"));
     if (!imageNtHeader) return;
     const IMAGE_NT_HEADERS* headers = imageNtHeader(const_cast<void*>(view.get()));
-    if (headers && headers->Signature == IMAGE_NT_SIGNATURE && headers->FileHeader.Machine == IMAGE_FILE_MACHINE_I386)
+    if (headers && headers->Signature == IMAGE_NT_SIGNATURE && headers->FileHeader.Machine == kPairedMachine)
         runPairProduct = true;
 }
 

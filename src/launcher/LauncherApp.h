@@ -174,6 +174,10 @@ public:
     NativeSplashClose nativeSplashClose;
     Handle instanceEvent;
     bool runPairProduct = false;
+    // This process was started by a paired launcher handing over to it; it
+    // never hands over in turn, so that two launchers cannot start each other
+    // without end.
+    bool startedByPairedLauncher = false;
     // The chosen runtime was registered under the IBM key family; only such a
     // runtime gets the IBM treatment at the end of main.
     bool ibmRegistryRuntime = false;

@@ -142,3 +142,29 @@ TEST(Image, CarriesIconAndManifest) {
     }
     FreeLibrary(image);
 }
+
+// vexa32.exe: an x86 GUI image whose manifest declares x86, with the same
+// message table as vexa.exe.
+TEST(Image, TheThirtyTwoBitLauncherIsAnX86GuiImage) {
+    std::string bytes = readFile(artefact(L"vexa32.exe"));
+    ASSERT_GT(bytes.size(), sizeof(IMAGE_DOS_HEADER));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(bytes.data() + dos->e_lfanew);
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    EXPECT_EQ(nt->FileHeader.TimeDateStamp, 0u) << "a reproducible image carries no link time";
+
+    HMODULE image = LoadLibraryExW(artefact(L"vexa32.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    HRSRC manifest = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24) /* RT_MANIFEST */);
+    ASSERT_NE(manifest, nullptr);
+    std::string text(static_cast<const char*>(LockResource(LoadResource(image, manifest))),
+                     SizeofResource(image, manifest));
+    EXPECT_NE(text.find("processorArchitecture=\"x86\""), std::string::npos);
+    EXPECT_EQ(text.find("amd64"), std::string::npos);
+    wchar_t message[512] = {};
+    EXPECT_GT(LoadStringW(image, 222, message, 512), 0);
+    EXPECT_EQ(std::wstring(message), L"Failed to load Java VM library: %s (errno = %d).\n");
+    FreeLibrary(image);
+}

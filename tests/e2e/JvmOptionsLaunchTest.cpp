@@ -117,7 +117,10 @@ TEST(JvmOptionsLaunch, PercentageFormsBecomeSizesOfThisMachine) {
     MEMORYSTATUS memory{};
     memory.dwLength = sizeof(memory);
     GlobalMemoryStatus(&memory);
-    const std::uint64_t quarterKiB = (static_cast<std::uint64_t>(memory.dwTotalPhys) >> 10) / 4;
+    // A 32-bit launcher is told of at most 2 GiB of memory.
+    std::uint64_t total = memory.dwTotalPhys;
+    if (launcherIs32Bit()) total = std::min<std::uint64_t>(total, 0x7FFFFFFF);
+    const std::uint64_t quarterKiB = (total >> 10) / 4;
     const std::uint64_t heap = std::clamp<std::uint64_t>(quarterKiB, 65536, 1048576);
     std::vector<std::string> options = launcherOptions(record);
     ASSERT_EQ(options.size(), 3u) << record.text();

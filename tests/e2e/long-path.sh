@@ -16,10 +16,6 @@ cp "$bin/standin/jvm.dll" "$folder/runtime/bin/server/jvm.dll"
 cp "$bin/standin/examples/demo-app.jar" "$folder/lib/demo-app.jar"
 printf '[Java Runtime Environment]\r\nMain Class=demo.Hello\r\nJRE Path=runtime\r\n[Class Path]\r\nClass Path=\\lib\\*.jar\r\n[Application]\r\nOverride WorkingDir=Yes\r\nOutput File=out.txt\r\n' \
     >"$folder/LongPath.ini"
-# With 32-bit Wine installed, the default loader hands a Unix path to its
-# start program, which cannot open a path this long; the 64-bit loader
-# starts it directly.
-[ -x /usr/lib/wine/wine64 ] && export VEXA_WINE=/usr/lib/wine/wine64
 status=0
 timeout 60 "$winerun" "$folder/LongPath.exe" one two >"$scratch/wine.log" 2>&1 || status=$?
 if [ "$status" -ne 0 ]; then

@@ -8,6 +8,15 @@
 namespace vexa::test::standin {
 
 std::wstring jvmDll(Jvm which) {
+    if (launcherIs32Bit()) {
+        switch (which) {
+        case Jvm::Full: return artefact(L"standin\\x86\\jvm.dll");
+        case Jvm::NoCreate: return artefact(L"standin\\x86\\no-create\\jvm.dll");
+        case Jvm::NoDefaults: return artefact(L"standin\\x86\\no-defaults\\jvm.dll");
+        case Jvm::NoBootLoader: return artefact(L"standin\\x86\\no-bootloader\\jvm.dll");
+        case Jvm::X86: return artefact(L"standin\\jvm.dll");
+        }
+    }
     switch (which) {
     case Jvm::Full: return artefact(L"standin\\jvm.dll");
     case Jvm::NoCreate: return artefact(L"standin\\no-create\\jvm.dll");
@@ -315,7 +324,9 @@ std::wstring JavaHome::addJvm(const std::wstring& relative, Jvm which) const {
 
 namespace {
 
-REGSAM viewFlag(RegistryView view) { return view == RegistryView::Wow32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY; }
+REGSAM viewFlag(RegistryView view) {
+    return (view == RegistryView::Wow32) != launcherIs32Bit() ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+}
 
 const wchar_t kOwnerValue[] = L"VexaStandInOwner";
 

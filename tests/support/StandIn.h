@@ -26,6 +26,9 @@ enum class Jvm {
     X86,           // standin\x86\jvm.dll: 32-bit (machine 0x014C)
     WithSupport,   // standin\with-support\jvm.dll: imports jvmsupport.dll, which a layout puts in "bin\"
 };
+// Under the 32-bit launcher (launcherIs32Bit()) the tests are mirrored: the
+// variants above are the 32-bit builds in standin\x86\, and X86 stands for
+// the architecture the launcher cannot load, the 64-bit standin\jvm.dll.
 enum class Splash {
     Full,       // standin\splashscreen.dll
     NoJarName,  // standin\no-jarname\splashscreen.dll: no SplashSetFileJarName
@@ -156,6 +159,8 @@ private:
 
 // ---- registry ---------------------------------------------------------------------
 
+// Native is the launcher's own view, Wow32 the other one: the 64-bit and the
+// 32-bit view, swapped under the 32-bit launcher.
 enum class RegistryView { Native, Wow32 };
 
 // Runtime registrations under HKEY_LOCAL_MACHINE for one test. Holding one
