@@ -91,3 +91,80 @@ TEST(DiagnosticsLogE2E, ARunWithoutASuitableRuntimeLogsEverySourceItSearched) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
     }
 }
+
+// What the launcher decided after the runtime search, one run per way a
+// launch can end: the settings and their layers, the environment and library
+// path, the JVM options, the main class lookup, and the exit code and why.
+TEST(DiagnosticsLogE2E, ALaunchLogsItsSettingsEnvironmentOptionsMainClassAndHowItEnded) {
+    TempDir dir;
+    standin::JavaRegistry registry;  // what is registered matters to the not-found run
+    const standin::JavaHome java(dir / L"jre\\");
+    standin::writeScript(dir.path(), L"classes\\demo\\Hello.class", "method main\n    println out hello\n");
+    standin::writeScript(dir.path(), L"classes\\demo\\Exit.class", "method main\n    exit 3\n");
+    standin::writeScript(dir.path(), L"classes\\demo\\Abort.class", "method main\n    abort boom\n");
+    const std::string jvm = narrow(java.jvmPath());
+    const std::string home = narrow(java.home()).substr(0, narrow(java.home()).size() - 1);  // without its "\"
+
+    struct Row {
+        const char* what;
+        std::string jre;  // the [Java Runtime Environment] lines
+        std::wstring key;  // how a dialog is answered; empty: none is expected
+        std::int32_t exitCode;
+        std::vector<std::string> expected;
+    };
+    const Row rows[] = {
+        {"main returns", "Main Class=demo.Hello\r\n", L"", 0,
+         {"settings file %INI%: read", "embedded settings block: none",
+          "setting [Java Runtime Environment] \"Main Class\" = \"demo.Hello\" from the file",
+          "setting [Java Runtime Environment] \"Virtual Machine Parameters\" = \" -Dfrom.plus=1\" from the file's \"+\" section",
+          "setting [Java Runtime Environment] \"Minimum Version\" = \"\" not set in any layer",
+          "per-user settings file ", "\"JRE Path\" resolves to " + narrow(java.home()),
+          "environment VEXA_JVM_PATH=" + jvm + "\r\n", "environment VEXA_JVM_HOME=" + home + "\r\n",
+          "java.library.path=native;" + narrow(dir / L"app\\;"), "environment Path=", home + "\\bin\r\n",
+          "JVM library " + jvm + " loaded", "JVM option 1: -Djava.library.path=", "JVM option 2: -Djava.class.path=",
+          ": -Dfrom.plus=1", "JNI_CreateJavaVM: JVM created", "main class demo/Hello: found through FindClass",
+          "main class demo/Hello: accepted by sun.launcher.LauncherHelper", "calling demo/Hello.main, argument count 1",
+          "main returned", "launcher ends with exit code 0", "DestroyJavaVM returned"}},
+        {"System.exit", "Main Class=demo.Exit\r\n", L"", 3,
+         {"calling demo/Exit.main", "System.exit(3) reached the \"exit\" hook: the JVM ends the process with exit code 3"}},
+        {"the JVM aborts", "Main Class=demo.Abort\r\n", L"", 1,
+         {"calling demo/Abort.main", "the JVM aborted through the \"abort\" hook"}},
+        {"main class missing", "Main Class=demo.Missing\r\n", L"enter", -1,
+         {"main class demo/Missing: FindClass did not find it on the class path", "error message shown: ",
+          "the JVM could not be created or its main class not called", "launcher ends with exit code -1"}},
+        {"creation fails", "Main Class=demo.Hello\r\nVirtual Machine Parameters=-Xbogus\r\n", L"enter", -1,
+         {"JVM option 3: -Xbogus", "JNI_CreateJavaVM failed: result -1", "error message shown: ",
+          "launcher ends with exit code -1"}},
+        {"no runtime found", "Main Class=demo.Hello\r\nMinimum Version=99\r\nSearch Common Locations=no\r\n", L"escape",
+         -1,
+         {"\"JRE Not Found\" dialog shown: ", "\"JRE Not Found\" dialog: no runtime chosen, the launch ends",
+          "launcher ends before starting Java: exit code -1"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir appDir;
+        const bool found = row.key != L"escape";
+        const std::string ini = "[Java Runtime Environment]\r\n" + row.jre +
+                                (found ? "JRE Path=" + narrow(java.home()) + "\r\n" : std::string()) +
+                                "Library Path=native\r\n[Java Runtime Environment+]\r\n"
+                                "Virtual Machine Parameters=-Dfrom.plus=1\r\n[Class Path]\r\nClass Path=" +
+                                narrow(dir / L"classes") + "\r\n";
+        LauncherCopy app(dir / L"app\\", L"MyApp.exe", ini);
+        const std::wstring log = appDir / L"vexa.log";
+        auto process = app.start(L"-nosplash", {{L"APPDATA", appDir / L"appdata"}, {L"VEXA_LOG", log},
+                                                {L"JAVA_HOME", std::nullopt}});
+        ASSERT_TRUE(process.started());
+        if (!row.key.empty()) {
+            UiAction answer;
+            answer.key = row.key;
+            EXPECT_TRUE(waitForWindow(process.pid(), answer).found);
+        }
+        EXPECT_EQ(process.exitCode(), row.exitCode);
+        const std::string text = readFile(log);
+        for (std::string expected : row.expected) {
+            if (const auto at = expected.find("%INI%"); at != std::string::npos)
+                expected.replace(at, 5, narrow(app.iniPath()));
+            EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+        }
+    }
+}
