@@ -173,8 +173,8 @@ bool LauncherApp::SetupSingleInstance() {
     }
     if (!isPrimaryInstance) {
         const bool forwarded = forwardArguments();
-        diag::log(forwarded ? L"single instance: a first instance runs, %d arguments forwarded to it"
-                            : L"single instance: a first instance runs, forwarding %d arguments to it failed",
+        diag::log(forwarded ? L"single instance: a first instance runs, arguments forwarded to it, count %d"
+                            : L"single instance: a first instance runs, forwarding the arguments to it failed, count %d",
                   static_cast<std::int32_t>(arguments.size()));
         return forwarded;
     }
@@ -326,7 +326,7 @@ void LauncherApp::acceptRequest(DWORD requester) {
     // Workers that have ended are let go before another one starts.
     std::erase_if(instanceWorkers, [](const Handle& worker) { return WaitForSingleObject(worker.get(), 0) == WAIT_OBJECT_0; });
     auto request = std::make_unique<ForwardedRequest>(ForwardedRequest{this, requester, std::move(*forwarded)});
-    diag::log(L"single instance: request from a later start, %d arguments",
+    diag::log(L"single instance: request from a later start, argument count %d",
               static_cast<std::int32_t>(request->arguments.size()));
     Handle worker(CreateThread(nullptr, 0, &LauncherApp::ServeSecondInstance, request.get(), 0, nullptr));
     if (!worker) return;
