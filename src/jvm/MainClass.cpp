@@ -120,8 +120,6 @@ bool LauncherApp::callMainClass() {
             return false;
         }
     }
-    if (!findClassFromBootLoader)
-        diag::log(L"main class %s: no JVM_FindClassFromBootLoader, FindClass's class is used", mainClass);
     if (findClassFromBootLoader) {
         jclass checked = lookUpThroughLauncherHelper(env, findClassFromBootLoader, mainClass);
         // What the helper reported is the runtime's; what follows starts with
@@ -142,6 +140,8 @@ bool LauncherApp::callMainClass() {
             showErrorBox(messageOwner, loadMessage(IDS_NO_MAIN_METHOD));
             return false;
         }
+    } else {
+        diag::log(L"main class %s: no JVM_FindClassFromBootLoader, FindClass's class is used", mainClass);
     }
 
     jobjectArray javaArguments = newJavaStringArray(env, arguments);
