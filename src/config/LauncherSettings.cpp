@@ -6,6 +6,7 @@
 #include "foundation/PathText.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 #include "resources/resource.h"
 #include "ui/Messages.h"
@@ -92,7 +93,13 @@ std::wstring readJrePath(LauncherApp& app, LayeredSettingsFile& layered) {
     std::wstring executable;
     std::wstring perUser;
     if (app.GetExecutablePath(executable)) perUser = SettingsFile::perUserPath(app, executable, false);
-    if (!perUser.empty() && pathExists(perUser)) return SettingsFile(perUser).readValue(kJre, kJrePathKey);
+    if (!perUser.empty() && pathExists(perUser)) {
+        std::wstring value = SettingsFile(perUser).readValue(kJre, kJrePathKey);
+        diag::log(L"setting [%s] \"%s\" = \"%s\" from the per-user file %s (the main file's value does not count)",
+                  kJre, kJrePathKey, value, perUser);
+        return value;
+    }
+    diag::log(L"per-user settings file %s: none", perUser);
     return layered.readValue(kJre, kJrePathKey);
 }
 
@@ -112,11 +119,15 @@ bool loadEmbeddedSettings(LauncherApp& app) {
     switch (readOwnEmbeddedBlock(text)) {
     case EmbeddedBlockState::Absent:
         app.embeddedSettings = EmbeddedSettings();
+        diag::log(L"embedded settings block: none");
         return true;
     case EmbeddedBlockState::Read:
         app.embeddedSettings.parse(text);
+        diag::log(L"embedded settings block: read, %d sections",
+                  static_cast<std::int32_t>(app.embeddedSettings.sections().size()));
         return true;
     case EmbeddedBlockState::Damaged:
+        diag::log(L"embedded settings block: damaged");
         break;
     }
     app.embeddedSettings = EmbeddedSettings();
@@ -135,17 +146,21 @@ bool LauncherSettings::read(LauncherApp& app) {
     // A missing file reads as all keys empty; one that is there but cannot be
     // read (locked, a folder, no access) would read the same, and is reported
     // as what it is instead.
-    if (const std::uint32_t error = SettingsFile(path).checkReadable();
-        error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+    const std::uint32_t error = SettingsFile(path).checkReadable();
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
         showFormattedError(app.messageOwner, loadMessage(IDS_SETTINGS_UNREADABLE), path,
                            static_cast<std::int32_t>(error));
         return false;
     }
+    diag::log(error == ERROR_SUCCESS ? L"settings file %s: read" : L"settings file %s: missing, every key reads empty",
+              path);
 
     {
         SettingsFile plain(path);
         app.productCode = plain.readValue(kProductInformation, L"Product Code");
         app.productName = plain.readValue(kProductInformation, L"Product Name");
+        diag::log(L"setting [%s] \"Product Code\" = \"%s\", \"Product Name\" = \"%s\" from the file only",
+                  kProductInformation, app.productCode, app.productName);
     }
 
     LayeredSettingsFile layered(path, app.embeddedSettings);
@@ -154,6 +169,7 @@ bool LauncherSettings::read(LauncherApp& app) {
     app.isService = layered.readValue(kApplication, L"Application Type") == L"service";
     app.preferredVersions = splitList(layered.readValue(kJre, L"Preferred versions"), L";");
     app.jrePath = fullJrePath(app, readJrePath(app, layered));
+    if (!app.jrePath.empty()) diag::log(L"\"JRE Path\" resolves to %s", app.jrePath);
     app.jvmType = jvmTypeOf(layered.readValue(kJre, L"JVM Type"));
     applyJvmSource(app, layered.readValue(kJre, L"JVM Source"));
     applyVmProvider(app, layered.readValue(kJre, L"VM Provider"));
@@ -177,6 +193,8 @@ bool LauncherSettings::read(LauncherApp& app) {
 void LauncherSettings::storeJrePath(LauncherApp& app, const std::wstring& folder) {
     std::wstring mainFile;
     if (!SettingsFile::mainPath(app, mainFile)) return;  // nothing is written
+    diag::log(L"\"JRE Path\" %s chosen in the dialog: stored in the %s settings", folder,
+              app.isService ? L"main" : L"per-user");
     if (app.isService) {
         SettingsFile(mainFile).writeValue(kJre, kJrePathKey, folder);
         if (!app.pairProduct.empty())

@@ -3,6 +3,7 @@
 #include "config/SettingsPaths.h"
 #include "config/SettingsStore.h"
 #include "foundation/Handle.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 
 namespace vexa {
@@ -100,10 +101,23 @@ int SettingsFile::writeValue(const std::wstring& section, const std::wstring& ke
 int SettingsFile::deleteFile() { return DeleteFileW(path_.c_str()) ? 1 : 0; }
 
 std::wstring LayeredSettingsFile::readValue(const std::wstring& section, const std::wstring& key) {
-    std::wstring result = embedded_.find(section, key).value_or(std::wstring());
+    const std::optional<std::wstring> embedded = embedded_.find(section, key);
+    std::wstring result = embedded.value_or(std::wstring());
     std::wstring own = SettingsFile::readValue(section, key);
-    if (!own.empty()) return own;
-    return joinExtendedValue(key, std::move(result), SettingsFile::readValue(section + L"+", key));
+    if (!own.empty()) {
+        diag::log(L"setting [%s] \"%s\" = \"%s\" from the file", section, key, own);
+        return own;
+    }
+    const std::wstring extension = SettingsFile::readValue(section + L"+", key);
+    result = joinExtendedValue(key, std::move(result), extension);
+    if (diag::on()) {
+        const wchar_t* layer = extension.empty()
+                                   ? (embedded ? L"from the embedded block" : L"not set in any layer")
+                                   : (embedded ? L"from the embedded block, extended by the file's \"+\" section"
+                                               : L"from the file's \"+\" section");
+        diag::log(L"setting [%s] \"%s\" = \"%s\" %s", section, key, result, layer);
+    }
+    return result;
 }
 
 }  // namespace vexa

@@ -170,7 +170,7 @@ std::wstring JreLocator::describeRequirement(const JrePolicy& policy) {
     return jre::describeRequirement(policy, texts);
 }
 
-REGSAM JreLocator::registryAccess(RegistryView view) {
+unsigned long JreLocator::registryAccess(RegistryView view) {
     // The other architecture's view: the 32-bit one for the 64-bit launcher,
     // the 64-bit one for the 32-bit launcher.
 #ifdef _WIN64

@@ -37,7 +37,7 @@ public:
     // Whether `folder` (ending in "\") holds "bin\java.dll".
     static bool hasJavaDll(const std::wstring& folder);
     // Registry access for a view: the other view is the other architecture's.
-    static REGSAM registryAccess(RegistryView view);
+    static unsigned long registryAccess(RegistryView view);  // a REGSAM
     // Whether this system has a view of the other architecture at all.
     static bool hasOtherView();
 

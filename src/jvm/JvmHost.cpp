@@ -7,7 +7,9 @@
 
 #include "config/LauncherSettings.h"
 #include "foundation/Text.h"
+#include "foundation/WinText.h"
 #include "jvm/DatePicture.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 #include "resources/resource.h"
 #include "ui/Messages.h"
@@ -69,6 +71,7 @@ bool LauncherApp::loadJvmLibrary(const std::wstring& path) {
     // Optional: without it the main class is looked up with FindClass alone.
     findClassFromBootLoader =
         reinterpret_cast<FindClassFromBootLoaderFn>(GetProcAddress(library, "JVM_FindClassFromBootLoader"));
+    diag::log(L"JVM library %s loaded; JVM_FindClassFromBootLoader: %s", path, findClassFromBootLoader != nullptr);
     return true;
 }
 
@@ -86,11 +89,18 @@ bool LauncherApp::createJvm() {
     initArgs.options = options.data();
     initArgs.ignoreUnrecognized = JNI_FALSE;
 
+    if (diag::on()) {
+        for (std::size_t i = 0; i < jvmOptions.size(); ++i)
+            diag::log(L"JVM option %d: %s", static_cast<std::int32_t>(i + 1), fromThreadAnsi(jvmOptions[i]));
+        diag::log(L"JVM options: %d in all, with the \"abort\" and \"exit\" hooks; JNI_CreateJavaVM called",
+                  static_cast<std::int32_t>(options.size()));
+    }
     jint result = createJavaVm(&javaVm, reinterpret_cast<void**>(&jniEnv), &initArgs);
     // A runtime that reports success without handing out both the JVM and
     // this thread's environment has not created anything usable.
     if (result == JNI_OK && (!javaVm || !jniEnv)) result = JNI_ERR;
     if (result != JNI_OK) {
+        diag::log(L"JNI_CreateJavaVM failed: result %d", static_cast<std::int32_t>(result));
         // Whatever the runtime left in them, there is no JVM to use or destroy.
         javaVm = nullptr;
         jniEnv = nullptr;
@@ -99,6 +109,7 @@ bool LauncherApp::createJvm() {
         return false;
     }
 
+    diag::log(L"JNI_CreateJavaVM: JVM created");
     redirectOutputFiles(*this);
     return true;
 }
@@ -142,11 +153,14 @@ bool setJavaStream(JNIEnv* env, jobject printStream, JavaStream target) {
 }
 
 void JNICALL jvmExitHook(jint status) {
+    diag::log(L"System.exit(%d) reached the \"exit\" hook: the JVM ends the process with exit code %d",
+              static_cast<std::int32_t>(status), static_cast<std::int32_t>(status));
     LauncherApp* app = LauncherApp::current();
     if (app && app->hookTarget) app->hookTarget->onExit(status);
 }
 
 void JNICALL jvmAbortHook() {
+    diag::log(L"the JVM aborted through the \"abort\" hook: it ends the process");
     LauncherApp* app = LauncherApp::current();
     if (app && app->hookTarget) app->hookTarget->onAbort();
 }

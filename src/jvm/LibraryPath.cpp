@@ -3,13 +3,17 @@
 #include "foundation/PathText.h"
 #include "foundation/WinText.h"
 #include "jvm/ExpandEnvironment.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 
 namespace vexa {
 
 void LauncherApp::PrepareLibraryPath() {
     SetEnvironmentVariableW(L"VEXA_JVM_PATH", jvmLibraryPath.c_str());
-    SetEnvironmentVariableW(L"VEXA_JVM_HOME", JavaHomeOf(jvmLibraryPath).c_str());
+    const std::wstring javaHome = JavaHomeOf(jvmLibraryPath);
+    SetEnvironmentVariableW(L"VEXA_JVM_HOME", javaHome.c_str());
+    diag::log(L"environment VEXA_JVM_PATH=%s", jvmLibraryPath);
+    diag::log(L"environment VEXA_JVM_HOME=%s", javaHome);
 
     // Without an inherited Path there is nothing to keep: a "%Path%" left
     // unexpanded would only put a bogus folder on both paths.
@@ -23,6 +27,9 @@ void LauncherApp::PrepareLibraryPath() {
                                          RuntimeLibFolderOf(jvmLibraryPath), inheritedPath);
         ExpandEnvironment(libraryPath);
         jvmOptions.Add(L"-Djava.library.path=" + libraryPath);
+        diag::log(L"java.library.path=%s", libraryPath);
+    } else {
+        diag::log(L"java.library.path: not set, \"Library Path\" is empty");
     }
 
     const std::wstring bin = RuntimeBinFolderOf(jvmLibraryPath);
@@ -36,8 +43,10 @@ void LauncherApp::PrepareLibraryPath() {
         std::wstring front = ComposeSystemPath(configured, L"", false);
         ExpandEnvironment(front);
         path = FitSystemPath(front, inheritedPath ? environmentValue(L"Path") : std::wstring(), bin);
+        diag::log(L"Path too long for an environment variable: inherited entries cut to fit");
     }
     SetEnvironmentVariableW(L"Path", path.c_str());
+    diag::log(L"environment Path=%s", path);
 }
 
 }  // namespace vexa

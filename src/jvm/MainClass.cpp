@@ -5,6 +5,7 @@
 #include "foundation/Text.h"
 #include "jvm/JvmHost.h"
 #include "jvm/ModifiedUtf8.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 #include "resources/resource.h"
 #include "ui/JavaExceptionDialog.h"
@@ -90,6 +91,8 @@ jclass findMainClass(JNIEnv* env, const std::wstring& mainClass, HWND messageOwn
         return nullptr;
     }
     jclass found = env->FindClass(bytes.get());
+    diag::log(found ? L"main class %s: found through FindClass" : L"main class %s: FindClass did not find it on the class path",
+              mainClass);
     if (!found) {
         env->ExceptionDescribe();
         showFormattedError(messageOwner, loadMessage(IDS_MAIN_CLASS_NOT_FOUND), decodeModifiedUtf8(bytes.get()));
@@ -109,7 +112,10 @@ bool LauncherApp::callMainClass() {
     jmethodID mainMethod = env->GetStaticMethodID(mainType, "main", kMainSignature);
     if (!mainMethod) {
         if (env->ExceptionOccurred()) env->ExceptionDescribe();
-        if (!findClassFromBootLoader || !isJavaFxApplication(env, mainType)) {
+        const bool javaFx = findClassFromBootLoader && isJavaFxApplication(env, mainType);
+        diag::log(L"main class %s: no static void main(String[]); a JavaFX application for the launcher helper: %s",
+                  mainClass, javaFx);
+        if (!javaFx) {
             showErrorBox(messageOwner, loadMessage(IDS_NO_MAIN_METHOD));
             return false;
         }
@@ -122,6 +128,9 @@ bool LauncherApp::callMainClass() {
             env->ExceptionClear();
             checked = nullptr;
         }
+        diag::log(checked ? L"main class %s: accepted by sun.launcher.LauncherHelper, whose class is used"
+                          : L"main class %s: sun.launcher.LauncherHelper did not hand it back; FindClass's class is used",
+                  mainClass);
         if (checked) {
             mainType = checked;
             mainMethod = env->GetStaticMethodID(mainType, "main", kMainSignature);
@@ -131,6 +140,8 @@ bool LauncherApp::callMainClass() {
             showErrorBox(messageOwner, loadMessage(IDS_NO_MAIN_METHOD));
             return false;
         }
+    } else {
+        diag::log(L"main class %s: no JVM_FindClassFromBootLoader, FindClass's class is used", mainClass);
     }
 
     jobjectArray javaArguments = newJavaStringArray(env, arguments);
@@ -141,15 +152,23 @@ bool LauncherApp::callMainClass() {
     // The single-instance workers wait for this before they call the class.
     signalInstanceReady();
 
+    diag::log(L"calling %s.main, argument count %d", mainClass, static_cast<std::int32_t>(arguments.size()));
     env->CallStaticVoidMethod(mainType, mainMethod, javaArguments);
 
     if (jthrowable thrown = env->ExceptionOccurred()) {
+        diag::log(L"main ended with an uncaught exception; \"Failure Check\": %s", failureCheck);
         closeSplashWindow();
-        if (failureCheck && showJavaException(thrown, env)) callSystemExit(env);
+        if (failureCheck && showJavaException(thrown, env)) {
+            diag::log(L"Java exception dialog: Stop, System.exit(-1) is called");
+            callSystemExit(env);
+        }
+    } else {
+        diag::log(L"main returned");
     }
     // Only a runtime registered under the IBM key gets this: its JVM alone
     // decides when the process ends. The splash has no reason to stay.
     if (ibmRegistryRuntime) {
+        diag::log(L"runtime registered under the IBM key: its JVM alone ends the process");
         closeSplashWindow();
         Sleep(INFINITE);
     }

@@ -9,11 +9,11 @@
 // argument that is costly to compute belongs inside `if (diag::on())`.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <vector>
 
 #include "foundation/Text.h"
 #include "jre/JavaVersion.h"
@@ -31,23 +31,51 @@ inline constexpr wchar_t kVariable[] = L"VEXA_LOG";
 DiagnosticsLog* active() noexcept;
 inline bool on() noexcept { return active() != nullptr; }
 
-void write(DiagnosticsLog& log, std::wstring_view format, const std::vector<MessageInsert>& inserts);
+// One argument of an event, held by reference until the line is formatted,
+// so that a call site only fills a small array and the formatting happens in
+// one place.
+class Arg {
+public:
+    enum class Kind { Text, Version, Int32, Signed, Unsigned };
 
-inline MessageInsert insert(const std::wstring& text) { return text; }
-inline MessageInsert insert(std::wstring_view text) { return std::wstring(text); }
-inline MessageInsert insert(const wchar_t* text) { return std::wstring(text ? text : L"(null)"); }
-inline MessageInsert insert(const JavaVersion& version) { return version.toText(); }
-inline MessageInsert insert(bool value) { return std::wstring(value ? L"yes" : L"no"); }
-template <typename T, typename = std::enable_if_t<std::is_integral_v<T>>>
-MessageInsert insert(T number) {
-    if constexpr (std::is_same_v<T, std::int32_t>) return number;
-    else return std::to_wstring(number);
-}
+    Arg() = default;
+    Arg(const std::wstring& text) : text_(text) {}
+    Arg(std::wstring_view text) : text_(text) {}
+    Arg(const wchar_t* text) : text_(text ? text : L"(null)") {}
+    Arg(const JavaVersion& version) : kind_(Kind::Version), version_(&version) {}
+    Arg(bool value) : text_(value ? L"yes" : L"no") {}
+    template <typename T, typename = std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool>>>
+    Arg(T number) {
+        if constexpr (std::is_same_v<T, std::int32_t>) {
+            kind_ = Kind::Int32;
+            signed_ = number;
+        } else if constexpr (std::is_signed_v<T>) {
+            kind_ = Kind::Signed;
+            signed_ = number;
+        } else {
+            kind_ = Kind::Unsigned;
+            unsigned_ = number;
+        }
+    }
+
+    MessageInsert insert() const;
+
+private:
+    Kind kind_ = Kind::Text;
+    std::wstring_view text_;
+    const JavaVersion* version_ = nullptr;
+    long long signed_ = 0;
+    unsigned long long unsigned_ = 0;
+};
+
+void write(DiagnosticsLog& log, std::wstring_view format, const Arg* args, std::size_t count);
 
 template <typename... Args>
 void log(std::wstring_view format, const Args&... args) {
-    if (DiagnosticsLog* target = active()) [[unlikely]]
-        write(*target, format, {insert(args)...});
+    if (DiagnosticsLog* target = active()) [[unlikely]] {
+        const Arg list[sizeof...(Args) + 1] = {Arg(args)...};
+        write(*target, format, list, sizeof...(Args));
+    }
 }
 
 }  // namespace diag

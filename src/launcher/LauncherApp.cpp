@@ -62,9 +62,11 @@ LauncherApp::LauncherApp() {
 LauncherApp::~LauncherApp() {
     closeSplashWindow();
     if (javaVm) {
+        diag::log(L"DestroyJavaVM: waiting for the application's other non-daemon threads");
         // Returns once the application's other non-daemon threads have ended.
         javaVm->DestroyJavaVM();
         javaVm = nullptr;
+        diag::log(L"DestroyJavaVM returned: the process ends");
     }
     ShutdownSingleInstance();
     instanceEvent.reset();
@@ -90,10 +92,15 @@ bool LauncherApp::chooseRuntimeInDialog() {
         formatMessage(loadMessage(jvmType == JvmType::Server ? IDS_JRE_NOT_FOUND_SERVER : IDS_JRE_NOT_FOUND),
                       {JreLocator::describeRequirement(jrePolicy())});
     JreNotFoundDialog dialog;
+    diag::log(L"\"JRE Not Found\" dialog shown: %s", message);
     INT_PTR result = dialog.run(message, jvmType);
     if (result == -1 && GetLastError() == ERROR_OUTOFMEMORY) return false;
-    if (result != IDOK) return false;
+    if (result != IDOK) {
+        diag::log(L"\"JRE Not Found\" dialog: no runtime chosen, the launch ends");
+        return false;
+    }
     jvmLibraryPath = dialog.foundLibrary;
+    diag::log(L"\"JRE Not Found\" dialog: %s chosen, JVM library %s", dialog.chosenFolder, jvmLibraryPath);
     checkJvmArchitecture();
     LauncherSettings::storeJrePath(*this, dialog.chosenFolder);
     return true;
@@ -131,16 +138,22 @@ std::int32_t LauncherApp::runPairedLauncher() {
     }
     Handle child(process.hProcess);
     Handle childThread(process.hThread);
+    diag::log(L"launch handed to the paired launcher %s, process %d; \"Pair Return Code\": %s", pairProduct,
+              static_cast<std::int32_t>(process.dwProcessId), pairReturnCode);
     if (!pairReturnCode) return 0;
     WaitForSingleObject(child.get(), INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(child.get(), &code);
+    diag::log(L"paired launcher ended with exit code %d", static_cast<std::int32_t>(code));
     return static_cast<std::int32_t>(code);
 }
 
 std::int32_t LauncherApp::runNormalLaunch() {
     PrepareLibraryPath();
-    if (!HasNoSplashSwitch() && !startSplash()) return 0;
+    if (!HasNoSplashSwitch() && !startSplash()) {
+        diag::log(L"the launcher's own path, needed for the splash settings, could not be read: the launch ends");
+        return 0;
+    }
     if (!loadJvmLibrary(jvmLibraryPath)) return -1;
     BuildJvmOptions();  // a missing class path is reported there; the launch goes on
 
@@ -168,6 +181,7 @@ std::int32_t LauncherApp::runNormalLaunch() {
         }
     }
     if (status == 0) return 0;
+    diag::log(L"the JVM could not be created or its main class not called");
     nativeSplashClose.callOnce();
     return -1;
 }
@@ -217,8 +231,10 @@ void LauncherApp::checkJvmArchitecture() {
     auto imageNtHeader = reinterpret_cast<ImageNtHeaderFn>(GetProcAddress(dbghelp.get(), "ImageNtHeader"));
     if (!imageNtHeader) return;
     const IMAGE_NT_HEADERS* headers = imageNtHeader(const_cast<void*>(view.get()));
-    if (headers && headers->Signature == IMAGE_NT_SIGNATURE && headers->FileHeader.Machine == kPairedMachine)
+    if (headers && headers->Signature == IMAGE_NT_SIGNATURE && headers->FileHeader.Machine == kPairedMachine) {
         runPairProduct = true;
+        diag::log(L"JVM library %s is for the other architecture: the launch goes to \"Pair Product\" %s", jvmLibraryPath, pairProduct);
+    }
 }
 
 JrePolicy LauncherApp::jrePolicy() const {

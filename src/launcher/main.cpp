@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "foundation/SystemLibrary.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 #include "ui/Window.h"
 
@@ -14,7 +15,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         SetThreadLocale(GetSystemDefaultLCID());
         // Lets the window manager set the thread up before any window exists.
         DefWindowProcW(nullptr, 0, 0, 0);
-        result = app.init() ? app.run() : -1;
+        const bool ready = app.init();
+        result = ready ? app.run() : -1;
+        vexa::diag::log(ready ? L"launcher ends with exit code %d" : L"launcher ends before starting Java: exit code %d",
+                        result);
     }
     vexa::releaseWindowClasses();
     return result;

@@ -7,6 +7,7 @@
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
 #include "jvm/LibraryPath.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 #include "splash/SplashScreenWindow.h"
 
@@ -58,6 +59,9 @@ bool LauncherApp::startSplash() {
     splashImagePath = settings.readValue(L"Display", L"Splash Screen");
     splashShadow = settings.readValue(L"Display", L"Splash Screen Shadow");
     const std::wstring preferNative = settings.readValue(L"Display", L"Preffer Native Splash Screen");
+    diag::log(L"setting [Display] \"Splash Screen\" = \"%s\", \"Splash Screen Shadow\" = \"%s\", "
+              L"\"Preffer Native Splash Screen\" = \"%s\" from the file only",
+              splashImagePath, splashShadow, preferNative);
     if (splashImagePath.empty()) return true;
 
     const std::wstring nativeLibrary = findNativeSplashLibrary(jvmLibraryPath);
