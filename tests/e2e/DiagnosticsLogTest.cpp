@@ -149,7 +149,7 @@ TEST(DiagnosticsLogE2E, ALaunchLogsItsSettingsEnvironmentOptionsMainClassAndHowI
         {"a 32-bit runtime", "Main Class=demo.Hello\r\nJRE Path=" + narrow(java32.home()) +
              "\r\n[Application]\r\nPair Product=" + narrow(dir / L"MyApp32.exe") + "\r\nPair Return Code=yes\r\n",
          L"", 5,
-         {"JVM library " + narrow(java32.jvmPath()) + " is 32-bit: the launch goes to \"Pair Product\" " +
+         {"JVM library " + narrow(java32.jvmPath()) + " is for the other architecture: the launch goes to \"Pair Product\" " +
               narrow(dir / L"MyApp32.exe"),
           "launch handed to the paired launcher " + narrow(dir / L"MyApp32.exe"), "paired launcher ended with exit code 5",
           "launcher ends with exit code 5"}},
