@@ -1,10 +1,19 @@
 // Process entry of vexa.exe.
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "foundation/SystemLibrary.h"
 #include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 #include "ui/Window.h"
+
+// An exception that nothing catches ends the process at once. The library's
+// own handler would print the exception's type on a standard error that a GUI
+// program has not got, and pulls in a name demangler of some 45 KB for it.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Before anything loads a DLL: none may come from the working folder.
