@@ -2,6 +2,9 @@
 // handed to the paired launcher, which runs the application with the exact
 // command line and passes its exit status back; and no launcher hands over
 // to itself or back to the launcher that handed over to it.
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <cwctype>
@@ -31,6 +34,25 @@ LauncherCopy launcherOf(const std::wstring& build, const std::wstring& folder, c
     LauncherCopy copy(folder, name, ini);
     copyFile(artefact(build), copy.exePath());
     return copy;
+}
+
+// The process that `parent` started, once it is there (0 after the time out).
+// Waiting for a window of "any process" could answer another test's box.
+DWORD childProcessOf(DWORD parent, DWORD timeoutMs = 15000) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot != INVALID_HANDLE_VALUE) {
+            PROCESSENTRY32W entry{};
+            entry.dwSize = sizeof(entry);
+            DWORD child = 0;
+            for (BOOL more = Process32FirstW(snapshot, &entry); more && !child; more = Process32NextW(snapshot, &entry))
+                if (entry.th32ParentProcessID == parent) child = entry.th32ProcessID;
+            CloseHandle(snapshot);
+            if (child) return child;
+        }
+        Sleep(50);
+    }
+    return 0;
 }
 
 // The load events of the record: which architecture hosted the runtime, in
@@ -133,7 +155,9 @@ TEST(PairedLauncher, NeverHandsOverToItselfOrBack) {
     ASSERT_TRUE(process.started());
     UiAction ok;
     ok.press = IDOK;
-    WindowSnapshot box = waitForWindow(kAnyProcess, ok);
+    const DWORD child = childProcessOf(process.pid());
+    ASSERT_NE(child, 0u);
+    WindowSnapshot box = waitForWindow(child, ok);
     ASSERT_TRUE(box.found);
     EXPECT_EQ(box.message(), L"This launcher was started by its paired launcher and does not hand over again: it "
                              L"cannot load the Java runtime " +

@@ -316,7 +316,7 @@ WindowSnapshot runUiHelper(DWORD pid, const std::wstring& arguments, DWORD timeo
     TempDir scratch;
     std::wstring outputPath = scratch / L"ui.txt";
     std::wstring command = quoted(artefact(L"vexa-ui.exe")) +
-                           (pid == kAnyProcess ? std::wstring(L" --any") : L" --pid " + std::to_wstring(pid)) +
+                           L" --pid " + std::to_wstring(pid) +
                            L" --timeout " + std::to_wstring(timeoutMs) + L" " + arguments;
 
     // The helper's output goes to a file: pipes to Wine programs can stay open.

@@ -141,8 +141,6 @@ struct UiAction {
     std::wstring key;    // L"escape" or L"enter"
     bool close = false;  // the close box
 };
-// `pid` may be kAnyProcess: a window of any process (vexa-ui --any).
-inline constexpr DWORD kAnyProcess = 0xFFFFFFFF;
 WindowSnapshot waitForWindow(DWORD pid, const UiAction& action = {}, DWORD timeoutMs = 15000,
                              const std::wstring& windowClass = L"#32770");
 
