@@ -3,6 +3,7 @@
 #include "config/EmbeddedBlock.h"
 #include "config/SettingsPaths.h"
 #include "config/SettingsStore.h"
+#include "foundation/StepTiming.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
 #include "launcher/LauncherApp.h"
@@ -119,24 +120,27 @@ bool loadEmbeddedSettings(LauncherApp& app) {
 
 bool LauncherSettings::read(LauncherApp& app) {
     if (!loadEmbeddedSettings(app)) return false;
+    VEXA_STEP("embedded block");
     std::wstring path;
     if (!SettingsFile::mainPath(app, path)) return false;
 
-    {
-        SettingsFile plain(path);
-        app.productCode = plain.readValue(kProductInformation, L"Product Code");
-        app.productName = plain.readValue(kProductInformation, L"Product Name");
-    }
-
+    // One read of the file serves both the plain and the layered keys.
     LayeredSettingsFile layered(path, app.embeddedSettings);
+    app.productCode = layered.SettingsFile::readValue(kProductInformation, L"Product Code");
+    app.productName = layered.SettingsFile::readValue(kProductInformation, L"Product Name");
+
     app.minVersion = readBound(layered.readValue(kJre, L"Minimum Version"), false);
     app.maxVersion = readBound(layered.readValue(kJre, L"Maximum Version"), true);
     app.isService = layered.readValue(kApplication, L"Application Type") == L"service";
     app.preferredVersions = splitList(layered.readValue(kJre, L"Preferred versions"), L";");
+    VEXA_STEP("settings reads");
     app.jrePath = readJrePath(app, layered);
+    VEXA_STEP("per-user file");
     app.jvmType = jvmTypeOf(layered.readValue(kJre, L"JVM Type"));
     applyJvmSource(app, layered.readValue(kJre, L"JVM Source"));
     applyVmProvider(app, layered.readValue(kJre, L"VM Provider"));
+
+    app.settingsContent = layered.content();
 
     std::wstring mainClass = layered.readValue(kJre, L"Main Class");
     if (mainClass.empty()) {
@@ -150,6 +154,7 @@ bool LauncherSettings::read(LauncherApp& app) {
     app.libraryPath = layered.readValue(kJre, L"Library Path");
     app.pairProduct = layered.readValue(kApplication, L"Pair Product");
     app.pairReturnCode = isYes(layered.readValue(kApplication, L"Pair Return Code"));
+    VEXA_STEP("settings reads (rest)");
     return true;
 }
 
@@ -157,6 +162,7 @@ void LauncherSettings::storeJrePath(LauncherApp& app, const std::wstring& folder
     std::wstring mainFile;
     if (!SettingsFile::mainPath(app, mainFile)) return;  // nothing is written
     if (app.isService) {
+        app.settingsContent.reset();  // what is read from now on includes the new value
         SettingsFile(mainFile).writeValue(kJre, kJrePathKey, folder);
         if (!app.pairProduct.empty())
             SettingsFile(settingsPathBeside(app.pairProduct)).writeValue(kJre, kJrePathKey, folder);

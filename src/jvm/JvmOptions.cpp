@@ -1,6 +1,7 @@
 #include "config/LauncherSettings.h"
 #include "config/SettingsStore.h"
 #include "foundation/Handle.h"
+#include "foundation/StepTiming.h"
 #include "foundation/Text.h"
 #include "jvm/ClassPathText.h"
 #include "jvm/ExpandEnvironment.h"
@@ -41,7 +42,7 @@ std::wstring fileSetting(SettingsStore& settings, const std::wstring& key) {
 bool LauncherApp::BuildJvmOptions() {
     std::wstring settingsPath;
     if (!SettingsFile::mainPath(*this, settingsPath)) return false;
-    LayeredSettingsFile settings(settingsPath, embeddedSettings);
+    LayeredSettingsFile settings(settingsPath, embeddedSettings, settingsContent);
 
     std::wstring classPath;
     for (const auto& piece : LauncherSettings::splitList(settings.readValue(kClassPath, kClassPath), L";")) {
@@ -57,6 +58,7 @@ bool LauncherApp::BuildJvmOptions() {
         }
     }
 
+    VEXA_STEP("class-path expansion");
     if (equalsIgnoreCase(settings.readValue(kApplication, L"Embedded Jar"), L"Yes")) {
         std::wstring executable;
         if (GetExecutablePath(executable)) classPath = executable + L";" + classPath;

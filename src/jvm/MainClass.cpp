@@ -2,6 +2,7 @@
 // and what happens when main ends with an uncaught exception.
 #include <string>
 
+#include "foundation/StepTiming.h"
 #include "foundation/Text.h"
 #include "jvm/JvmHost.h"
 #include "jvm/ModifiedUtf8.h"
@@ -56,6 +57,7 @@ bool LauncherApp::callMainClass() {
         // with no exception pending, as every JNI call requires.
         if (!mainType && env->ExceptionOccurred()) env->ExceptionClear();
     }
+    VEXA_STEP("launcher helper lookup");
     if (!mainType) {
         jstring name = newJavaString(env, mainClass);
         if (!name) {

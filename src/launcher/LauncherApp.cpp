@@ -1,6 +1,7 @@
 #include "launcher/LauncherApp.h"
 
 #include "config/LauncherSettings.h"
+#include "foundation/StepTiming.h"
 #include "foundation/Text.h"
 #include "jre/JreLocator.h"
 #include "resources/resource.h"
@@ -24,6 +25,7 @@ LauncherApp::~LauncherApp() {
         javaVm->DestroyJavaVM();
         javaVm = nullptr;
     }
+    VEXA_STEP("JVM destruction");
     ShutdownSingleInstance();
     instanceEvent.reset();
     nativeSplashClose.callOnce();
@@ -34,11 +36,15 @@ LauncherApp* LauncherApp::current() { return g_launcher; }
 
 bool LauncherApp::init() {
     ReadArguments(arguments);
+    VEXA_STEP("command line");
     if (!LauncherSettings::read(*this)) return false;
     if (!SetupSingleInstance()) return false;
+    VEXA_STEP("single-instance setup");
     if (singleInstanceActive && !isPrimaryInstance) return true;  // a second instance waits in run
     if (overrideWorkingDir) ApplyWorkingDirectory();
-    if (JreLocator(*this).locate()) return true;
+    const bool found = JreLocator(*this).locate();
+    VEXA_STEP("discovery");
+    if (found) return true;
     return chooseRuntimeInDialog();
 }
 
@@ -84,9 +90,13 @@ std::int32_t LauncherApp::runPairedLauncher() {
 
 std::int32_t LauncherApp::runNormalLaunch() {
     PrepareLibraryPath();
+    VEXA_STEP("library path and environment");
     if (!HasNoSplashSwitch() && !startSplash()) return 0;
+    VEXA_STEP("splash");
     if (!loadJvmLibrary(jvmLibraryPath)) return -1;
+    VEXA_STEP("JVM library load");
     BuildJvmOptions();  // a missing class path is reported there; the launch goes on
+    VEXA_STEP("option list (rest)");
 
     if (threadStackSize == 0) {
         JDK1_1InitArgs defaults{};
@@ -94,6 +104,7 @@ std::int32_t LauncherApp::runNormalLaunch() {
         getDefaultInitArgs(&defaults);
         threadStackSize = defaults.javaStackSize > 0 ? static_cast<std::uint64_t>(defaults.javaStackSize) : 0;
     }
+    VEXA_STEP("default stack size");
 
     DWORD status = 1;
     DWORD threadId = 0;
@@ -104,6 +115,7 @@ std::int32_t LauncherApp::runNormalLaunch() {
     if (javaThread) {
         WaitForSingleObject(javaThread.get(), INFINITE);
         GetExitCodeThread(javaThread.get(), &status);
+        VEXA_STEP("Java main thread end");
     } else {
         status = (createJvm() && callMainClass()) ? 0 : 1;
         if (status == 0 && isService && javaVm) {
@@ -117,8 +129,10 @@ std::int32_t LauncherApp::runNormalLaunch() {
 }
 
 DWORD WINAPI LauncherApp::javaThreadMain(void* param) {
+    VEXA_STEP("thread creation");
     auto* app = static_cast<LauncherApp*>(param);
     if (!app || !app->createJvm()) return 1;
+    VEXA_STEP("JVM creation");
     if (!app->callMainClass()) {
         // A thread that ends still attached would count as a running Java
         // thread, and destroying the JVM at teardown would wait for it forever.
@@ -129,6 +143,7 @@ DWORD WINAPI LauncherApp::javaThreadMain(void* param) {
         app->javaVm->DestroyJavaVM();
         app->javaVm = nullptr;
     }
+    VEXA_STEP("main method");
     return 0;
 }
 

@@ -181,6 +181,10 @@ public:
     FindClassFromBootLoaderFn findClassFromBootLoader = nullptr;
     // The settings block embedded in the executable, read once at start-up.
     EmbeddedSettings embeddedSettings;
+    // The main settings file as the settings reader read it: the steps after
+    // it (single instance, options, splash) read their keys from it instead
+    // of reading the file again.
+    std::shared_ptr<const ProfileText> settingsContent;
 
 private:
     bool startListening();
