@@ -4,6 +4,7 @@
 #include "foundation/StepTiming.h"
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <atomic>
 #include <cstdio>
@@ -58,6 +59,16 @@ void report() {
         std::fprintf(out, "%s\t%.3f\n", g_marks[i].name,
                      static_cast<double>(g_marks[i].counter - g_marks[i - 1].counter) * 1000.0 /
                          static_cast<double>(frequency.QuadPart));
+    }
+    // The modules loaded by now, for comparing with what a plain launch needs.
+    HMODULE modules[256];
+    DWORD needed = 0;
+    if (K32EnumProcessModules(GetCurrentProcess(), modules, sizeof(modules), &needed)) {
+        for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < 256; ++i) {
+            wchar_t name[MAX_PATH];
+            if (GetModuleBaseNameW(GetCurrentProcess(), modules[i], name, MAX_PATH))
+                std::fprintf(out, "#module %ls\n", name);
+        }
     }
     std::fclose(out);
 }

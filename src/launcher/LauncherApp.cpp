@@ -1,5 +1,7 @@
 #include "launcher/LauncherApp.h"
 
+#include <cstring>
+
 #include "config/LauncherSettings.h"
 #include "foundation/StepTiming.h"
 #include "foundation/Text.h"
@@ -160,24 +162,22 @@ void LauncherApp::checkJvmArchitecture() {
     MappedView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
     if (!view) return;
 
-    // The headers are checked against the file size before the image helper
-    // reads them, so that a short or damaged file cannot make it read past
-    // the view.
+    // The PE header is where the DOS header says, as the image helper
+    // library would find it; read here, checked against the file size, so
+    // that no library is loaded for one lookup and a short or damaged file
+    // cannot make the read go past the view.
     const auto* dos = static_cast<const IMAGE_DOS_HEADER*>(view.get());
     const auto fileSize = static_cast<std::uint64_t>(size.QuadPart);
     if (fileSize < sizeof(IMAGE_DOS_HEADER) || dos->e_magic != IMAGE_DOS_SIGNATURE) return;
     if (dos->e_lfanew < 0 ||
         static_cast<std::uint64_t>(dos->e_lfanew) + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER) > fileSize)
         return;
-
-    Module dbghelp(LoadLibraryW(L"Dbghelp.dll"));
-    if (!dbghelp) return;
-    using ImageNtHeaderFn = PIMAGE_NT_HEADERS(WINAPI*)(PVOID);
-    auto imageNtHeader = reinterpret_cast<ImageNtHeaderFn>(GetProcAddress(dbghelp.get(), "ImageNtHeader"));
-    if (!imageNtHeader) return;
-    const IMAGE_NT_HEADERS* headers = imageNtHeader(const_cast<void*>(view.get()));
-    if (headers && headers->Signature == IMAGE_NT_SIGNATURE && headers->FileHeader.Machine == IMAGE_FILE_MACHINE_I386)
-        runPairProduct = true;
+    const auto* base = static_cast<const unsigned char*>(view.get());
+    DWORD signature = 0;
+    IMAGE_FILE_HEADER fileHeader{};
+    std::memcpy(&signature, base + dos->e_lfanew, sizeof(signature));
+    std::memcpy(&fileHeader, base + dos->e_lfanew + sizeof(signature), sizeof(fileHeader));
+    if (signature == IMAGE_NT_SIGNATURE && fileHeader.Machine == IMAGE_FILE_MACHINE_I386) runPairProduct = true;
 }
 
 JrePolicy LauncherApp::jrePolicy() const {

@@ -89,10 +89,13 @@ std::optional<std::vector<std::string>> recordedOptions(const LauncherCopy& app,
                                                         const std::wstring& arguments) {
     standin::RecordFile record(dir);
     auto process = app.start(arguments, record.environment());
-    const bool ran = process.exitCode(60000) == 0;
+    const std::int32_t code = process.exitCode(60000);
     auto creation = record.read().creation();
     DeleteFileW(record.path().c_str());
-    if (!ran || !creation || creation->options.size() < 2) return std::nullopt;
+    if (code != 0 || !creation || creation->options.size() < 2) {
+        std::printf("recorded run: exit code %d, %s\n", code, creation ? "JVM created" : "no JVM created");
+        return std::nullopt;
+    }
     creation->options.resize(creation->options.size() - 2);
     return creation->options;
 }
@@ -244,6 +247,14 @@ bool runScenario(const TempDir& dir, const standin::JavaHome& runtime, const Sce
     }
     std::printf("sum of medians: launcher's own steps %.2f ms, the runtime's steps %.2f ms\n", launcherSum,
                 runtimeSum);
+    // The last step log also names the modules loaded by the end.
+    std::string modules;
+    const std::string log = readFile(stepLog);
+    for (size_t at = log.find("#module "); at != std::string::npos; at = log.find("#module ", at + 1)) {
+        const size_t end = log.find('\n', at);
+        modules += " " + log.substr(at + 8, end == std::string::npos ? std::string::npos : end - at - 8);
+    }
+    std::printf("modules loaded in vexa-steps.exe at its end:%s\n", modules.c_str());
     std::printf("%-36s %9s %9s\n", "step (minimal host, in-process)", "median ms", "max ms");
     for (const std::wstring& step : hostStepOrder) {
         const std::vector<double>& times = hostStepTimes[step];
@@ -272,7 +283,9 @@ int wmain() {
 
     // Every key of the settings file given; the splash image is named but
     // not shown ("-nosplash"), since a window that was shown makes a process
-    // under Xvfb end seconds later.
+    // under Xvfb end seconds later. "VM Provider" is the one value that does
+    // not allow the IBM family: under that policy the Java main thread never
+    // returns and a trivial application would not end by itself.
     for (int i = 0; i < kJars; ++i) {
         wchar_t jar[32];
         swprintf(jar, 32, L"lib\\deps\\library-%04d.jar", i);
@@ -290,7 +303,7 @@ int wmain() {
                   "JRE Path=" + jrePath + "\r\n"
                   "JVM Type=favor_server\r\n"
                   "JVM Source=favor_JRE\r\n"
-                  "VM Provider=any\r\n"
+                  "VM Provider=jrockit\r\n"
                   "Main Class=bench.Trivial\r\n"
                   "System Path=" + folder + "bin\r\n"
                   "Library Path=" + folder + "native\r\n"
