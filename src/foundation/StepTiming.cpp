@@ -60,6 +60,10 @@ void report() {
                      static_cast<double>(g_marks[i].counter - g_marks[i - 1].counter) * 1000.0 /
                          static_cast<double>(frequency.QuadPart));
     }
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof(memory);
+    if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory)))
+        std::fprintf(out, "#peak working set %.2f MiB\n", static_cast<double>(memory.PeakWorkingSetSize) / 1048576.0);
     // The modules loaded by now, for comparing with what a plain launch needs.
     HMODULE modules[256];
     DWORD needed = 0;
