@@ -1,4 +1,4 @@
-# Cross build for 32-bit Windows; used only for the 32-bit test runtime.
+# Cross build for 32-bit Windows: vexa32.exe and the 32-bit test runtime.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)

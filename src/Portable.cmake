@@ -2,6 +2,7 @@
 # natively (tests/native) with sanitizers.
 set(VEXA_PORTABLE_SOURCES
   foundation/Text.cpp
+  foundation/PathText.cpp
   launcher/CommandLine.cpp
   launcher/ForwardedArguments.cpp
   config/SettingsBlock.cpp
@@ -17,4 +18,7 @@ set(VEXA_PORTABLE_SOURCES
   jvm/DatePicture.cpp
   jvm/ModifiedUtf8.cpp
   jre/JreSelection.cpp
+  jre/CommonRuntimes.cpp
+  splash/ImageHeader.cpp
+  ui/LinkColour.cpp
 )

@@ -4,8 +4,10 @@
 #include "config/SettingsPaths.h"
 #include "config/SettingsStore.h"
 #include "foundation/StepTiming.h"
+#include "foundation/PathText.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 #include "resources/resource.h"
 #include "ui/Messages.h"
@@ -92,8 +94,24 @@ std::wstring readJrePath(LauncherApp& app, LayeredSettingsFile& layered) {
     std::wstring executable;
     std::wstring perUser;
     if (app.GetExecutablePath(executable)) perUser = SettingsFile::perUserPath(app, executable, false);
-    if (!perUser.empty() && pathExists(perUser)) return SettingsFile(perUser).readValue(kJre, kJrePathKey);
+    if (!perUser.empty() && pathExists(perUser)) {
+        std::wstring value = SettingsFile(perUser).readValue(kJre, kJrePathKey);
+        diag::log(L"setting [%s] \"%s\" = \"%s\" from the per-user file %s (the main file's value does not count)",
+                  kJre, kJrePathKey, value, perUser);
+        return value;
+    }
+    diag::log(L"per-user settings file %s: none", perUser);
     return layered.readValue(kJre, kJrePathKey);
+}
+
+// "JRE Path" as a full path: a relative folder lies beside the launcher,
+// wherever the process was started from, and "/" separates folders too.
+std::wstring fullJrePath(LauncherApp& app, const std::wstring& value) {
+    const std::wstring path = trimSpace(value);
+    if (path.empty()) return {};
+    std::wstring folder;
+    if (!app.GetLauncherFolder(folder) || folder.empty()) return normalisePath(path);
+    return resolveAgainstFolder(path, folder);
 }
 
 // The settings block embedded in the executable, read whole or not at all.
@@ -102,11 +120,15 @@ bool loadEmbeddedSettings(LauncherApp& app) {
     switch (readOwnEmbeddedBlock(text)) {
     case EmbeddedBlockState::Absent:
         app.embeddedSettings = EmbeddedSettings();
+        diag::log(L"embedded settings block: none");
         return true;
     case EmbeddedBlockState::Read:
         app.embeddedSettings.parse(text);
+        diag::log(L"embedded settings block: read, %d sections",
+                  static_cast<std::int32_t>(app.embeddedSettings.sections().size()));
         return true;
     case EmbeddedBlockState::Damaged:
+        diag::log(L"embedded settings block: damaged");
         break;
     }
     app.embeddedSettings = EmbeddedSettings();
@@ -123,22 +145,37 @@ bool LauncherSettings::read(LauncherApp& app) {
     VEXA_STEP("embedded block");
     std::wstring path;
     if (!SettingsFile::mainPath(app, path)) return false;
+    // A missing file reads as all keys empty; one that is there but cannot be
+    // read (locked, a folder, no access) would read the same, and is reported
+    // as what it is instead.
+    const std::uint32_t error = SettingsFile(path).checkReadable();
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        showFormattedError(app.messageOwner, loadMessage(IDS_SETTINGS_UNREADABLE), path,
+                           static_cast<std::int32_t>(error));
+        return false;
+    }
+    diag::log(error == ERROR_SUCCESS ? L"settings file %s: read" : L"settings file %s: missing, every key reads empty",
+              path);
 
     // One read of the file serves both the plain and the layered keys.
     LayeredSettingsFile layered(path, app.embeddedSettings);
     app.productCode = layered.SettingsFile::readValue(kProductInformation, L"Product Code");
     app.productName = layered.SettingsFile::readValue(kProductInformation, L"Product Name");
+    diag::log(L"setting [%s] \"Product Code\" = \"%s\", \"Product Name\" = \"%s\" from the file only",
+              kProductInformation, app.productCode, app.productName);
 
     app.minVersion = readBound(layered.readValue(kJre, L"Minimum Version"), false);
     app.maxVersion = readBound(layered.readValue(kJre, L"Maximum Version"), true);
     app.isService = layered.readValue(kApplication, L"Application Type") == L"service";
     app.preferredVersions = splitList(layered.readValue(kJre, L"Preferred versions"), L";");
     VEXA_STEP("settings reads");
-    app.jrePath = readJrePath(app, layered);
+    app.jrePath = fullJrePath(app, readJrePath(app, layered));
+    if (!app.jrePath.empty()) diag::log(L"\"JRE Path\" resolves to %s", app.jrePath);
     VEXA_STEP("per-user file");
     app.jvmType = jvmTypeOf(layered.readValue(kJre, L"JVM Type"));
     applyJvmSource(app, layered.readValue(kJre, L"JVM Source"));
     applyVmProvider(app, layered.readValue(kJre, L"VM Provider"));
+    app.searchCommonLocations = !equalsIgnoreCase(layered.readValue(kJre, L"Search Common Locations"), L"No");
 
     app.settingsContent = layered.content();
 
@@ -161,6 +198,8 @@ bool LauncherSettings::read(LauncherApp& app) {
 void LauncherSettings::storeJrePath(LauncherApp& app, const std::wstring& folder) {
     std::wstring mainFile;
     if (!SettingsFile::mainPath(app, mainFile)) return;  // nothing is written
+    diag::log(L"\"JRE Path\" %s chosen in the dialog: stored in the %s settings", folder,
+              app.isService ? L"main" : L"per-user");
     if (app.isService) {
         app.settingsContent.reset();  // what is read from now on includes the new value
         SettingsFile(mainFile).writeValue(kJre, kJrePathKey, folder);
@@ -170,9 +209,12 @@ void LauncherSettings::storeJrePath(LauncherApp& app, const std::wstring& folder
     }
     std::wstring executable;
     if (!app.GetExecutablePath(executable)) return;
-    SettingsFile(SettingsFile::perUserPath(app, executable, true)).writeValue(kJre, kJrePathKey, folder);
-    if (!app.pairProduct.empty())
-        SettingsFile(SettingsFile::perUserPath(app, app.pairProduct, true)).writeValue(kJre, kJrePathKey, folder);
+    // Without an application-data folder there is no per-user file to write.
+    const std::wstring own = SettingsFile::perUserPath(app, executable, true);
+    if (!own.empty()) SettingsFile(own).writeValue(kJre, kJrePathKey, folder);
+    if (app.pairProduct.empty()) return;
+    const std::wstring paired = SettingsFile::perUserPath(app, app.pairProduct, true);
+    if (!paired.empty()) SettingsFile(paired).writeValue(kJre, kJrePathKey, folder);
 }
 
 }  // namespace vexa

@@ -3,6 +3,7 @@
 #include "config/SettingsPaths.h"
 #include "config/SettingsStore.h"
 #include "foundation/Handle.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 
 namespace vexa {
@@ -40,11 +41,14 @@ bool SettingsFile::mainPath(LauncherApp& app, std::wstring& path) {
 
 std::wstring SettingsFile::perUserPath(const LauncherApp& app, const std::wstring& executablePath, bool createFolders) {
     const std::wstring appData = GetUserDataFolder();
-    const std::wstring productFolder = appData + L"\\" + productFolderName(app.productName);
-    if (createFolders) CreateDirectoryW(productFolder.c_str(), nullptr);
-    const std::wstring codeFolder = productFolder + L"\\" + app.productCode;
-    if (createFolders) CreateDirectoryW(codeFolder.c_str(), nullptr);
-    return codeFolder + L"\\" + settingsFileName(executablePath);
+    std::wstring path = perUserSettingsPath(appData, app.productName, app.productCode, executablePath);
+    if (createFolders && !path.empty()) {
+        // Each folder below the application-data folder, outermost first.
+        for (size_t slash = path.find(L'\\', appData.size() + 1); slash != std::wstring::npos;
+             slash = path.find(L'\\', slash + 1))
+            CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+    }
+    return path;
 }
 
 std::wstring SettingsFile::profilePath() const {
@@ -60,7 +64,10 @@ std::wstring SettingsFile::profilePath() const {
 }
 
 std::uint32_t SettingsFile::checkReadable() {
-    FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Shared with everyone: another launcher or an editor that merely reads
+    // the file at the same moment must not make it count as unreadable.
+    FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return GetLastError();
     char head[4];
     DWORD read = 0;
@@ -120,13 +127,21 @@ int SettingsFile::writeValue(const std::wstring& section, const std::wstring& ke
 int SettingsFile::deleteFile() { return DeleteFileW(path_.c_str()) ? 1 : 0; }
 
 std::wstring LayeredSettingsFile::readValue(const std::wstring& section, const std::wstring& key) {
-    std::wstring result = embedded_.find(section, key).value_or(std::wstring());
+    const std::optional<std::wstring> embedded = embedded_.find(section, key);
+    std::wstring result = embedded.value_or(std::wstring());
     std::wstring own = SettingsFile::readValue(section, key);
-    if (!own.empty()) return own;
-    std::wstring extension = SettingsFile::readValue(section + L"+", key);
-    if (!extension.empty()) {
-        if (extension.front() != L' ') result += L' ';
-        result += extension;
+    if (!own.empty()) {
+        diag::log(L"setting [%s] \"%s\" = \"%s\" from the file", section, key, own);
+        return own;
+    }
+    const std::wstring extension = SettingsFile::readValue(section + L"+", key);
+    result = joinExtendedValue(key, std::move(result), extension);
+    if (diag::on()) {
+        const wchar_t* layer = extension.empty()
+                                   ? (embedded ? L"from the embedded block" : L"not set in any layer")
+                                   : (embedded ? L"from the embedded block, extended by the file's \"+\" section"
+                                               : L"from the file's \"+\" section");
+        diag::log(L"setting [%s] \"%s\" = \"%s\" %s", section, key, result, layer);
     }
     return result;
 }

@@ -20,7 +20,9 @@ std::wstring settingsFileName(const std::wstring& executablePath);
 std::wstring productFolderName(const std::wstring& productName);
 
 // appData\product folder\product code\file name; every "\" is added even
-// when a part is empty.
+// when a part is empty. When both the product folder and the code are empty,
+// appData\base name\file name instead. Empty when `appData` is empty: there
+// is no per-user file then.
 std::wstring perUserSettingsPath(const std::wstring& appData, const std::wstring& productName,
                                  const std::wstring& productCode, const std::wstring& executablePath);
 

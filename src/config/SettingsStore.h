@@ -84,6 +84,12 @@ private:
     std::shared_ptr<const ProfileText> content_;
 };
 
+// A value extended from a "+" section: one blank in between unless the
+// extension begins with one. For the keys that hold ";"-separated lists
+// ("Class Path", "Library Path", "System Path", "Preferred versions") a value
+// that is not empty joins with one ";" instead, so that both lists stay whole.
+std::wstring joinExtendedValue(const std::wstring& key, std::wstring value, const std::wstring& extension);
+
 // The main settings file layered over the embedded block: an embedded value,
 // replaced by the file's value, or extended from the section named with "+".
 class LayeredSettingsFile : public SettingsFile {

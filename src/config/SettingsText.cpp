@@ -51,8 +51,15 @@ std::wstring productFolderName(const std::wstring& productName) {
 
 std::wstring perUserSettingsPath(const std::wstring& appData, const std::wstring& productName,
                                  const std::wstring& productCode, const std::wstring& executablePath) {
-    return appData + L"\\" + productFolderName(productName) + L"\\" + productCode + L"\\" +
-           settingsFileName(executablePath);
+    if (appData.empty()) return {};  // no per-user file at all
+    const std::wstring fileName = settingsFileName(executablePath);
+    const std::wstring product = productFolderName(productName);
+    // Without product name and code the file would lie loose in the user's
+    // application-data folder, where any file of that name would stand in
+    // for it: the executable's base name gives it a folder of its own.
+    if (product.empty() && productCode.empty())
+        return appData + L"\\" + fileName.substr(0, fileName.size() - 4) + L"\\" + fileName;
+    return appData + L"\\" + product + L"\\" + productCode + L"\\" + fileName;
 }
 
 std::vector<std::wstring> LauncherSettings::splitList(const std::wstring& text, const std::wstring& separator) {
@@ -73,6 +80,22 @@ std::vector<std::wstring> LauncherSettings::splitList(const std::wstring& text, 
         pos = found + separator.size();
     }
     return pieces;
+}
+
+std::wstring joinExtendedValue(const std::wstring& key, std::wstring value, const std::wstring& extension) {
+    static const wchar_t* const listKeys[] = {L"Class Path", L"Library Path", L"System Path", L"Preferred versions"};
+    bool list = false;
+    for (const wchar_t* listKey : listKeys) list |= key == listKey;
+    if (extension.empty()) return value;
+    const std::wstring tail = trimSpace(extension);
+    if (!list || value.find_first_not_of(L' ') == std::wstring::npos || tail.empty()) {
+        if (extension.front() != L' ') value += L' ';
+        return value + extension;
+    }
+    // Two lists become one: blanks at the seam would stick to an entry.
+    while (!value.empty() && value.back() == L' ') value.pop_back();
+    if (value.back() != L';' && tail.front() != L';') value += L';';
+    return value + tail;
 }
 
 void EmbeddedSettings::parse(const std::wstring& text) {

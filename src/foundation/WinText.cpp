@@ -42,6 +42,12 @@ bool pathExists(const std::wstring& path) {
     return static_cast<bool>(find);
 }
 
+bool fileExists(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW(path.c_str(), &data));
+    return find && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::wstring environmentValue(const wchar_t* name) {
     std::wstring value(256, L'\0');
     for (;;) {

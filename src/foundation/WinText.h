@@ -16,6 +16,8 @@ std::wstring fromUtf8(std::string_view text);
 
 // Whether a file or folder exists at exactly this path (find-first lookup).
 bool pathExists(const std::wstring& path);
+// Whether a file (not a folder) exists at exactly this path.
+bool fileExists(const std::wstring& path);
 
 // The value of an environment variable, whole; empty when it is not set.
 std::wstring environmentValue(const wchar_t* name);

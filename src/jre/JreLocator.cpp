@@ -2,16 +2,13 @@
 
 #include "foundation/Handle.h"
 #include "foundation/WinText.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 #include "resources/resource.h"
 #include "ui/Messages.h"
 
 namespace vexa {
 namespace {
-
-REGSAM accessFor(JreLocator::RegistryView view) {
-    return KEY_READ | (view == JreLocator::RegistryView::Wow32 ? KEY_WOW64_32KEY : 0);
-}
 
 // The "JavaHome" value of a runtime's version key as text, up to its first
 // NUL; empty when it is missing, unreadable or empty. Any value type is read
@@ -36,7 +33,8 @@ std::wstring JreLocator::probeJvmLibrary(const std::wstring& home, JvmType type,
     for (std::wstring_view name : jre::jvmLibraryNames(type)) {
         std::wstring path = home;
         path += name;
-        if (pathExists(path)) {
+        // A folder of that name is no library, whatever the name says.
+        if (fileExists(path)) {
             isServer = jre::isServerLibrary(name);
             return path;
         }
@@ -52,6 +50,8 @@ bool JreLocator::locate() {
     // The folder the settings name.
     if (!app_.jrePath.empty()) {
         std::wstring library = probeJvmLibrary(jre::withTrailingBackslash(app_.jrePath), policy_.jvmType, isServer);
+        if (library.empty()) diag::log(L"\"JRE Path\" %s: rejected, no JVM library for its \"JVM Type\"", app_.jrePath);
+        else diag::log(L"\"JRE Path\" %s: chosen, %s", app_.jrePath, library);
         if (!library.empty()) {
             app_.jvmLibraryPath = std::move(library);
             app_.checkJvmArchitecture();
@@ -69,8 +69,11 @@ bool JreLocator::locate() {
             home += L"jre64\\";
             if (!hasJavaDll(home)) home.clear();
         }
+        if (home.empty()) diag::log(L"launcher folder %s: no runtime (no bin\\java.dll there or in jre64\\)", folder);
         if (!home.empty()) {
             std::wstring library = probeJvmLibrary(home, policy_.jvmType, isServer);
+            if (library.empty()) diag::log(L"runtime beside the launcher %s: rejected, no JVM library for its \"JVM Type\"", home);
+            else diag::log(L"runtime beside the launcher %s: chosen, %s", home, library);
             if (!library.empty()) {
                 app_.jvmLibraryPath = std::move(library);
                 return true;
@@ -81,32 +84,39 @@ bool JreLocator::locate() {
     // The registered runtimes: the process's own view, then the 32-bit one.
     std::optional<std::wstring> home = searchRegistry(RegistryView::Native);
     if (!home) home = searchRegistry(RegistryView::Wow32);
-    if (!home) return false;
+    if (!home) return searchCommonRuntimes();
     app_.jvmLibraryPath = probeJvmLibrary(*home, policy_.jvmType, isServer);
+    if (app_.jvmLibraryPath.empty()) app_.ibmRegistryRuntime = false;
     return !app_.jvmLibraryPath.empty();
 }
 
 std::optional<std::wstring> JreLocator::searchRegistry(RegistryView view) {
     // Only a paired launcher can host a runtime of the 32-bit view.
-    if (view == RegistryView::Wow32 && app_.pairProduct.empty()) return std::nullopt;
+    if (view == RegistryView::Wow32 && (app_.pairProduct.empty() || !JreLocator::hasOtherView())) {
+        diag::log(L"registry, 32-bit view: not searched without \"Pair Product\"");
+        return std::nullopt;
+    }
     std::vector<JreCandidate> candidates;
     for (const jre::RuntimeKey& key : jre::runtimeKeys()) {
         if (jre::isKeySearched(key, policy_)) scanKey(key, view, candidates);
     }
     std::optional<JreCandidate> choice = chooseCandidate(candidates, policy_);
+    logChoice(view == RegistryView::Wow32 ? L"registry, 32-bit view" : L"registry", candidates, choice);
     if (!choice) return std::nullopt;
     if (view == RegistryView::Wow32) app_.runPairProduct = true;
+    app_.ibmRegistryRuntime = choice->isIbmFamily;
     return std::move(choice->home);
 }
 
 void JreLocator::scanKey(const jre::RuntimeKey& key, RegistryView view, std::vector<JreCandidate>& candidates) const {
-    const REGSAM access = accessFor(view);
+    const REGSAM access = JreLocator::registryAccess(view);
     RegistryKey runtimes;
     const std::wstring path(key.path);
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, runtimes.put()) != ERROR_SUCCESS) return;
 
     const JvmType probeType = jre::scanProbeType(key, policy_.jvmType);
     const bool favoured = jre::isFavouredKey(key, policy_);
+    const wchar_t* const viewNote = view == RegistryView::Wow32 ? L" (32-bit view)" : L"";
     wchar_t name[256];  // the longest key name the registry allows, and its NUL
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(std::size(name));
@@ -114,17 +124,32 @@ void JreLocator::scanKey(const jre::RuntimeKey& key, RegistryView view, std::vec
             break;
         JreCandidate candidate;
         candidate.version.parse(std::wstring(name, length), 0);
-        if (!jre::withinBounds(candidate.version, policy_)) continue;
+        if (!jre::withinBounds(candidate.version, policy_)) {
+            diag::log(L"registry HKLM\\%s%s%s, version %s: rejected, outside \"Minimum Version\" and \"Maximum Version\"", path,
+                      name, viewNote, candidate.version);
+            continue;
+        }
 
         RegistryKey versionKey;
-        if (RegOpenKeyExW(runtimes.get(), name, 0, access, versionKey.put()) != ERROR_SUCCESS) continue;
+        std::wstring javaHome;
         // An empty "JavaHome" names no folder (it would make the home the
         // root of the current drive), so it is passed over like a missing one.
-        std::wstring javaHome = readJavaHome(versionKey.get());
-        if (javaHome.empty()) continue;
+        if (RegOpenKeyExW(runtimes.get(), name, 0, access, versionKey.put()) == ERROR_SUCCESS)
+            javaHome = readJavaHome(versionKey.get());
+        if (javaHome.empty()) {
+            diag::log(L"registry HKLM\\%s%s%s: rejected, no \"JavaHome\"", path, name, viewNote);
+            continue;
+        }
         candidate.home = jre::runtimeHome(std::move(javaHome), key);
-        if (probeJvmLibrary(candidate.home, probeType, candidate.isServer).empty()) continue;
+        if (probeJvmLibrary(candidate.home, probeType, candidate.isServer).empty()) {
+            diag::log(L"registry HKLM\\%s%s%s: home %s, version %s: rejected, no JVM library for its \"JVM Type\"", path,
+                      name, viewNote, candidate.home, candidate.version);
+            continue;
+        }
         candidate.isFavoured = favoured;
+        candidate.isIbmFamily = key.family == jre::RuntimeFamily::Ibm;
+        diag::log(L"registry HKLM\\%s%s%s: home %s, version %s: qualifies", path, name, viewNote, candidate.home,
+                  candidate.version);
         candidates.push_back(std::move(candidate));
     }
 }
@@ -143,6 +168,28 @@ std::wstring JreLocator::describeRequirement(const JrePolicy& policy) {
                                       loadMessage(IDS_MINIMUM_VERSION), loadMessage(IDS_EXACT_VERSION),
                                       loadMessage(IDS_VERSION_RANGE)};
     return jre::describeRequirement(policy, texts);
+}
+
+unsigned long JreLocator::registryAccess(RegistryView view) {
+    // The other architecture's view: the 32-bit one for the 64-bit launcher,
+    // the 64-bit one for the 32-bit launcher.
+#ifdef _WIN64
+    constexpr REGSAM otherView = KEY_WOW64_32KEY;
+#else
+    constexpr REGSAM otherView = KEY_WOW64_64KEY;
+#endif
+    return KEY_READ | (view == RegistryView::Wow32 ? otherView : 0);
+}
+
+bool JreLocator::hasOtherView() {
+    // A 32-bit launcher on 32-bit Windows would read its own view again, and
+    // hand its own runtimes over.
+#ifdef _WIN64
+    return true;
+#else
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
 }
 
 }  // namespace vexa

@@ -18,8 +18,9 @@ class JreLocator {
 public:
     // Which registry view a pass reads.
     enum class RegistryView {
-        Native,  // the process's own (64-bit) view
-        Wow32,   // the 32-bit view, for runtimes that only a paired launcher can host
+        Native,  // the process's own view: the 64-bit one for vexa.exe, the 32-bit one for vexa32.exe
+        Wow32,   // the other view (32-bit for vexa.exe, 64-bit for vexa32.exe), for runtimes that only
+                 // the paired launcher can host
     };
 
     explicit JreLocator(LauncherApp& app);
@@ -35,6 +36,10 @@ public:
 
     // Whether `folder` (ending in "\") holds "bin\java.dll".
     static bool hasJavaDll(const std::wstring& folder);
+    // Registry access for a view: the other view is the other architecture's.
+    static unsigned long registryAccess(RegistryView view);  // a REGSAM
+    // Whether this system has a view of the other architecture at all.
+    static bool hasOtherView();
 
     // One registry pass: the home of the chosen runtime, or nothing. A pass
     // in the 32-bit view that chooses a runtime sets runPairProduct.
@@ -43,6 +48,18 @@ public:
     // Appends the runtimes registered under `key` that pass the bounds and
     // hold a JVM library to `candidates`.
     void scanKey(const jre::RuntimeKey& key, RegistryView view, std::vector<JreCandidate>& candidates) const;
+
+    // After every other source has found nothing: the folder named by
+    // JAVA_HOME, then the vendor keys of today's OpenJDK distributions with
+    // their install folders under %ProgramFiles%, then those keys in the
+    // 32-bit view (with a paired launcher only). Fills jvmLibraryPath as the
+    // other sources do; switched off by "Search Common Locations".
+    bool searchCommonRuntimes();
+
+    // Writes to the diagnostics log why each candidate of a pass, ordered by
+    // chooseCandidate, was chosen or passed over.
+    static void logChoice(std::wstring_view pass, const std::vector<JreCandidate>& ordered,
+                          const std::optional<JreCandidate>& choice);
 
     static void orderCandidates(std::vector<JreCandidate>& candidates, const JrePolicy& policy);
     static std::optional<JreCandidate> chooseCandidate(std::vector<JreCandidate>& candidates, const JrePolicy& policy);

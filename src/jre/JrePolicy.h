@@ -28,6 +28,9 @@ struct JrePolicy {
     JavaVersion minVersion;
     JavaVersion maxVersion;
     std::vector<std::wstring> preferredVersions;
+    // After the registry families: JAVA_HOME, the vendor keys of today's
+    // distributions and their folders under %ProgramFiles%.
+    bool searchCommonLocations = true;
 };
 
 }  // namespace vexa

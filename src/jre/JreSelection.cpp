@@ -129,16 +129,29 @@ std::optional<JreCandidate> chooseCandidate(std::vector<JreCandidate>& candidate
     return candidates.front();
 }
 
+namespace {
+
+// The text of an upper bound: one written as a single number ("17") is
+// printed as written, not with the filler that stands for its open rest
+// ("17.65535").
+std::wstring upperBoundText(const JavaVersion& upper) {
+    const auto& c = upper.components;
+    if (upper.groupCount == 1 && c[1] == 65535 && c[2] == 65535 && c[3] == 65535) return std::to_wstring(c[0]);
+    return upper.toText();
+}
+
+}  // namespace
+
 std::wstring describeRequirement(const JrePolicy& policy, const RequirementTexts& texts) {
     const JavaVersion& lower = policy.minVersion;
     const JavaVersion& upper = policy.maxVersion;
     const bool lowerOpen = lower.isOpenBound();
     const bool upperOpen = upper.isOpenBound();
     if (lowerOpen && upperOpen) return texts.latest;
-    if (lowerOpen) return formatMessage(texts.maximum, {upper.toText()});
+    if (lowerOpen) return formatMessage(texts.maximum, {upperBoundText(upper)});
     if (upperOpen) return formatMessage(texts.minimum, {lower.toText()});
     if (lower.components == upper.components) return formatMessage(texts.exact, {lower.toText()});
-    return formatMessage(texts.between, {lower.toText(), upper.toText()});
+    return formatMessage(texts.between, {lower.toText(), upperBoundText(upper)});
 }
 
 }  // namespace vexa::jre

@@ -21,6 +21,7 @@ struct JreCandidate {
     std::wstring home;    // ends in "\"; a JDK's "jre\" folder for the old JDK keys
     bool isServer = false;
     bool isFavoured = false;
+    bool isIbmFamily = false;  // registered under the IBM key
 };
 
 namespace jre {

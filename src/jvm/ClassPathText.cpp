@@ -1,5 +1,7 @@
 #include "jvm/ClassPathText.h"
 
+#include "foundation/PathText.h"
+
 namespace vexa {
 
 ClassPathEntryKind ClassifyClassPathEntry(std::wstring_view entry, bool wildcards) {
@@ -11,10 +13,12 @@ ClassPathEntryKind ClassifyClassPathEntry(std::wstring_view entry, bool wildcard
 }
 
 std::wstring ClassPathSearchPattern(std::wstring_view entry, std::wstring_view launcherFolder) {
-    if (ClassifyClassPathEntry(entry, false) == ClassPathEntryKind::Absolute) return std::wstring(entry);
+    if (ClassifyClassPathEntry(entry, false) == ClassPathEntryKind::Absolute) return normalisePath(entry);
     std::wstring pattern(launcherFolder);
+    // "\lib\app.jar" and "lib\app.jar" both lie below the launcher folder.
+    if (entry.empty() || (entry[0] != L'\\' && entry[0] != L'/')) pattern += L'\\';
     pattern += entry;
-    return pattern;
+    return normalisePath(pattern);
 }
 
 std::wstring_view SearchPatternFolder(std::wstring_view pattern) {

@@ -16,9 +16,11 @@ enum class ClassPathEntryKind {
 // left out and the entry is either relative or absolute.
 ClassPathEntryKind ClassifyClassPathEntry(std::wstring_view entry, bool wildcards = true);
 
-// The search pattern of a wildcard or relative entry: a relative entry is put
-// behind the launcher folder (given without its trailing "\") as it stands,
-// so "\lib\*.jar" in C:\App gives C:\App\lib\*.jar; an absolute one is itself.
+// The search pattern of a wildcard or relative entry: a relative entry lies
+// below the launcher folder (given without its trailing "\"), with or without
+// its own leading "\", so "\lib\*.jar" and "lib\*.jar" in C:\App both give
+// C:\App\lib\*.jar, and "\." is the folder itself. An absolute entry is
+// itself. Either is written plainly ("/" as "\", no "." or "..").
 std::wstring ClassPathSearchPattern(std::wstring_view entry, std::wstring_view launcherFolder);
 
 // The pattern up to and including its last "\"; empty when it has none.

@@ -9,6 +9,10 @@
 
 namespace vexa {
 
+// The longest picture handed to the system's date and time formatting; a
+// longer one formats as a failed call does.
+constexpr std::size_t kLongestDatePicture = 120;
+
 struct DatePicture {
     std::wstring before;   // text before the first percent sign
     std::wstring picture;  // text strictly between the first and the last one

@@ -7,7 +7,9 @@
 
 #include "config/LauncherSettings.h"
 #include "foundation/Text.h"
+#include "foundation/WinText.h"
 #include "jvm/DatePicture.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 #include "resources/resource.h"
 #include "ui/Messages.h"
@@ -21,10 +23,27 @@ constexpr unsigned kCreateFailureReasons[] = {
     IDS_JNI_REASON_NO_MEMORY, IDS_JNI_REASON_EXISTS,   IDS_JNI_REASON_INVALID,
 };
 
+// A time picture (GetTimeFormatW) or date picture (GetDateFormatW) formatted
+// for `time`; none when the call fails.
+std::optional<std::wstring> formatTimePart(const std::wstring& picture, const SYSTEMTIME& time, bool date) {
+    auto format = [&](wchar_t* buffer, int size) {
+        return date ? GetDateFormatW(LOCALE_USER_DEFAULT, 0, &time, picture.c_str(), buffer, size)
+                    : GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, picture.c_str(), buffer, size);
+    };
+    const int size = format(nullptr, 0);
+    if (size <= 0) return std::nullopt;
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    const int written = format(out.data(), size);
+    if (written <= 0) return std::nullopt;
+    out.resize(static_cast<std::size_t>(written - 1));  // without the NUL
+    return out;
+}
+
 std::wstring createFailureReason(jint result) {
-    const jint index = -result - 1;
-    if (index < 0 || index >= static_cast<jint>(std::size(kCreateFailureReasons))) return {};
-    return loadMessage(kCreateFailureReasons[index]);
+    // The range is checked before negating: -INT_MIN does not exist.
+    constexpr jint kLowest = -static_cast<jint>(std::size(kCreateFailureReasons));
+    if (result > -1 || result < kLowest) return {};
+    return loadMessage(kCreateFailureReasons[-result - 1]);
 }
 
 }  // namespace
@@ -52,6 +71,7 @@ bool LauncherApp::loadJvmLibrary(const std::wstring& path) {
     // Optional: without it the main class is looked up with FindClass alone.
     findClassFromBootLoader =
         reinterpret_cast<FindClassFromBootLoaderFn>(GetProcAddress(library, "JVM_FindClassFromBootLoader"));
+    diag::log(L"JVM library %s loaded; JVM_FindClassFromBootLoader: %s", path, findClassFromBootLoader != nullptr);
     return true;
 }
 
@@ -69,8 +89,18 @@ bool LauncherApp::createJvm() {
     initArgs.options = options.data();
     initArgs.ignoreUnrecognized = JNI_FALSE;
 
-    const jint result = createJavaVm(&javaVm, reinterpret_cast<void**>(&jniEnv), &initArgs);
+    if (diag::on()) {
+        for (std::size_t i = 0; i < jvmOptions.size(); ++i)
+            diag::log(L"JVM option %d: %s", static_cast<std::int32_t>(i + 1), fromThreadAnsi(jvmOptions[i]));
+        diag::log(L"JVM options: %d in all, with the \"abort\" and \"exit\" hooks; JNI_CreateJavaVM called",
+                  static_cast<std::int32_t>(options.size()));
+    }
+    jint result = createJavaVm(&javaVm, reinterpret_cast<void**>(&jniEnv), &initArgs);
+    // A runtime that reports success without handing out both the JVM and
+    // this thread's environment has not created anything usable.
+    if (result == JNI_OK && (!javaVm || !jniEnv)) result = JNI_ERR;
     if (result != JNI_OK) {
+        diag::log(L"JNI_CreateJavaVM failed: result %d", static_cast<std::int32_t>(result));
         // Whatever the runtime left in them, there is no JVM to use or destroy.
         javaVm = nullptr;
         jniEnv = nullptr;
@@ -79,44 +109,36 @@ bool LauncherApp::createJvm() {
         return false;
     }
 
-    // Both names are formatted from the same instant.
-    const bool outputHasPicture = outputFile.find(L'%') != std::wstring::npos;
-    const bool errorHasPicture = errorFile.find(L'%') != std::wstring::npos;
-    if (outputHasPicture || errorHasPicture) {
-        SYSTEMTIME now{};
-        GetLocalTime(&now);
-        if (outputHasPicture) expandDateTimePattern(outputFile, now);
-        if (errorHasPicture) expandDateTimePattern(errorFile, now);
-    }
-    // A stream that cannot be redirected keeps its target; the launch goes on.
-    if (!outputFile.empty() && !redirectStream(outputFile, outputAppend, JavaStream::Out) &&
-        jniEnv->ExceptionOccurred())
-        jniEnv->ExceptionDescribe();
-    if (!errorFile.empty() && !redirectStream(errorFile, errorAppend, JavaStream::Err) && jniEnv->ExceptionOccurred())
-        jniEnv->ExceptionDescribe();
+    diag::log(L"JNI_CreateJavaVM: JVM created");
+    redirectOutputFiles(*this);
     return true;
 }
 
 bool LauncherApp::redirectStream(const std::wstring& path, bool append, JavaStream target) {
     createParentFolders(path);  // when that fails, opening the file fails below
-    JNIEnv* env = jniEnv;
+    jobject printStream = openPrintStream(jniEnv, path, append);
+    return printStream && setJavaStream(jniEnv, printStream, target);
+}
+
+jobject openPrintStream(JNIEnv* env, const std::wstring& path, bool append) {
     jstring javaPath = newJavaString(env, path);
-    if (!javaPath) return false;
+    if (!javaPath) return nullptr;
 
     jclass fileClass = env->FindClass("java/io/FileOutputStream");
-    if (!fileClass) return false;
+    if (!fileClass) return nullptr;
     jmethodID fileInit = env->GetMethodID(fileClass, "<init>", "(Ljava/lang/String;Z)V");
-    if (!fileInit) return false;
+    if (!fileInit) return nullptr;
     jobject file = env->NewObject(fileClass, fileInit, javaPath, static_cast<jint>(append ? JNI_TRUE : JNI_FALSE));
-    if (!file) return false;
+    if (!file) return nullptr;
 
     jclass printClass = env->FindClass("java/io/PrintStream");
-    if (!printClass) return false;
+    if (!printClass) return nullptr;
     jmethodID printInit = env->GetMethodID(printClass, "<init>", "(Ljava/io/OutputStream;)V");
-    if (!printInit) return false;
-    jobject printStream = env->NewObject(printClass, printInit, file);
-    if (!printStream) return false;
+    if (!printInit) return nullptr;
+    return env->NewObject(printClass, printInit, file);
+}
 
+bool setJavaStream(JNIEnv* env, jobject printStream, JavaStream target) {
     jclass systemClass = env->FindClass("java/lang/System");
     if (!systemClass) return false;
     jmethodID setter = env->GetStaticMethodID(systemClass, target == JavaStream::Out ? "setOut" : "setErr",
@@ -131,11 +153,14 @@ bool LauncherApp::redirectStream(const std::wstring& path, bool append, JavaStre
 }
 
 void JNICALL jvmExitHook(jint status) {
+    diag::log(L"System.exit(%d) reached the \"exit\" hook: the JVM ends the process with exit code %d",
+              static_cast<std::int32_t>(status), static_cast<std::int32_t>(status));
     LauncherApp* app = LauncherApp::current();
     if (app && app->hookTarget) app->hookTarget->onExit(status);
 }
 
 void JNICALL jvmAbortHook() {
+    diag::log(L"the JVM aborted through the \"abort\" hook: it ends the process");
     LauncherApp* app = LauncherApp::current();
     if (app && app->hookTarget) app->hookTarget->onAbort();
 }
@@ -169,11 +194,15 @@ void expandDateTimePattern(std::wstring& name, const SYSTEMTIME& time) {
     std::wstring picture = parts->picture;
     if (picture.find(L'L') != std::wstring::npos) picture = insertMilliseconds(picture, time.wMilliseconds);
 
-    // Time pictures first, then date pictures over the result.
-    wchar_t buffer[260];
-    if (GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, picture.c_str(), buffer, 260) > 0) picture = buffer;
-    else picture.clear();
-    if (GetDateFormatW(LOCALE_USER_DEFAULT, 0, &time, picture.c_str(), buffer, 260) > 0) picture = buffer;
+    // Time pictures first, then date pictures over the result. Each result is
+    // sized by a first call; a picture beyond the cap is not handed to the
+    // system at all (some systems fault on long pictures) and formats as a
+    // failed call does.
+    std::optional<std::wstring> formatted;
+    if (picture.size() <= kLongestDatePicture) formatted = formatTimePart(picture, time, false);
+    picture = formatted.value_or(std::wstring());
+    if (picture.size() <= kLongestDatePicture) formatted = formatTimePart(picture, time, true);
+    if (formatted) picture = std::move(*formatted);
 
     name = parts->before + picture + parts->after;
 }

@@ -2,7 +2,9 @@
 #include "config/SettingsStore.h"
 #include "foundation/Handle.h"
 #include "foundation/StepTiming.h"
+#include "foundation/PathText.h"
 #include "foundation/Text.h"
+#include "foundation/WinText.h"
 #include "jvm/ClassPathText.h"
 #include "jvm/ExpandEnvironment.h"
 #include "jvm/MemoryOptions.h"
@@ -37,6 +39,27 @@ std::wstring fileSetting(SettingsStore& settings, const std::wstring& key) {
     return value;
 }
 
+// One class-path entry as the runtime will read it: the option reaches the
+// runtime in the ANSI code page, so a path that the code page cannot hold
+// ("Юрий😀") goes by its short (8.3) name when the volume has one.
+std::wstring ansiSafePath(const std::wstring& path) {
+    if (fromThreadAnsi(toThreadAnsi(path)) == path) return path;
+    std::wstring shortPath(path.size() + 1, L'\0');
+    DWORD length = GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+    if (length >= shortPath.size()) {
+        shortPath.assign(length, L'\0');
+        length = GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+    }
+    if (length == 0 || length >= shortPath.size()) return path;  // no short name: hand over what there is
+    shortPath.resize(length);
+    return shortPath;
+}
+
+void appendClassPathEntry(std::wstring& accumulator, const std::wstring& path) {
+    accumulator += ansiSafePath(path);
+    accumulator += L';';
+}
+
 }  // namespace
 
 bool LauncherApp::BuildJvmOptions() {
@@ -50,9 +73,9 @@ bool LauncherApp::BuildJvmOptions() {
         ExpandEnvironment(entry);
         // An empty piece (a stray ";") names no entry.
         if (entry.empty()) continue;
+        entry = withBackslashes(entry);  // "/" separates folders as well
         if (ClassifyClassPathEntry(entry) == ClassPathEntryKind::Absolute) {
-            classPath += entry;
-            classPath += L';';
+            appendClassPathEntry(classPath, normalisePath(entry));
         } else {
             ExpandClassPathEntry(entry, classPath);
         }
@@ -61,8 +84,10 @@ bool LauncherApp::BuildJvmOptions() {
     VEXA_STEP("class-path expansion");
     if (equalsIgnoreCase(settings.readValue(kApplication, L"Embedded Jar"), L"Yes")) {
         std::wstring executable;
-        if (GetExecutablePath(executable)) classPath = executable + L";" + classPath;
+        if (GetExecutablePath(executable)) classPath = ansiSafePath(executable) + L";" + classPath;
     }
+    // No empty entry at the end: a runtime reads one as the current folder.
+    if (!classPath.empty() && classPath.back() == L';') classPath.pop_back();
 
     if (classPath.empty()) {
         showErrorBox(messageOwner, loadMessage(IDS_NO_CLASS_PATH));
@@ -118,9 +143,7 @@ void LauncherApp::ExpandClassPathEntry(const std::wstring& entry, std::wstring& 
         // A pattern such as "\lib\*" also matches the folder itself and its
         // parent; those are no class-path entries.
         if (name == L"." || name == L"..") continue;
-        accumulator += folder;
-        accumulator += name;
-        accumulator += L';';
+        appendClassPathEntry(accumulator, std::wstring(folder) + std::wstring(name));
     } while (FindNextFileW(search.get(), &found));
 }
 

@@ -1,14 +1,19 @@
 #include "jvm/LibraryPath.h"
 
+#include "foundation/PathText.h"
 #include "foundation/WinText.h"
 #include "jvm/ExpandEnvironment.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 
 namespace vexa {
 
 void LauncherApp::PrepareLibraryPath() {
     SetEnvironmentVariableW(L"VEXA_JVM_PATH", jvmLibraryPath.c_str());
-    SetEnvironmentVariableW(L"VEXA_JVM_HOME", JavaHomeOf(jvmLibraryPath).c_str());
+    const std::wstring javaHome = JavaHomeOf(jvmLibraryPath);
+    SetEnvironmentVariableW(L"VEXA_JVM_HOME", javaHome.c_str());
+    diag::log(L"environment VEXA_JVM_PATH=%s", jvmLibraryPath);
+    diag::log(L"environment VEXA_JVM_HOME=%s", javaHome);
 
     // Without an inherited Path there is nothing to keep: a "%Path%" left
     // unexpanded would only put a bogus folder on both paths.
@@ -17,15 +22,31 @@ void LauncherApp::PrepareLibraryPath() {
     if (libraryPath.find_first_not_of(L' ') != std::wstring::npos) {
         std::wstring launcherFolder;
         GetLauncherFolder(launcherFolder);
-        libraryPath =
-            ComposeLibraryPath(libraryPath, launcherFolder, RuntimeLibFolderOf(jvmLibraryPath), inheritedPath);
+        // "/" separates folders in the setting as "\" does.
+        libraryPath = ComposeLibraryPath(withBackslashes(libraryPath), launcherFolder,
+                                         RuntimeLibFolderOf(jvmLibraryPath), inheritedPath);
         ExpandEnvironment(libraryPath);
         jvmOptions.Add(L"-Djava.library.path=" + libraryPath);
+        diag::log(L"java.library.path=%s", libraryPath);
+    } else {
+        diag::log(L"java.library.path: not set, \"Library Path\" is empty");
     }
 
-    std::wstring path = ComposeSystemPath(systemPath, RuntimeBinFolderOf(jvmLibraryPath), inheritedPath);
+    const std::wstring bin = RuntimeBinFolderOf(jvmLibraryPath);
+    const std::wstring configured = withBackslashes(systemPath);
+    std::wstring path = ComposeSystemPath(configured, bin, inheritedPath);
     ExpandEnvironment(path);
+    if (path.size() > kLongestVariableValue || path.find(L"%Path%") != std::wstring::npos) {
+        // Too long for a variable (or too long to expand): the runtime's bin
+        // folder must not be the part that is cut, so room is made in the
+        // inherited entries instead.
+        std::wstring front = ComposeSystemPath(configured, L"", false);
+        ExpandEnvironment(front);
+        path = FitSystemPath(front, inheritedPath ? environmentValue(L"Path") : std::wstring(), bin);
+        diag::log(L"Path too long for an environment variable: inherited entries cut to fit");
+    }
     SetEnvironmentVariableW(L"Path", path.c_str());
+    diag::log(L"environment Path=%s", path);
 }
 
 }  // namespace vexa

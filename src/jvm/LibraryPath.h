@@ -31,4 +31,15 @@ std::wstring ComposeLibraryPath(std::wstring_view libraryPath, std::wstring_view
 std::wstring ComposeSystemPath(std::wstring_view systemPath, std::wstring_view runtimeBinFolder,
                                bool withInheritedPath);
 
+// The longest value an environment variable takes (32,767 characters with
+// its terminating NUL; some systems cut one earlier).
+constexpr std::size_t kLongestVariableValue = 32766;
+
+// A "Path" that fits in `limit` characters: `front` (the configured system
+// path, expanded, with its ";"), then the inherited entries from the first
+// on as far as they fit whole, then the runtime's bin folder. Entries of the
+// inherited value that would push the bin folder out are dropped.
+std::wstring FitSystemPath(std::wstring_view front, std::wstring_view inherited, std::wstring_view runtimeBinFolder,
+                           std::size_t limit = kLongestVariableValue);
+
 }  // namespace vexa

@@ -57,4 +57,24 @@ std::wstring ComposeSystemPath(std::wstring_view systemPath, std::wstring_view r
     return out;
 }
 
+std::wstring FitSystemPath(std::wstring_view front, std::wstring_view inherited, std::wstring_view runtimeBinFolder,
+                          std::size_t limit) {
+    std::wstring out(front);
+    const std::size_t fixed = front.size() + runtimeBinFolder.size();
+    std::size_t pos = 0;
+    while (pos < inherited.size()) {
+        std::size_t end = inherited.find(L';', pos);
+        if (end == std::wstring_view::npos) end = inherited.size();
+        std::wstring_view entry = inherited.substr(pos, end - pos);
+        pos = end + 1;
+        if (entry.empty()) continue;
+        // Entries are kept from the front, as far as they fit whole.
+        if (fixed + (out.size() - front.size()) + entry.size() + 1 > limit) break;
+        out += entry;
+        out += L';';
+    }
+    out += runtimeBinFolder;
+    return out;
+}
+
 }  // namespace vexa

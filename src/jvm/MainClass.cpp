@@ -6,6 +6,7 @@
 #include "foundation/Text.h"
 #include "jvm/JvmHost.h"
 #include "jvm/ModifiedUtf8.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 #include "resources/resource.h"
 #include "ui/JavaExceptionDialog.h"
@@ -32,7 +33,9 @@ private:
 };
 
 // The main class through the runtime's own launcher helper, which also
-// checks it the way the java command does; null when any step fails.
+// checks it the way the java command does; null when any step fails. The
+// helper ends the process with System.exit(1) when the class or its main
+// method is missing, so it is asked only about a class known to be there.
 jclass lookUpThroughLauncherHelper(JNIEnv* env, FindClassFromBootLoaderFn findClassFromBootLoader,
                                    const std::wstring& mainClass) {
     jclass helper = findClassFromBootLoader(env, "sun/launcher/LauncherHelper");
@@ -46,43 +49,102 @@ jclass lookUpThroughLauncherHelper(JNIEnv* env, FindClassFromBootLoaderFn findCl
         env->CallStaticObjectMethod(helper, checkAndLoadMain, static_cast<jint>(JNI_TRUE), static_cast<jint>(1), name));
 }
 
+// Whether `type` is a JavaFX application class, which the launcher helper
+// starts through the runtime's own JavaFX main even without a main method.
+bool isJavaFxApplication(JNIEnv* env, jclass type) {
+    jclass application = env->FindClass("javafx/application/Application");
+    if (!application) {
+        if (env->ExceptionOccurred()) env->ExceptionClear();
+        return false;
+    }
+    const bool extends = env->IsAssignableFrom(type, application) == JNI_TRUE;
+    env->DeleteLocalRef(application);
+    return extends;
+}
+
+// The class name of a throwable ("java.lang.IllegalStateException"); empty
+// when it cannot be had.
+std::wstring throwableClassName(JNIEnv* env, jthrowable throwable) {
+    if (env->ExceptionOccurred()) env->ExceptionDescribe();
+    jclass type = env->GetObjectClass(throwable);
+    if (!type) return {};
+    jclass classClass = env->GetObjectClass(type);
+    jmethodID getName = classClass ? env->GetMethodID(classClass, "getName", "()Ljava/lang/String;") : nullptr;
+    auto name = getName ? static_cast<jstring>(env->CallObjectMethod(type, getName)) : nullptr;
+    if (!name || env->ExceptionOccurred()) return {};
+    StringUtfChars bytes(env, name);
+    return bytes.get() ? decodeModifiedUtf8(bytes.get()) : std::wstring();
+}
+
+constexpr const char kMainSignature[] = "([Ljava/lang/String;)V";
+
+// The main class by its slash name, through the class path; null after the
+// failure has been shown.
+jclass findMainClass(JNIEnv* env, const std::wstring& mainClass, HWND messageOwner) {
+    jstring name = newJavaString(env, mainClass);
+    if (!name) {
+        showFormattedError(messageOwner, loadMessage(IDS_MAIN_CLASS_LOAD_FAILED), mainClass);
+        return nullptr;
+    }
+    StringUtfChars bytes(env, name);
+    if (!bytes.get()) {
+        env->ExceptionDescribe();
+        return nullptr;
+    }
+    jclass found = env->FindClass(bytes.get());
+    diag::log(found ? L"main class %s: found through FindClass" : L"main class %s: FindClass did not find it on the class path",
+              mainClass);
+    if (!found) {
+        env->ExceptionDescribe();
+        showFormattedError(messageOwner, loadMessage(IDS_MAIN_CLASS_NOT_FOUND), decodeModifiedUtf8(bytes.get()));
+    }
+    return found;
+}
+
 }  // namespace
 
 bool LauncherApp::callMainClass() {
     JNIEnv* env = jniEnv;
-    jclass mainType = nullptr;
-    if (findClassFromBootLoader) {
-        mainType = lookUpThroughLauncherHelper(env, findClassFromBootLoader, mainClass);
-        // What the helper reported is the runtime's; the lookup below starts
-        // with no exception pending, as every JNI call requires.
-        if (!mainType && env->ExceptionOccurred()) env->ExceptionClear();
-    }
-    VEXA_STEP("launcher helper lookup");
-    if (!mainType) {
-        jstring name = newJavaString(env, mainClass);
-        if (!name) {
-            showFormattedError(messageOwner, loadMessage(IDS_MAIN_CLASS_LOAD_FAILED), mainClass);
-            return false;
-        }
-        StringUtfChars bytes(env, name);
-        if (!bytes.get()) {
-            env->ExceptionDescribe();
-            return false;
-        }
-        mainType = env->FindClass(bytes.get());
-        if (!mainType) {
-            env->ExceptionDescribe();
-            showFormattedError(messageOwner, loadMessage(IDS_MAIN_CLASS_NOT_FOUND), decodeModifiedUtf8(bytes.get()));
-            return false;
-        }
-    }
-
-    jmethodID mainMethod = env->GetStaticMethodID(mainType, "main", "([Ljava/lang/String;)V");
+    // The class and its main method are checked here first, with the
+    // launcher's own messages, so that the runtime's launcher helper never
+    // gets the chance to end the process over them where nobody sees it.
+    jclass mainType = findMainClass(env, mainClass, messageOwner);
+    if (!mainType) return false;
+    jmethodID mainMethod = env->GetStaticMethodID(mainType, "main", kMainSignature);
     if (!mainMethod) {
         if (env->ExceptionOccurred()) env->ExceptionDescribe();
-        else showErrorBox(messageOwner, loadMessage(IDS_NO_MAIN_METHOD));
-        return false;
+        const bool javaFx = findClassFromBootLoader && isJavaFxApplication(env, mainType);
+        diag::log(L"main class %s: no static void main(String[]); a JavaFX application for the launcher helper: %s",
+                  mainClass, javaFx);
+        if (!javaFx) {
+            showErrorBox(messageOwner, loadMessage(IDS_NO_MAIN_METHOD));
+            return false;
+        }
     }
+    if (findClassFromBootLoader) {
+        jclass checked = lookUpThroughLauncherHelper(env, findClassFromBootLoader, mainClass);
+        // What the helper reported is the runtime's; what follows starts with
+        // no exception pending, as every JNI call requires.
+        if (env->ExceptionOccurred()) {
+            env->ExceptionClear();
+            checked = nullptr;
+        }
+        diag::log(checked ? L"main class %s: accepted by sun.launcher.LauncherHelper, whose class is used"
+                          : L"main class %s: sun.launcher.LauncherHelper did not hand it back; FindClass's class is used",
+                  mainClass);
+        if (checked) {
+            mainType = checked;
+            mainMethod = env->GetStaticMethodID(mainType, "main", kMainSignature);
+            if (!mainMethod && env->ExceptionOccurred()) env->ExceptionDescribe();
+        }
+        if (!mainMethod) {
+            showErrorBox(messageOwner, loadMessage(IDS_NO_MAIN_METHOD));
+            return false;
+        }
+    } else {
+        diag::log(L"main class %s: no JVM_FindClassFromBootLoader, FindClass's class is used", mainClass);
+    }
+
     jobjectArray javaArguments = newJavaStringArray(env, arguments);
     if (!javaArguments) {
         env->ExceptionDescribe();
@@ -91,14 +153,26 @@ bool LauncherApp::callMainClass() {
     // The single-instance workers wait for this before they call the class.
     signalInstanceReady();
 
+    diag::log(L"calling %s.main, argument count %d", mainClass, static_cast<std::int32_t>(arguments.size()));
     env->CallStaticVoidMethod(mainType, mainMethod, javaArguments);
 
     if (jthrowable thrown = env->ExceptionOccurred()) {
+        diag::log(L"main ended with an uncaught exception; \"Failure Check\": %s", failureCheck);
         closeSplashWindow();
-        if (failureCheck && showJavaException(thrown, env)) callSystemExit(env);
+        if (failureCheck && showJavaException(thrown, env)) {
+            diag::log(L"Java exception dialog: Stop, System.exit(-1) is called");
+            callSystemExit(env);
+        }
+    } else {
+        diag::log(L"main returned");
     }
-    // Under the IBM policy the JVM alone decides when the process ends.
-    if (ibmAllowed || ibmFavoured) Sleep(INFINITE);
+    // Only a runtime registered under the IBM key gets this: its JVM alone
+    // decides when the process ends. The splash has no reason to stay.
+    if (ibmRegistryRuntime) {
+        diag::log(L"runtime registered under the IBM key: its JVM alone ends the process");
+        closeSplashWindow();
+        Sleep(INFINITE);
+    }
     return javaVm->DetachCurrentThread() == JNI_OK;
 }
 
@@ -122,6 +196,10 @@ jobjectArray newJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& li
 
 bool LauncherApp::showJavaException(jthrowable throwable, JNIEnv* env) {
     std::wstring trace = stackTraceText(throwable, env);
+    // When not even the first line of the trace could be printed, the
+    // exception's class still tells the user what happened.
+    if (trace.empty()) trace = throwableClassName(env, throwable);
+    if (env->ExceptionOccurred()) env->ExceptionDescribe();
     if (trace.empty()) return false;  // nothing to show: go on as after Ignore
     JavaExceptionDialog dialog(std::move(trace));
     // A dialog that cannot be made counts as Stop.
@@ -152,10 +230,9 @@ std::wstring stackTraceText(jthrowable throwable, JNIEnv* env) {
     jmethodID printStackTrace = env->GetMethodID(thrownClass, "printStackTrace", "(Ljava/io/PrintStream;)V");
     if (!printStackTrace) return {};
     env->CallVoidMethod(throwable, printStackTrace, printStream);
-    if (env->ExceptionOccurred()) {
-        env->ExceptionDescribe();
-        return {};
-    }
+    // A trace that fails half-way (a cause whose text throws, say) is still
+    // worth showing: what was printed up to there is read below.
+    if (env->ExceptionOccurred()) env->ExceptionDescribe();
 
     jclass bufferType = env->GetObjectClass(buffer);
     if (!bufferType) return {};

@@ -34,35 +34,33 @@ void SplitArguments(std::wstring_view text, std::vector<std::wstring>& out) {
 
 namespace {
 
-// Whether `candidate` (an unquoted leading run of the command line) names the
-// executable: its last path component equals the executable's file name, with
-// or without its extension, ignoring case.
-bool namesExecutable(std::wstring_view candidate, std::wstring_view executablePath) {
-    size_t slash = executablePath.find_last_of(L"\\/");
-    std::wstring_view fileName = slash == std::wstring_view::npos ? executablePath : executablePath.substr(slash + 1);
-    if (fileName.empty()) return false;
-    size_t dot = fileName.rfind(L'.');
-    std::wstring_view baseName = dot == std::wstring_view::npos ? fileName : fileName.substr(0, dot);
-    size_t candidateSlash = candidate.find_last_of(L"\\/");
-    std::wstring_view last = candidateSlash == std::wstring_view::npos ? candidate : candidate.substr(candidateSlash + 1);
-    return equalsIgnoreCase(last, fileName) || equalsIgnoreCase(last, baseName);
+std::wstring_view withoutExtension(std::wstring_view path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    const size_t dot = path.rfind(L'.');
+    if (dot == std::wstring_view::npos || (slash != std::wstring_view::npos && dot < slash)) return path;
+    return path.substr(0, dot);
 }
 
 }  // namespace
 
-std::vector<std::wstring> argumentsOfCommandLine(std::wstring_view commandLine, std::wstring_view executablePath) {
+std::vector<std::wstring> argumentsOfCommandLine(std::wstring_view commandLine,
+                                                 const std::function<bool(std::wstring_view)>& namesModule) {
     const std::wstring text = trimSpace(commandLine);
     const std::wstring_view view = text;
     std::vector<std::wstring> pieces;
-    if (!text.empty() && text[0] != L'"') {
-        // The shortest leading run, ended by a space or the end of the text
-        // and holding no quote, that names the executable is the program name.
+    const size_t firstSpace = view.find(L' ');
+    if (!text.empty() && text[0] != L'"' && firstSpace != std::wstring_view::npos) {
+        // An unquoted program name of several words: the shortest leading
+        // run, ended by a space or the end of the text and holding no quote,
+        // that names this very executable.
         const size_t quote = view.find(L'"');
-        for (size_t end = view.find(L' ');; end = view.find(L' ', end + 1)) {
+        for (size_t end = view.find(L' ', firstSpace + 1);; end = view.find(L' ', end + 1)) {
             if (end == std::wstring_view::npos) end = view.size();
             if (end > quote) break;
-            if (namesExecutable(view.substr(0, end), executablePath)) {
-                SplitArguments(trimSpace(view.substr(end)), pieces);
+            if (namesModule(view.substr(0, end))) {
+                // Only blanks separate; a tab is part of the next argument.
+                const size_t next = view.find_first_not_of(L' ', end);
+                if (next != std::wstring_view::npos) SplitArguments(view.substr(next), pieces);
                 return pieces;
             }
             if (end == view.size()) break;
@@ -71,6 +69,13 @@ std::vector<std::wstring> argumentsOfCommandLine(std::wstring_view commandLine, 
     SplitArguments(view, pieces);
     if (!pieces.empty()) pieces.erase(pieces.begin());
     return pieces;
+}
+
+std::vector<std::wstring> argumentsOfCommandLine(std::wstring_view commandLine, std::wstring_view executablePath) {
+    return argumentsOfCommandLine(commandLine, [executablePath](std::wstring_view candidate) {
+        return !executablePath.empty() && (equalsIgnoreCase(candidate, executablePath) ||
+                                           equalsIgnoreCase(candidate, withoutExtension(executablePath)));
+    });
 }
 
 }  // namespace vexa

@@ -4,7 +4,10 @@
 
 #include "config/LauncherSettings.h"
 #include "foundation/StepTiming.h"
+#include "foundation/SystemLibrary.h"
 #include "foundation/Text.h"
+#include "foundation/WinText.h"
+#include "launcher/Diagnostics.h"
 #include "jre/JreLocator.h"
 #include "resources/resource.h"
 #include "splash/SplashScreenWindow.h"
@@ -16,16 +19,57 @@ namespace {
 
 LauncherApp* g_launcher = nullptr;
 
+// Set by a launcher for the paired launcher it starts. The paired launcher
+// takes it out of its own environment at once, so that the Java application
+// and the programs it starts never see it.
+// The machine type of the runtimes that only the paired launcher can host:
+// 32-bit ones for vexa.exe, 64-bit ones for vexa32.exe.
+#ifdef _WIN64
+constexpr WORD kPairedMachine = IMAGE_FILE_MACHINE_I386;
+#else
+constexpr WORD kPairedMachine = IMAGE_FILE_MACHINE_AMD64;
+#endif
+
+constexpr wchar_t kHandOverMarker[] = L"VEXA_PAIRED_LAUNCHER";
+
+bool takeHandOverMarker() {
+    const bool present = GetEnvironmentVariableW(kHandOverMarker, nullptr, 0) > 0;
+    SetEnvironmentVariableW(kHandOverMarker, nullptr);
+    return present;
+}
+
+// Whether two paths name the same file (also through another spelling, a
+// short name or a hard link). False when either cannot be opened.
+bool isSameFile(const std::wstring& a, const std::wstring& b) {
+    auto identify = [](const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+        FileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        return file && GetFileInformationByHandle(file.get(), &info);
+    };
+    BY_HANDLE_FILE_INFORMATION first{};
+    BY_HANDLE_FILE_INFORMATION second{};
+    return identify(a, first) && identify(b, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
 }  // namespace
 
-LauncherApp::LauncherApp() { g_launcher = this; }
+LauncherApp::LauncherApp() {
+    g_launcher = this;
+    const std::wstring logPath = environmentValue(diag::kVariable);
+    if (!logPath.empty() && diagnostics.open(logPath)) diag::log(L"launcher started: %s", GetCommandLineW());
+}
 
 LauncherApp::~LauncherApp() {
     closeSplashWindow();
     if (javaVm) {
+        diag::log(L"DestroyJavaVM: waiting for the application's other non-daemon threads");
         // Returns once the application's other non-daemon threads have ended.
         javaVm->DestroyJavaVM();
         javaVm = nullptr;
+        diag::log(L"DestroyJavaVM returned: the process ends");
     }
     VEXA_STEP("JVM destruction");
     ShutdownSingleInstance();
@@ -37,6 +81,7 @@ LauncherApp::~LauncherApp() {
 LauncherApp* LauncherApp::current() { return g_launcher; }
 
 bool LauncherApp::init() {
+    startedByPairedLauncher = takeHandOverMarker();
     ReadArguments(arguments);
     VEXA_STEP("command line");
     if (!LauncherSettings::read(*this)) return false;
@@ -55,10 +100,15 @@ bool LauncherApp::chooseRuntimeInDialog() {
         formatMessage(loadMessage(jvmType == JvmType::Server ? IDS_JRE_NOT_FOUND_SERVER : IDS_JRE_NOT_FOUND),
                       {JreLocator::describeRequirement(jrePolicy())});
     JreNotFoundDialog dialog;
+    diag::log(L"\"JRE Not Found\" dialog shown: %s", message);
     INT_PTR result = dialog.run(message, jvmType);
     if (result == -1 && GetLastError() == ERROR_OUTOFMEMORY) return false;
-    if (result != IDOK) return false;
+    if (result != IDOK) {
+        diag::log(L"\"JRE Not Found\" dialog: no runtime chosen, the launch ends");
+        return false;
+    }
     jvmLibraryPath = dialog.foundLibrary;
+    diag::log(L"\"JRE Not Found\" dialog: %s chosen, JVM library %s", dialog.chosenFolder, jvmLibraryPath);
     checkJvmArchitecture();
     LauncherSettings::storeJrePath(*this, dialog.chosenFolder);
     return true;
@@ -71,6 +121,19 @@ std::int32_t LauncherApp::run() {
 }
 
 std::int32_t LauncherApp::runPairedLauncher() {
+    // A launcher that hands over to itself, or back to the launcher that
+    // handed over to it, would start copies without end.
+    if (startedByPairedLauncher) {
+        showFormattedError(messageOwner, loadMessage(IDS_PAIR_AGAIN), jvmLibraryPath);
+        return -1;
+    }
+    std::wstring self;
+    if (GetExecutablePath(self) && isSameFile(self, pairProduct)) {
+        showFormattedError(messageOwner, loadMessage(IDS_PAIR_IS_SELF), pairProduct);
+        return -1;
+    }
+    SetEnvironmentVariableW(kHandOverMarker, L"1");
+
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
@@ -83,17 +146,23 @@ std::int32_t LauncherApp::runPairedLauncher() {
     }
     Handle child(process.hProcess);
     Handle childThread(process.hThread);
+    diag::log(L"launch handed to the paired launcher %s, process %d; \"Pair Return Code\": %s", pairProduct,
+              static_cast<std::int32_t>(process.dwProcessId), pairReturnCode);
     if (!pairReturnCode) return 0;
     WaitForSingleObject(child.get(), INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(child.get(), &code);
+    diag::log(L"paired launcher ended with exit code %d", static_cast<std::int32_t>(code));
     return static_cast<std::int32_t>(code);
 }
 
 std::int32_t LauncherApp::runNormalLaunch() {
     PrepareLibraryPath();
     VEXA_STEP("library path and environment");
-    if (!HasNoSplashSwitch() && !startSplash()) return 0;
+    if (!HasNoSplashSwitch() && !startSplash()) {
+        diag::log(L"the launcher's own path, needed for the splash settings, could not be read: the launch ends");
+        return 0;
+    }
     VEXA_STEP("splash");
     if (!loadJvmLibrary(jvmLibraryPath)) return -1;
     VEXA_STEP("JVM library load");
@@ -126,6 +195,7 @@ std::int32_t LauncherApp::runNormalLaunch() {
         }
     }
     if (status == 0) return 0;
+    diag::log(L"the JVM could not be created or its main class not called");
     nativeSplashClose.callOnce();
     return -1;
 }
@@ -177,7 +247,11 @@ void LauncherApp::checkJvmArchitecture() {
     IMAGE_FILE_HEADER fileHeader{};
     std::memcpy(&signature, base + dos->e_lfanew, sizeof(signature));
     std::memcpy(&fileHeader, base + dos->e_lfanew + sizeof(signature), sizeof(fileHeader));
-    if (signature == IMAGE_NT_SIGNATURE && fileHeader.Machine == IMAGE_FILE_MACHINE_I386) runPairProduct = true;
+    if (signature == IMAGE_NT_SIGNATURE && fileHeader.Machine == kPairedMachine) {
+        runPairProduct = true;
+        diag::log(L"JVM library %s is for the other architecture: the launch goes to \"Pair Product\" %s", jvmLibraryPath,
+                  pairProduct);
+    }
 }
 
 JrePolicy LauncherApp::jrePolicy() const {
@@ -195,6 +269,7 @@ JrePolicy LauncherApp::jrePolicy() const {
     policy.minVersion = minVersion;
     policy.maxVersion = maxVersion;
     policy.preferredVersions = preferredVersions;
+    policy.searchCommonLocations = searchCommonLocations;
     return policy;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/SettingsStore.h"
+#include "foundation/DiagnosticsLog.h"
 #include "foundation/Handle.h"
 #include "jre/JavaVersion.h"
 #include "jre/JrePolicy.h"
@@ -173,6 +174,10 @@ public:
     NativeSplashClose nativeSplashClose;
     Handle instanceEvent;
     bool runPairProduct = false;
+    // This process was started by a paired launcher handing over to it; it
+    // never hands over in turn, so that two launchers cannot start each other
+    // without end.
+    bool startedByPairedLauncher = false;
     // The chosen runtime was registered under the IBM key family; only such a
     // runtime gets the IBM treatment at the end of main.
     bool ibmRegistryRuntime = false;
@@ -185,6 +190,11 @@ public:
     // it (single instance, options, splash) read their keys from it instead
     // of reading the file again.
     std::shared_ptr<const ProfileText> settingsContent;
+    // "Search Common Locations": after the registry families, look at
+    // JAVA_HOME, today's vendor keys and their folders under %ProgramFiles%.
+    bool searchCommonLocations = true;
+    // The diagnostics log, open when VEXA_LOG names a file (diag::log).
+    DiagnosticsLog diagnostics;
 
 private:
     bool startListening();
@@ -195,7 +205,8 @@ private:
     bool chooseRuntimeInDialog();
 };
 
-// The value of "APPDATA", empty when it is not set.
+// The user's application-data folder: "APPDATA" when it holds a full path,
+// else the shell's roaming application-data folder; empty when neither exists.
 std::wstring GetUserDataFolder();
 
 }  // namespace vexa

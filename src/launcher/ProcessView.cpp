@@ -1,3 +1,10 @@
+#include <windows.h>
+#include <initguid.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include "foundation/Handle.h"
+#include "foundation/Text.h"
 #include "foundation/WinText.h"
 #include "launcher/CommandLine.h"
 #include "launcher/LauncherApp.h"
@@ -26,6 +33,72 @@ DWORD queryExecutablePath(std::wstring& path) {
     }
 }
 
+// Volume and file index of an existing file or folder; false when it cannot
+// be opened.
+bool fileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+    FileHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && GetFileInformationByHandle(file.get(), &info);
+}
+
+std::wstring lastComponent(std::wstring_view path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return std::wstring(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
+}
+
+// Whether an unquoted run of the command line is this executable's own path,
+// as the system resolves a program name: against the working folder, with
+// ".exe" added when the name has no extension, and compared as a file, so
+// that letter case and short (8.3) names do not matter. The last component
+// is checked first, so that only likely runs cost a file lookup.
+class ModuleNameTest {
+public:
+    explicit ModuleNameTest(const std::wstring& executable) : executable_(executable) {
+        if (executable.empty()) return;
+        names_.push_back(lastComponent(executable));
+        const size_t dot = names_[0].rfind(L'.');
+        if (dot != std::wstring::npos) names_.push_back(names_[0].substr(0, dot));
+        std::wstring shortPath(executable.size() + 1, L'\0');
+        const DWORD length = GetShortPathNameW(executable.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+        if (length > 0 && length < shortPath.size()) {
+            shortPath.resize(length);
+            const std::wstring shortName = lastComponent(shortPath);
+            names_.push_back(shortName);
+            const size_t shortDot = shortName.rfind(L'.');
+            if (shortDot != std::wstring::npos) names_.push_back(shortName.substr(0, shortDot));
+        }
+        haveIdentity_ = fileIdentity(executable, identity_);
+    }
+
+    bool operator()(std::wstring_view candidate) const {
+        const std::wstring last = lastComponent(candidate);
+        bool likely = false;
+        for (const std::wstring& name : names_) likely = likely || equalsIgnoreCase(last, name);
+        if (!likely) return false;
+        std::wstring form(candidate);
+        if (last.find(L'.') == std::wstring::npos) form += L".exe";
+        std::wstring full(MAX_PATH, L'\0');
+        DWORD length = GetFullPathNameW(form.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length >= full.size()) {
+            full.resize(length);
+            length = GetFullPathNameW(form.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        }
+        if (length == 0 || length >= full.size()) return false;
+        full.resize(length);
+        if (equalsIgnoreCase(full, executable_)) return true;
+        BY_HANDLE_FILE_INFORMATION info{};
+        return haveIdentity_ && fileIdentity(full, info) &&
+               info.dwVolumeSerialNumber == identity_.dwVolumeSerialNumber &&
+               info.nFileIndexHigh == identity_.nFileIndexHigh && info.nFileIndexLow == identity_.nFileIndexLow;
+    }
+
+private:
+    std::wstring executable_;
+    std::vector<std::wstring> names_;
+    bool haveIdentity_ = false;
+    BY_HANDLE_FILE_INFORMATION identity_{};
+};
+
 }  // namespace
 
 bool LauncherApp::GetExecutablePath(std::wstring& path) {
@@ -50,7 +123,10 @@ void LauncherApp::ReadArguments(std::vector<std::wstring>& out) {
     // with spaces; without it the first piece is the program name.
     std::wstring executable;
     queryExecutablePath(executable);
-    out = argumentsOfCommandLine(commandLine ? commandLine : L"", executable);
+    const ModuleNameTest namesModule(executable);
+    out = argumentsOfCommandLine(commandLine ? commandLine : L"", [&namesModule](std::wstring_view candidate) {
+        return namesModule(candidate);
+    });
 }
 
 void LauncherApp::ApplyWorkingDirectory() {
@@ -71,6 +147,22 @@ bool LauncherApp::HasNoSplashSwitch() const {
     return false;
 }
 
-std::wstring GetUserDataFolder() { return environmentValue(L"APPDATA"); }
+std::wstring GetUserDataFolder() {
+    // APPDATA when it names a full path (drive and "\", or a UNC path); a
+    // relative value would put the per-user file wherever the process
+    // happens to be.
+    std::wstring folder = environmentValue(L"APPDATA");
+    const bool full = (folder.size() >= 3 && folder[1] == L':' && folder[2] == L'\\') ||
+                      (folder.size() >= 3 && folder[0] == L'\\' && folder[1] == L'\\');
+    if (!full) {
+        // Without it, the shell knows the user's folder. Never the root of
+        // the current drive, where any user may create folders.
+        folder.clear();
+        PWSTR known = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &known)) && known) folder = known;
+        CoTaskMemFree(known);
+    }
+    return folder;
+}
 
 }  // namespace vexa

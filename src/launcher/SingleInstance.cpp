@@ -20,6 +20,7 @@
 
 #include "config/SettingsStore.h"
 #include "jvm/JvmHost.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/ForwardedArguments.h"
 #include "launcher/LauncherApp.h"
 #include "resources/resource.h"
@@ -165,16 +166,26 @@ bool LauncherApp::SetupSingleInstance() {
         instanceView.reset(MapViewOfFile(instanceMapping.get(), FILE_MAP_WRITE, 0, 0, 0));
     }
     if (!instanceView) {
+        diag::log(L"single instance: the shared section %s cannot be had, this start runs alone", instanceName);
         singleInstanceActive = false;
         instanceMapping.reset();
         return true;
     }
-    if (!isPrimaryInstance) return forwardArguments();
+    if (!isPrimaryInstance) {
+        const bool forwarded = forwardArguments();
+        diag::log(forwarded ? L"single instance: a first instance runs, arguments forwarded to it, count %d"
+                            : L"single instance: a first instance runs, forwarding the arguments to it failed, count %d",
+                  static_cast<std::int32_t>(arguments.size()));
+        return forwarded;
+    }
     if (!startListening()) {
+        diag::log(L"single instance: first instance, but it cannot listen for requests");
         // Gone again, so that later starts do not wait for a listener that is not there.
         singleInstanceActive = false;
         instanceView.reset();
         instanceMapping.reset();
+    } else {
+        diag::log(L"single instance: first instance, listening for later starts");
     }
     return true;
 }
@@ -249,6 +260,7 @@ std::int32_t LauncherApp::WaitForFirstInstance() {
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.hwnd == nullptr && message.message == requestMessage) {
                 result = static_cast<std::int32_t>(static_cast<DWORD>(message.wParam));
+                diag::log(L"single instance: the first instance replied %d", result);
                 return true;
             }
         }
@@ -265,6 +277,8 @@ std::int32_t LauncherApp::WaitForFirstInstance() {
         if (takeReply(result)) return result;
         DWORD code = 0;
         if (!GetExitCodeProcess(process, &code)) return -1;
+        diag::log(L"single instance: the first instance ended without a reply, exit code %d",
+                  static_cast<std::int32_t>(code));
         return static_cast<std::int32_t>(code);
     }
 }
@@ -312,6 +326,8 @@ void LauncherApp::acceptRequest(DWORD requester) {
     // Workers that have ended are let go before another one starts.
     std::erase_if(instanceWorkers, [](const Handle& worker) { return WaitForSingleObject(worker.get(), 0) == WAIT_OBJECT_0; });
     auto request = std::make_unique<ForwardedRequest>(ForwardedRequest{this, requester, std::move(*forwarded)});
+    diag::log(L"single instance: request from a later start, argument count %d",
+              static_cast<std::int32_t>(request->arguments.size()));
     Handle worker(CreateThread(nullptr, 0, &LauncherApp::ServeSecondInstance, request.get(), 0, nullptr));
     if (!worker) return;
     request.release();
@@ -329,6 +345,7 @@ DWORD WINAPI LauncherApp::ServeSecondInstance(void* param) {
     JNIEnv* env = nullptr;
     if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK || !env) return 1;
     const bool served = callSecondaryMain(env, app.mainClass, *request, app.requestMessage);
+    diag::log(L"single instance: secondaryMain for a later start %s", served ? L"called" : L"could not be called");
     // Only a runtime of the IBM registry family keeps its threads attached.
     if (!app.ibmRegistryRuntime) vm->DetachCurrentThread();
     return served ? 0 : 1;

@@ -7,6 +7,14 @@
 #define IDD_JRE_NOT_FOUND 201
 #define IDD_JAVA_EXCEPTION 231
 
+// Controls of the "JRE Not Found" dialog.
+#define IDC_JRE_PATH 201
+#define IDC_JRE_BROWSE 202
+#define IDC_JRE_MESSAGE 203
+#define IDC_JRE_ICON 204
+#define IDC_JRE_LINK 205
+#define IDC_JRE_HINT 206
+
 // Controls of the "Java Exception" dialog.
 #define IDC_EXCEPTION_ICON 204
 #define IDC_EXCEPTION_TRACE 208
@@ -48,5 +56,10 @@
 // Messages added after the original table.
 #define IDS_EMBEDDED_SETTINGS_DAMAGED 231
 #define IDS_PAIR_START_FAILED 232
+// Class path, library path, environment and output files: 240-244.
+#define IDS_OUTPUT_IS_LAUNCHER_FILE 240
 #define IDS_FORWARD_TOO_LONG 260
 #define IDS_FORWARD_FAILED 261
+#define IDS_SETTINGS_UNREADABLE 245
+#define IDS_PAIR_IS_SELF 265
+#define IDS_PAIR_AGAIN 266

@@ -1,8 +1,10 @@
 #include "splash/Gdiplus.h"
 
+#include "foundation/SystemLibrary.h"
+
 namespace vexa {
 
-GdiplusSession::GdiplusSession() : module_(LoadLibraryW(L"gdiplus.dll")) {
+GdiplusSession::GdiplusSession() : module_(loadSystemLibrary(L"gdiplus.dll")) {
     if (!module_) return;
     Status (WINAPI* startup)(ULONG_PTR*, const StartupInput*, void*) = nullptr;
     bool complete = resolve(startup, "GdiplusStartup") && resolve(shutdown_, "GdiplusShutdown") &&

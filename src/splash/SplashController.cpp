@@ -7,8 +7,8 @@
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
 #include "jvm/LibraryPath.h"
+#include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
-#include "splash/Gdiplus.h"
 #include "splash/SplashScreenWindow.h"
 
 namespace vexa {
@@ -18,6 +18,11 @@ namespace {
 // post is lost while the thread has no message queue yet; the wait ends as
 // soon as the thread does.
 constexpr DWORD kQuitRepostMs = 10;
+
+// How long starting the splash waits for its window to exist. Making it takes
+// milliseconds (the image is decoded afterwards, elsewhere); the bound only
+// keeps a stuck window system from holding up the launch.
+constexpr DWORD kPublishWaitMs = 2000;
 
 using SplashInitFn = void(JNICALL*)();
 using SplashLoadFileFn = void(JNICALL*)(const char* path);
@@ -54,6 +59,9 @@ bool LauncherApp::startSplash() {
     splashImagePath = settings.readValue(L"Display", L"Splash Screen");
     splashShadow = settings.readValue(L"Display", L"Splash Screen Shadow");
     const std::wstring preferNative = settings.readValue(L"Display", L"Preffer Native Splash Screen");
+    diag::log(L"setting [Display] \"Splash Screen\" = \"%s\", \"Splash Screen Shadow\" = \"%s\", "
+              L"\"Preffer Native Splash Screen\" = \"%s\" from the file only",
+              splashImagePath, splashShadow, preferNative);
     if (splashImagePath.empty()) return true;
 
     const std::wstring nativeLibrary = findNativeSplashLibrary(jvmLibraryPath);
@@ -76,17 +84,18 @@ void startImageSplash(LauncherApp& app) {
     DWORD threadId = 0;
     app.splashThread.reset(CreateThread(nullptr, 0, &splashThreadMain, &app, 0, &threadId));
     app.splashThreadId = threadId;
+    // Error boxes shown from here on stand in front of the splash, not behind it.
+    if (app.splashThread) app.splashWindow->waitPublished(kPublishWaitMs);
 }
 
 DWORD WINAPI splashThreadMain(void* param) {
     auto& app = *static_cast<LauncherApp*>(param);
     const bool shadow = app.splashShadow == L"true";
-    // GDI+ lives as long as the splash thread, the only user of it.
-    GdiplusSession gdiplus;
-    HWND window = app.splashWindow->create(gdiplus, app.splashImagePath, shadow);
+    // The window exists before the image is decoded, so that it owns every
+    // error box from the start; it takes the image's size once that is ready.
+    HWND window = app.splashWindow->createLoading(app.splashImagePath, shadow);
     app.messageOwner = window;  // error boxes from now on stand in front of the splash
-    ShowWindow(window, SW_SHOWNORMAL);
-    UpdateWindow(window);
+    app.splashWindow->markPublished();
 
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

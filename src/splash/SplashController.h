@@ -18,11 +18,13 @@ class LauncherApp;
 std::wstring findNativeSplashLibrary(const std::wstring& jvmLibraryPath);
 
 // Creates the image window object in `app.splashWindow` and starts the splash
-// thread for `app.splashImagePath` and `app.splashShadow`.
+// thread for `app.splashImagePath` and `app.splashShadow`; returns once the
+// thread has made its window (it does not wait for the image).
 void startImageSplash(LauncherApp& app);
 
 // The splash thread: creates the window, publishes it as the owner of error
-// boxes, shows it and runs its message loop until WM_QUIT. Always 0.
+// boxes and runs its message loop until WM_QUIT; the window shows itself once
+// its image is decoded. Always 0.
 DWORD WINAPI splashThreadMain(void* app);
 
 }  // namespace vexa

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "foundation/Handle.h"
@@ -14,13 +15,27 @@
 namespace vexa {
 
 class GdiplusSession;
+class SplashImageHandOver;
+
+// An image decoded and drawn at its own size into a screen-compatible bitmap.
+struct SplashImage {
+    GdiObject bitmap;
+    SIZE size{};  // 0 x 0 for an image that cannot be read or is too large
+};
+
+// Reads and renders the image file. An image larger than the splash limit
+// (ImageHeader.h) is refused before it is decoded, by the size its header
+// states, and again by the size the decoder reports. Any thread.
+SplashImage loadSplashImage(const GdiplusSession& gdiplus, const std::wstring& imagePath);
 
 class SplashScreenWindow : public WindowObject {
 public:
     static constexpr const wchar_t* kClassName = L"SplashScreenWindow";
+    // Posted to the window by the decoding thread when the image is ready.
+    static constexpr UINT kImageReadyMessage = WM_APP + 1;
 
-    SplashScreenWindow() = default;
-    ~SplashScreenWindow() override = default;
+    SplashScreenWindow();
+    ~SplashScreenWindow() override;
 
     // Creates the hidden window for `imagePath`, the size of the image and
     // centred on the primary screen. An image that cannot be read gives a
@@ -30,6 +45,21 @@ public:
     // The session must outlast the call only: the image is decoded and
     // rendered here, and painting needs no GDI+.
     HWND create(const GdiplusSession& gdiplus, const std::wstring& imagePath, bool shadow);
+
+    // Creates the hidden window at once, 0 x 0 pixels at the centre of the
+    // primary screen, and decodes the image on a thread of its own; when the
+    // image is ready (or found unreadable) the window takes its size,
+    // centred, and shows itself. Nobody
+    // ever waits for that thread: when the window is gone first, the image
+    // is dropped as soon as it is ready, and a process that ends takes the
+    // thread with it. Null as for create().
+    HWND createLoading(const std::wstring& imagePath, bool shadow);
+
+    // The splash thread marks the window object once it has published its
+    // window (or found it could not make one); the starting thread waits for
+    // that, so that error boxes shown after the start stand in front of it.
+    void markPublished();
+    bool waitPublished(DWORD timeoutMs) const;
 
     // The rendered image's size in pixels (0 x 0 for an unreadable image).
     SIZE imageSize() const { return size_; }
@@ -41,12 +71,14 @@ private:
     // Registers the class once per process, without the drop shadow when none
     // is wanted or the system refuses it.
     static bool registerWindowClass(bool shadow);
-    // Draws the image at its own size into a new screen-compatible bitmap.
-    void renderImage(const GdiplusSession& gdiplus, void* gdiplusImage);
+    // Takes the decoded image over from the decoding thread.
+    void takeImage();
     void paint();
 
     GdiObject image_;
     SIZE size_{};
+    std::shared_ptr<SplashImageHandOver> handOver_;
+    Handle published_;
 };
 
 }  // namespace vexa

@@ -1,14 +1,88 @@
 #include "ui/JreNotFoundDialog.h"
 
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "jre/JreLocator.h"
+#include "resources/resource.h"
 #include "ui/Messages.h"
 
 namespace vexa {
 
-// Until the dialog exists the requirement is shown in an error box and the
-// launch ends as after Cancel.
-INT_PTR JreNotFoundDialog::run(const std::wstring& message, JvmType) {
-    showErrorBox(GetActiveWindow(), message);
-    return IDCANCEL;
+JreNotFoundDialog::JreNotFoundDialog() {
+    link.linkColour = RGB(0, 0, 255);
+    link.visitedColour = RGB(128, 0, 128);
+    link.paintLabel = true;
+}
+
+INT_PTR JreNotFoundDialog::run(const std::wstring& text, JvmType type) {
+    message = text;
+    jvmType = type;
+    chosenFolder.clear();
+    foundLibrary.clear();
+    // The folder browser and the shell's "open" need COM on this thread.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    INT_PTR result = runModal(IDD_JRE_NOT_FOUND, GetActiveWindow());
+    const DWORD error = GetLastError();
+    if (SUCCEEDED(com)) CoUninitialize();
+    SetLastError(error);
+    return result;
+}
+
+void JreNotFoundDialog::onInitDialog() {
+    HWND dialog = hwnd();
+    HWND control = GetDlgItem(dialog, IDC_JRE_LINK);
+    if (!link.normalFont) link.normalFont = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    link.attach(control);
+    SetDlgItemTextW(dialog, IDC_JRE_MESSAGE, message.c_str());
+    EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
+    centreWindow(dialog);
+}
+
+void JreNotFoundDialog::chooseFolder() {
+    HWND dialog = hwnd();
+    const std::wstring title = loadMessage(IDS_BROWSE_FOR_JRE);
+    BROWSEINFOW browse{};
+    browse.hwndOwner = dialog;
+    browse.lpszTitle = title.c_str();
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse);
+    if (!item) return;  // cancelled: nothing changes
+    wchar_t path[MAX_PATH] = {};
+    if (!SHGetPathFromIDListW(item, path)) path[0] = L'\0';
+    CoTaskMemFree(item);
+
+    SetDlgItemTextW(dialog, IDC_JRE_PATH, path);
+    chosenFolder = path;
+    if (!chosenFolder.empty() && chosenFolder.back() != L'\\') chosenFolder += L'\\';
+    bool isServer = false;
+    foundLibrary = chosenFolder.empty() ? std::wstring() : JreLocator::probeJvmLibrary(chosenFolder, jvmType, isServer);
+    EnableWindow(GetDlgItem(dialog, IDOK), !foundLibrary.empty());
+}
+
+LRESULT JreNotFoundDialog::processMessage(UINT msg, WPARAM wParam, LPARAM, bool& handled) {
+    switch (msg) {
+        case WM_INITDIALOG:
+            onInitDialog();
+            return FALSE;  // the focus stays where the system put none
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDOK:
+                    // Only with a runtime found: a command sent while OK is
+                    // disabled must not end the dialog without one.
+                    if (!foundLibrary.empty()) EndDialog(hwnd(), IDOK);
+                    return 0;
+                case IDCANCEL:  // Cancel, Escape and the close box
+                    EndDialog(hwnd(), IDCANCEL);
+                    return 0;
+                case IDC_JRE_BROWSE:
+                    chooseFolder();
+                    return 0;
+            }
+            break;
+    }
+    handled = false;
+    return 0;
 }
 
 }  // namespace vexa

@@ -1,5 +1,6 @@
-// The "JRE Not Found" dialog: says which runtime is needed and lets the user
-// pick a runtime folder.
+// The "JRE Not Found" dialog: says which runtime is needed, links to a site
+// where one can be downloaded, and lets the user pick a runtime folder, which
+// is accepted only when it holds a JVM library of the configured type.
 #pragma once
 
 #include <windows.h>
@@ -7,16 +8,33 @@
 #include <string>
 
 #include "jre/JrePolicy.h"
+#include "ui/HyperLink.h"
+#include "ui/Window.h"
 
 namespace vexa {
 
-class JreNotFoundDialog {
+class JreNotFoundDialog : public ModalDialog {
 public:
-    // Shows the dialog modally; IDOK when a usable folder was chosen.
+    JreNotFoundDialog();
+
+    // Shows the dialog modally, owned by the active window: IDOK when a
+    // usable folder was chosen (chosenFolder and foundLibrary are then
+    // filled), IDCANCEL for Cancel, Escape or the close box, -1 when it could
+    // not be shown.
     INT_PTR run(const std::wstring& message, JvmType jvmType);
 
-    std::wstring chosenFolder;
+    JvmType jvmType = JvmType::Default;
+    std::wstring message;
+    std::wstring chosenFolder;  // ends in "\"
     std::wstring foundLibrary;
+    HyperLink link;
+
+protected:
+    LRESULT processMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+private:
+    void onInitDialog();
+    void chooseFolder();
 };
 
 }  // namespace vexa

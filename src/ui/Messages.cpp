@@ -1,6 +1,7 @@
 #include "ui/Messages.h"
 
 #include "foundation/Text.h"
+#include "launcher/Diagnostics.h"
 #include "resources/resource.h"
 
 namespace vexa {
@@ -24,6 +25,12 @@ std::wstring loadMessage(unsigned id) {
 }
 
 int showErrorBox(HWND owner, const std::wstring& text) {
+    // Every failure the user is told about passes here, so the log says why
+    // a launch ended.
+    diag::log(L"error message shown: %s", text);
+    // MessageBoxW refuses an owner window that no longer exists and shows
+    // nothing; such a box is shown without owner instead.
+    if (owner && !IsWindow(owner)) owner = nullptr;
     return MessageBoxW(owner, text.c_str(), nullptr, MB_OK | MB_ICONERROR);
 }
 

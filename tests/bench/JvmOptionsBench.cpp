@@ -73,7 +73,8 @@ Figures measureClassPath(int repeats) {
         app.BuildJvmOptions();
         build.push_back(nowMs() - start);
         const std::string& option = app.jvmOptions[0];
-        entries = static_cast<size_t>(std::count(option.begin(), option.end(), ';'));
+        // Entries are separated by ";", with none behind the last one.
+        entries = static_cast<size_t>(std::count(option.begin(), option.end(), ';')) + 1;
 
         std::wstring accumulator;
         start = nowMs();

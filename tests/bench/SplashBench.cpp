@@ -14,6 +14,7 @@
 
 #include "BenchSupport.h"
 #include "ImageFiles.h"
+#include "TestSupport.h"
 #include "launcher/LauncherApp.h"
 #include "splash/SplashController.h"
 #include "splash/Gdiplus.h"
@@ -127,6 +128,19 @@ int wmain() {
         std::printf("  %-44s wall %8.1f ms   closing thread's processor time %8.1f ms\n",
                     spin ? "posting and polling without pause:" : "posting and waiting on the thread:",
                     median(walls), median(cpus));
+    }
+    // Large compressed PNGs: one within the size limit, one refused by its
+    // header; and how long closing takes while such an image is decoded.
+    std::printf("Large one-colour PNGs (median of 3):\n");
+    for (auto [w, h] : {std::pair{4096, 4096}, std::pair{16000, 16000}}) {
+        std::wstring image = std::wstring(temp) + L"bench-" + std::to_wstring(w) + L".png";
+        vexa::test::writeFile(image, vexa::test::compressedPngBytes(w, h, {40, 80, 160}));
+        files.push_back(image);
+        std::vector<double> creates, closes;
+        for (int i = 0; i < 3; ++i) creates.push_back(createMs(image));
+        for (int i = 0; i < 3; ++i) closes.push_back(closeAtOnce(image, false).wallMs);
+        std::printf("  %5dx%-5d create: %8.1f ms   closing right after the start: %6.1f ms\n", w, h, median(creates),
+                    median(closes));
     }
     for (const auto& f : files) DeleteFileW(f.c_str());
     return 0;

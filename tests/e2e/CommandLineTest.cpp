@@ -9,11 +9,13 @@ using namespace vexa::test;
 
 namespace {
 
-std::vector<std::wstring> argumentsSeenBy(const std::wstring& application, const std::wstring& commandLine) {
+std::vector<std::wstring> argumentsSeenBy(const std::wstring& application, const std::wstring& commandLine,
+                                          const std::wstring& workingDirectory = L"") {
     TempDir dir;
     ChildProcess::Options options;
     options.application = application;
     options.commandLine = commandLine;
+    options.workingDirectory = workingDirectory;
     options.environment[L"VEXA_ARGPROBE_OUT"] = dir / L"args.txt";
     ChildProcess probe(options);
     EXPECT_TRUE(probe.started()) << probe.startError();
@@ -76,4 +78,35 @@ TEST(CommandLine, UnquotedProgramPathWithSpacesIsRemovedWhole) {
               (Args{L"one", L"two three"}));
     // Also when the program is named without its extension.
     EXPECT_EQ(argumentsSeenBy(folder + L"Tool Name.exe", folder + L"Tool Name x"), (Args{L"x"}));
+}
+
+TEST(CommandLine, AMultiWordProgramNameMustBeTheLaunchersOwnPath) {
+    TempDir dir;
+    const std::wstring folder = dir / L"My Apps\\Demo Tool\\";
+    copyFile(artefact(L"argprobe.exe"), folder + L"App.exe");
+    copyFile(artefact(L"argprobe.exe"), dir / L"App.exe");
+    copyFile(artefact(L"argprobe.exe"), folder + L"Tool Name.exe");
+    struct Case {
+        std::wstring program;
+        std::wstring commandLine;
+        std::wstring workingDirectory;
+        Args expected;
+    };
+    const Case cases[] = {
+        // The first word is some other name (a short name, a paired
+        // launcher): only it goes, even when a later run ends in the name.
+        {L"App.exe", L"MyLauncher D:\\docs\\App one", L"", {L"D:\\docs\\App", L"one"}},
+        {L"..\\..\\App.exe", L"MyLauncher " + dir / L"App.exe one", L"", {dir / L"App.exe", L"one"}},
+        // A tab behind the program name belongs to the first argument.
+        {L"Tool Name.exe", folder + L"Tool Name.exe \tone two", L"", {L"\tone", L"two"}},
+        // Relative to the working folder, as the system resolves it.
+        {L"Tool Name.exe", L"Tool Name.exe a", folder, {L"a"}},
+        {L"Tool Name.exe", L"Tool Name a", folder, {L"a"}},
+        // Elsewhere that relative name is not this program.
+        {L"Tool Name.exe", L"Tool Name a", dir.path(), {L"Name", L"a"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(argumentsSeenBy(folder + c.program, c.commandLine, c.workingDirectory), c.expected)
+            << narrow(c.commandLine);
+    }
 }

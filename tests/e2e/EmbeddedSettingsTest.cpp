@@ -159,7 +159,8 @@ TEST(EmbeddedSettings, FileValuesReplaceEmbeddedOnesAndPlusSectionsExtendThem) {
     EXPECT_EQ(f["ok"], L"1");
     EXPECT_EQ(f["mainClass"], L"emb/Main");
     EXPECT_EQ(f["libraryPath"], L"file-lib");
-    EXPECT_EQ(f["systemPath"], L"emb-sys more");
+    // "System Path" holds a list: the "+" value joins it with ";".
+    EXPECT_EQ(f["systemPath"], L"emb-sys;more");
     EXPECT_EQ(f["jvmType"], L"2");
     EXPECT_EQ(f["failureCheck"], L"0");
 }

@@ -59,15 +59,23 @@ TEST(Image, IsAGuiX64ImageImportingOnlySystemDlls) {
     EXPECT_EQ(image.machine, IMAGE_FILE_MACHINE_AMD64);
     EXPECT_EQ(image.subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
     ASSERT_FALSE(image.imports.empty());
-    const std::set<std::string> system = {"kernel32.dll", "user32.dll",  "gdi32.dll",    "advapi32.dll",
-                                          "shell32.dll",  "comctl32.dll", "ole32.dll",   "oleaut32.dll",
-                                          "msvcrt.dll",   "shlwapi.dll",  "gdiplus.dll", "comdlg32.dll"};
+    // DLLs that Windows always takes from its own folder (comctl32 through
+    // the manifest); any other is loaded at run time by full path.
+    const std::set<std::string> system = {"kernel32.dll", "user32.dll",   "gdi32.dll", "advapi32.dll",
+                                          "shell32.dll",  "comctl32.dll", "ole32.dll", "oleaut32.dll",
+                                          "msvcrt.dll",   "shlwapi.dll",  "comdlg32.dll"};
     wchar_t systemDir[MAX_PATH];
     GetSystemDirectoryW(systemDir, MAX_PATH);
     for (const auto& dll : image.imports) {
         EXPECT_TRUE(system.count(dll)) << dll << " is not a Windows system DLL";
         EXPECT_TRUE(exists(std::wstring(systemDir) + L"\\" + widen(dll))) << dll;
     }
+}
+
+TEST(Image, VexaEmbedImportsOnlyDllsWindowsTakesFromItsOwnFolder) {
+    const std::set<std::string> known = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll"};
+    for (const auto& dll : readImage(artefact(L"vexa-embed.exe")).imports)
+        EXPECT_TRUE(known.count(dll)) << dll << " could be taken from beside vexa-embed.exe";
 }
 
 TEST(Image, CarriesTheMessageTableInBritishEnglish) {
@@ -132,5 +140,31 @@ TEST(Image, CarriesIconAndManifest) {
                            "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
         EXPECT_NE(text.find(os), std::string::npos) << os;
     }
+    FreeLibrary(image);
+}
+
+// vexa32.exe: an x86 GUI image whose manifest declares x86, with the same
+// message table as vexa.exe.
+TEST(Image, TheThirtyTwoBitLauncherIsAnX86GuiImage) {
+    std::string bytes = readFile(artefact(L"vexa32.exe"));
+    ASSERT_GT(bytes.size(), sizeof(IMAGE_DOS_HEADER));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(bytes.data() + dos->e_lfanew);
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    EXPECT_EQ(nt->FileHeader.TimeDateStamp, 0u) << "a reproducible image carries no link time";
+
+    HMODULE image = LoadLibraryExW(artefact(L"vexa32.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    HRSRC manifest = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24) /* RT_MANIFEST */);
+    ASSERT_NE(manifest, nullptr);
+    std::string text(static_cast<const char*>(LockResource(LoadResource(image, manifest))),
+                     SizeofResource(image, manifest));
+    EXPECT_NE(text.find("processorArchitecture=\"x86\""), std::string::npos);
+    EXPECT_EQ(text.find("amd64"), std::string::npos);
+    wchar_t message[512] = {};
+    EXPECT_GT(LoadStringW(image, 222, message, 512), 0);
+    EXPECT_EQ(std::wstring(message), L"Failed to load Java VM library: %s (errno = %d).\n");
     FreeLibrary(image);
 }

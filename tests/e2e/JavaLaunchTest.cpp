@@ -24,6 +24,7 @@ struct AppSettings {
     std::string applicationLines;  // lines of [Application]
     std::string moreSections;      // whole sections after those
     RuntimeOptions runtime;
+    bool jrePath = true;  // "JRE Path" names the runtime; else it must be found elsewhere
 };
 
 // A launcher copy beside its settings, a class path with one scripted jar,
@@ -35,8 +36,9 @@ public:
           record_(dir_.path()),
           launcher_(dir_.path(), L"MyApp.exe",
                     "[Java Runtime Environment]\r\n"
-                    "Main Class=" + settings.mainClass + "\r\n"
-                    "JRE Path=" + narrow(runtime_.home()) + "\r\n" + settings.jreLines +
+                    "Main Class=" + settings.mainClass + "\r\n" +
+                    (settings.jrePath ? "JRE Path=" + narrow(runtime_.home()) + "\r\n" : std::string()) +
+                        settings.jreLines +
                         "[Class Path]\r\n"
                         "Class Path=\\lib\\app.jar\r\n"
                         "[Application]\r\n" + settings.applicationLines + settings.moreSections) {
@@ -45,6 +47,13 @@ public:
 
     ChildProcess start(const std::wstring& arguments = L"", const std::map<std::wstring, std::wstring>& knobs = {}) const {
         return launcher_.start(arguments, record_.environment(knobs));
+    }
+    // With more variables of the launcher's environment (APPDATA, ...).
+    ChildProcess startWithEnvironment(const std::wstring& arguments,
+                                      const std::map<std::wstring, std::optional<std::wstring>>& more) const {
+        auto environment = record_.environment();
+        for (const auto& [name, value] : more) environment[name] = value;
+        return launcher_.start(arguments, environment);
     }
     // Runs to the end; the exit code.
     std::int32_t run(const std::wstring& arguments = L"", const std::map<std::wstring, std::wstring>& knobs = {}) const {
@@ -121,7 +130,7 @@ TEST(JavaLaunch, NormalRunEndsWithZeroOnceBackgroundWorkIsDone) {
     EXPECT_TRUE(creation->exitHook);
     EXPECT_TRUE(creation->abortHook);
     EXPECT_EQ(creation->optionCount, static_cast<int>(creation->options.size()));
-    EXPECT_EQ(record.property("java.class.path"), narrow(app / L"lib\\app.jar") + ";");
+    EXPECT_EQ(record.property("java.class.path"), narrow(app / L"lib\\app.jar"));
 
     EXPECT_EQ(record.output("out"), "main returns\r\n");
     // main returns, its thread leaves the JVM, and destroying the JVM waits
@@ -206,11 +215,15 @@ TEST(JavaLaunch, MainClassIsFoundThroughEachLookup) {
             EXPECT_EQ(helper->number("mode"), 1);
             EXPECT_TRUE(helper->flag("stderr"));
         }
-        // Whenever the helper did not deliver, FindClass gets the slash form.
+        // FindClass gets the slash form first, so that the helper is only
+        // ever asked about a class that is there.
         bool foundByName = false;
         for (const Event& e : record.named("find-class"))
             foundByName |= e.bytes("name") == "com/example/App" && e.flag("found");
-        EXPECT_EQ(foundByName, !c.helperCalled || c.knobs.count(L"LAUNCHER_HELPER")) << c.what << "\n" << record.text();
+        EXPECT_TRUE(foundByName) << c.what << "\n" << record.text();
+        if (helper) {
+            EXPECT_TRUE(record.inOrder({"find-class", "check-and-load-main"})) << c.what;
+        }
         auto invocations = record.invocations("main");
         ASSERT_EQ(invocations.size(), 1u) << c.what;
         EXPECT_EQ(invocations[0].className, "com/example/App");
@@ -237,13 +250,44 @@ TEST(JavaLaunch, MissingMainClassIsReportedAndTheLaunchEnds) {
     EXPECT_EQ(describe->bytes("class"), "java/lang/NoClassDefFoundError");
     EXPECT_TRUE(record.inOrder({"describe", "detach", "destroy-end"})) << record.text();
 
-    // Through the runtime's launcher helper, which reports and exits itself.
-    AppSettings helperSettings;
-    helperSettings.mainClass = "com.example.Missing";
-    JavaApp helperApp(kHello, helperSettings);
-    ChildProcess helperProcess = helperApp.start();
-    EXPECT_EQ(helperProcess.exitCode(30000), 1);
-    EXPECT_FALSE(waitForWindow(helperProcess.pid(), {}, 500).found);
+}
+
+TEST(JavaLaunch, AWrongMainClassIsReportedAlsoWithTheRuntimesLauncherHelper) {
+    // The helper would end the process with System.exit(1) and say so only on
+    // a standard error that a GUI program has not got: it is never asked
+    // about a class that is missing or has no main method.
+    struct Case {
+        const char* what;
+        std::string mainClass;
+        std::string script;
+        std::wstring message;
+        const char* printed;  // the runtime's error printed first
+    };
+    const Case cases[] = {
+        {"missing class", "com.example.Missing", kHello, L"Could not find the main class com/example/Missing.\n",
+         "java/lang/NoClassDefFoundError"},
+        {"no main method", "demo.Hello", "class demo.Hello\nmethod run\n    return\n",
+         L"No main method found in specified class.\n", "java/lang/NoSuchMethodError"},
+        {"main returns int", "demo.Hello", "class demo.Hello\nmethod main int\n    return 0\n",
+         L"No main method found in specified class.\n", "java/lang/NoSuchMethodError"},
+    };
+    for (const Case& c : cases) {
+        AppSettings settings;
+        settings.mainClass = c.mainClass;
+        JavaApp app(c.script, settings);
+        ChildProcess process = app.start();
+        WindowSnapshot box = answerMessageBox(process.pid());
+        ASSERT_TRUE(box.found) << c.what;
+        EXPECT_EQ(box.message(), c.message) << c.what;
+        EXPECT_EQ(process.exitCode(30000), -1) << c.what;
+        Record record = app.record();
+        EXPECT_FALSE(record.contains("check-and-load-main")) << c.what << "\n" << record.text();
+        EXPECT_FALSE(record.contains("system-exit")) << c.what;
+        const Event* describe = record.first("describe");
+        ASSERT_NE(describe, nullptr) << c.what << "\n" << record.text();
+        EXPECT_EQ(describe->bytes("class"), c.printed) << c.what;
+        EXPECT_FALSE(record.contains("invoke")) << c.what;
+    }
 }
 
 TEST(JavaLaunch, MainClassNamesBeyondTheCodePageAreShownExactly) {
@@ -265,6 +309,10 @@ TEST(JavaLaunch, MainWithoutStaticMainMethodPrintsTheRuntimeError) {
     settings.runtime.jvm = Jvm::NoBootLoader;
     JavaApp app("class demo.Hello\nmethod main int\n    return 0\n", settings);
     ChildProcess process = app.start();
+    // The runtime's error is printed, and the user is told as well.
+    WindowSnapshot box = answerMessageBox(process.pid());
+    ASSERT_TRUE(box.found);
+    EXPECT_EQ(box.message(), L"No main method found in specified class.\n");
     EXPECT_EQ(process.exitCode(30000), -1);
     Record record = app.record();
     const Event* describe = record.first("describe");
@@ -281,7 +329,7 @@ TEST(JavaLaunch, CreationFailuresShowTheirReasons) {
     const Case cases[] = {
         {L"-1", L"unknown"},           {L"-2", L"thread detached from VM"}, {L"-3", L"JNI version error"},
         {L"-4", L"not enough memory"}, {L"-5", L"VM already created"},      {L"-6", L"invalid arguments"},
-        {L"1", L""},                   {L"-7", L""},
+        {L"1", L""},                   {L"-7", L""},                        {L"-2147483648", L""},
     };
     for (const Case& c : cases) {
         JavaApp app(kHello);
@@ -293,6 +341,35 @@ TEST(JavaLaunch, CreationFailuresShowTheirReasons) {
         Record record = app.record();
         EXPECT_FALSE(record.contains("invoke"));
         EXPECT_FALSE(record.contains("destroy-begin")) << "no JVM to destroy";
+    }
+}
+
+TEST(JavaLaunch, SuccessWithoutTheJvmOrItsEnvironmentIsACreationFailure) {
+    // A runtime that returns 0 but leaves a pointer null has created nothing
+    // usable; an ordinary creation still goes on to main.
+    for (const wchar_t* missing : {L"vm", L"env", L"both", L""}) {
+        JavaApp app(kHello);
+        std::map<std::wstring, std::wstring> knobs;
+        if (*missing) knobs[L"CREATE_NULL"] = missing;
+        ChildProcess process = app.start(L"", knobs);
+        if (*missing) {
+            WindowSnapshot box = answerMessageBox(process.pid());
+            ASSERT_TRUE(box.found) << narrow(missing);
+            EXPECT_EQ(box.message(), L"JNI exception: failed to create the Java VM\nReason: unknown.\n");
+        }
+        EXPECT_EQ(process.exitCode(30000), *missing ? -1 : 0) << narrow(missing);
+        EXPECT_EQ(app.record().contains("invoke"), !*missing) << narrow(missing);
+    }
+}
+
+TEST(JavaLaunch, AFolderNamedLikeTheJvmLibraryIsPassedOver) {
+    // The client library is tried before the server one; a folder in its
+    // place is skipped and the real library is loaded.
+    for (bool folderInTheWay : {true, false}) {
+        JavaApp app(kHello);
+        if (folderInTheWay) makeDirs(app.runtime().home() + L"bin\\client\\jvm.dll");
+        EXPECT_EQ(app.run(L"x"), 0) << folderInTheWay;
+        EXPECT_EQ(app.record().output("out"), "Hello from main: x\r\n") << folderInTheWay;
     }
 }
 
@@ -402,6 +479,139 @@ TEST(JavaLaunch, AnOutputFileThatCannotBeOpenedLeavesTheStreamAlone) {
                     e.bytes("bytes").find("Hello from main: still runs") != std::string::npos;
     EXPECT_TRUE(toStdout) << record.text();
     expectCleanJniUse(record);
+}
+
+namespace {
+
+bool isFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string withSlashes(const std::wstring& path) {
+    std::string text = narrow(path);
+    for (char& c : text)
+        if (c == '\\') c = '/';
+    return text;
+}
+
+}  // namespace
+
+TEST(JavaLaunch, OneFileNamedForBothStreamsGetsOneStream) {
+    struct Case {
+        const char* what;
+        std::wstring errorName;  // below the files folder; L"" for the upper-case, "/" spelling of log.txt
+        bool shared;
+    };
+    const Case cases[] = {
+        {"the same name", L"log.txt", true},
+        {"another spelling", L"", true},
+        {"two files, as before", L"err.txt", false},
+    };
+    for (const Case& c : cases) {
+        TempDir files;
+        const std::wstring log = files / L"log.txt";
+        writeFile(log, "old text that is longer than what the application writes\r\n");
+        const std::string errorName =
+            c.errorName.empty() ? withSlashes(files.path()) + "LOG.TXT" : narrow(files / c.errorName);
+        AppSettings settings;
+        settings.applicationLines = "Output File=" + narrow(log) + "\r\nError File=" + errorName + "\r\n";
+        JavaApp app(kHello, settings);
+        EXPECT_EQ(app.run(L"a"), 0) << c.what;
+        if (c.shared) {
+            EXPECT_EQ(readFile(log), "Hello from main: a\r\nto the error stream\r\n") << c.what;
+        } else {
+            EXPECT_EQ(readFile(log), "Hello from main: a\r\n") << c.what;
+            EXPECT_EQ(readFile(files / c.errorName), "to the error stream\r\n") << c.what;
+        }
+        expectCleanJniUse(app.record());
+    }
+}
+
+TEST(JavaLaunch, AnOverlongDatePictureFormatsAsAFailedCall) {
+    struct Case {
+        std::string picture;
+        std::string name;  // the file written, below the files folder; empty: a dated name
+    };
+    const Case cases[] = {
+        {std::string(300, 'x'), "out-.txt"},
+        {std::string(400, 'd'), "out-.txt"},
+        // Within the limit the picture is formatted as before.
+        {"'" + std::string(100, 'x') + "'", "out-" + std::string(100, 'x') + ".txt"},
+    };
+    for (const Case& c : cases) {
+        TempDir files;
+        AppSettings settings;
+        settings.applicationLines = "Output File=" + narrow(files.path()) + "out-%" + c.picture + "%.txt\r\n";
+        JavaApp app(kHello, settings);
+        EXPECT_EQ(app.run(L"x"), 0) << c.picture.size();
+        EXPECT_EQ(readFile(files / widen(c.name)), "Hello from main: x\r\n") << c.picture.size();
+    }
+}
+
+TEST(JavaLaunch, OutputIsNeverWrittenIntoTheLaunchersOwnFiles) {
+    struct Case {
+        const char* what;
+        const char* key;
+        std::wstring file;   // below the launcher folder; L"" for the per-user settings file
+        std::wstring shown;  // the name in the message, written plainly
+    };
+    const Case cases[] = {
+        {"the settings file", "Output File", L"MyApp.ini", L"MyApp.ini"},
+        {"the settings file, spelt otherwise", "Error File", L"sub\\..\\myapp.INI", L"myapp.INI"},
+        {"the executable", "Output File", L"MyApp.exe", L"MyApp.exe"},
+        {"the per-user settings file", "Error File", L"", L""},
+    };
+    for (const Case& c : cases) {
+        TempDir appData;
+        const std::wstring perUser = appData / L"Vexa Out\\own\\MyApp.ini";
+        AppSettings settings;
+        settings.moreSections = "[Product Information]\r\nProduct Name=Vexa Out\r\nProduct Code=own\r\n";
+        JavaApp app(kHello, settings);
+        // The per-user file names the runtime, as after a choice in the dialog.
+        writeFile(perUser, "[Java Runtime Environment]\r\nJRE Path=" + narrow(app.runtime().home()) + "\r\n");
+        const std::wstring target = c.file.empty() ? perUser : app / c.file;
+        const std::wstring shown = c.file.empty() ? perUser : app / c.shown;
+        const std::wstring ini = app / L"MyApp.ini";
+        writeFile(ini, readFile(ini) + "[Application+]\r\n" + c.key + "=" + narrow(target) + "\r\n");
+        const std::string iniBefore = readFile(ini);
+        const std::string exeBefore = readFile(app / L"MyApp.exe");
+        const std::string perUserBefore = readFile(perUser);
+
+        ChildProcess process = app.startWithEnvironment(L"x", {{L"APPDATA", appData.path()}});
+        WindowSnapshot box = answerMessageBox(process.pid());
+        EXPECT_EQ(box.message(), L"The output file " + shown +
+                                     L" is one of the launcher's own files; the Java output is not written to it.")
+            << c.what;
+        EXPECT_EQ(process.exitCode(60000), 0) << c.what;
+        EXPECT_EQ(readFile(ini), iniBefore) << c.what;
+        EXPECT_TRUE(readFile(app / L"MyApp.exe") == exeBefore) << c.what;
+        EXPECT_EQ(readFile(perUser), perUserBefore) << c.what;
+        // The application ran, its output where it went before.
+        EXPECT_TRUE(app.record().mainArguments().has_value()) << c.what;
+    }
+}
+
+TEST(JavaLaunch, OutputPathsAreWrittenPlainlyBeforeFoldersAreMade) {
+    struct Case {
+        std::string name;     // below the files folder, as written
+        std::wstring file;    // where the output lands
+        std::wstring absent;  // no folder of this name may be left
+    };
+    const Case cases[] = {
+        {"logs\\new\\..\\out.txt", L"logs\\out.txt", L"logs\\new"},
+        {"missing.txt\\..\\out.txt", L"out.txt", L"missing.txt"},
+        {"logs/deeper/out.txt", L"logs\\deeper\\out.txt", L"logs/deeper/out.txt"},
+    };
+    for (const Case& c : cases) {
+        TempDir files;
+        AppSettings settings;
+        settings.applicationLines = "Output File=" + narrow(files.path()) + c.name + "\r\n";
+        JavaApp app(kHello, settings);
+        EXPECT_EQ(app.run(L"x"), 0) << c.name;
+        EXPECT_EQ(readFile(files / c.file), "Hello from main: x\r\n") << c.name;
+        EXPECT_FALSE(isFolder(files / c.absent)) << c.name;
+    }
 }
 
 TEST(JavaLaunch, JavaMainThreadStackSizeComesFromXssOrTheRuntimeDefault) {
@@ -560,4 +770,116 @@ TEST(JavaLaunch, AnUncaughtExceptionClosesTheSplashWindowFirst) {
     ignore.press = 1;
     EXPECT_TRUE(waitForWindow(process.pid(), ignore).found);
     EXPECT_EQ(process.exitCode(30000), 0);
+}
+
+TEST(JavaLaunch, OnlyARuntimeFromTheIbmRegistryKeyKeepsTheProcessAfterMain) {
+    // Every provider setting but "jrockit" opens the IBM key; what counts is
+    // where the chosen runtime came from.
+    struct Case {
+        const char* provider;
+        const wchar_t* registeredUnder;  // nullptr: named by "JRE Path"
+        bool stays;
+    };
+    const Case cases[] = {
+        {"any", L"Software\\JavaSoft\\JRE", false},
+        {"favor_ibm", L"Software\\JavaSoft\\JRE", false},
+        {"ibm", nullptr, false},
+        {"any", L"Software\\IBM\\Java2 Runtime Environment", true},
+        {"ibm", L"Software\\IBM\\Java2 Runtime Environment", true},
+    };
+    for (const Case& c : cases) {
+        const std::string what = std::string(c.provider) + (c.registeredUnder ? " " + narrow(c.registeredUnder) : "");
+        SCOPED_TRACE(what);
+        JavaRegistry registry;  // also keeps other registrations away meanwhile
+        TempDir scratch;
+        writeBmp(scratch / L"splash.bmp", 40, 20, [](int, int) { return Rgba{20, 120, 220}; });
+        AppSettings settings;
+        settings.jrePath = c.registeredUnder == nullptr;
+        settings.jreLines = std::string("VM Provider=") + c.provider + "\r\n";
+        settings.moreSections = "[Display]\r\nSplash Screen=" + narrow(scratch / L"splash.bmp") + "\r\n";
+        // A daemon thread ends the application with System.exit(7) once the
+        // test asks for it.
+        JavaApp app("class demo.Hello\nmethod main\n    thread stopper daemon\n    wait-file " +
+                        scriptPath(scratch / L"go") + " 20000\n    println out done\n"
+                        "method stopper\n    wait-file " + scriptPath(scratch / L"stop") + " 30000\n    exit 7\n",
+                    settings);
+        if (c.registeredUnder) registry.add(c.registeredUnder, L"1.8.0_202", app.runtime().home());
+        ChildProcess process = app.start();
+        ASSERT_TRUE(waitForWindow(process.pid(), {}, 15000, L"SplashScreenWindow").found);
+        writeFile(scratch / L"go", "");
+        if (!c.stays) {
+            EXPECT_EQ(process.exitCode(15000), 0);
+            EXPECT_TRUE(app.record().inOrder({"returned", "detach", "destroy-end"})) << app.record().text();
+            continue;
+        }
+        // The JVM alone ends such a process; the splash goes when main returns.
+        const ULONGLONG deadline = GetTickCount64() + 15000;
+        while (!app.record().contains("returned") && GetTickCount64() < deadline) Sleep(50);
+        Sleep(1000);
+        EXPECT_FALSE(process.wait(0));
+        EXPECT_FALSE(waitForWindow(process.pid(), {}, 300, L"SplashScreenWindow").found);
+        Record record = app.record();
+        EXPECT_TRUE(record.contains("returned")) << record.text();
+        EXPECT_FALSE(record.contains("detach")) << record.text();
+        writeFile(scratch / L"stop", "");
+        EXPECT_EQ(process.exitCode(15000), 7);
+    }
+}
+
+TEST(JavaLaunch, TheJavaExceptionDialogShowsWhatWasPrintedWhenTheTraceItselfFails) {
+    struct Case {
+        const char* what;
+        const wchar_t* printing;  // the stand-in's PRINT_STACK_TRACE knob
+        std::wstring trace;
+    };
+    const Case cases[] = {
+        {"the trace prints", nullptr, L"java.lang.IllegalStateException: boom\r\n\tat demo.Hello.main(Hello.java:3)\r\n"},
+        {"the trace fails after its first line", L"throws", L"java.lang.IllegalStateException: boom\r\n"},
+        // Nothing printed: the exception's class still says what happened.
+        {"the trace fails at once", L"throws-at-once", L"java.lang.IllegalStateException"},
+    };
+    for (const Case& c : cases) {
+        AppSettings settings;
+        settings.applicationLines = "Failure Check=Yes\r\n";
+        JavaApp app("class demo.Hello\nmethod main\n    throw java.lang.IllegalStateException boom\n", settings);
+        std::map<std::wstring, std::wstring> knobs;
+        if (c.printing) knobs[L"PRINT_STACK_TRACE"] = c.printing;
+        ChildProcess process = app.start(L"", knobs);
+        UiAction stop;
+        stop.press = 2;
+        WindowSnapshot dialog = waitForWindow(process.pid(), stop);
+        ASSERT_TRUE(dialog.found) << c.what;
+        EXPECT_EQ(dialog.caption, L"Java Exception") << c.what;
+        EXPECT_EQ(dialog.text(kTraceEdit), c.trace) << c.what;
+        EXPECT_EQ(process.exitCode(15000), -1) << c.what;
+        expectCleanJniUse(app.record());
+    }
+}
+
+TEST(JavaLaunch, AJavaFxApplicationClassWithoutMainIsLeftToTheRuntimesLauncherHelper) {
+    const std::string script =
+        "class javafx.application.Application\nmethod launch\n    return\n"
+        "class demo.FxApp extends javafx.application.Application\nmethod start instance\n    return\n";
+    for (Jvm jvm : {Jvm::Full, Jvm::NoBootLoader}) {
+        const bool helper = jvm == Jvm::Full;
+        SCOPED_TRACE(helper ? "with the launcher helper" : "without it");
+        AppSettings settings;
+        settings.mainClass = "demo.FxApp";
+        settings.runtime.jvm = jvm;
+        JavaApp app(script, settings);
+        ChildProcess process = app.start();
+        if (helper) {
+            // The runtime's JavaFX main starts it.
+            EXPECT_EQ(process.exitCode(30000), 0);
+            const Event* fxMain = app.record().first("fx-main");
+            ASSERT_NE(fxMain, nullptr) << app.record().text();
+            EXPECT_EQ(fxMain->bytes("class"), "demo/FxApp");
+        } else {
+            WindowSnapshot box = answerMessageBox(process.pid());
+            ASSERT_TRUE(box.found);
+            EXPECT_EQ(box.message(), L"No main method found in specified class.\n");
+            EXPECT_EQ(process.exitCode(30000), -1);
+        }
+        expectCleanJniUse(app.record());
+    }
 }

@@ -5,6 +5,7 @@
 // launcher and the "JRE not found" message are seen through vexa.exe itself.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,13 +55,19 @@ public:
         writeFile(folder + L"MyApp.ini", ini);
     }
 
-    SearchResult run(const std::wstring& workingDirectory = L"") const {
+    // JAVA_HOME is unset unless `environment` sets it, so that only what a
+    // test lays out is found.
+    SearchResult run(const std::wstring& workingDirectory = L"",
+                     const std::map<std::wstring, std::optional<std::wstring>>& environment = {}) const {
         const std::wstring out = folder_ + L"search.txt";
         ChildProcess::Options options;
         options.application = folder_ + L"MyApp.exe";
         options.commandLine = vexa::test::quoted(options.application);
         options.workingDirectory = workingDirectory.empty() ? folder_ : workingDirectory;
-        options.environment = {{L"VEXA_JREPROBE_OUT", out}, {L"APPDATA", folder_ + L"appdata"}};
+        options.environment = {{L"VEXA_JREPROBE_OUT", out},
+                               {L"APPDATA", folder_ + L"appdata"},
+                               {L"JAVA_HOME", std::nullopt}};
+        for (const auto& [name, value] : environment) options.environment[name] = value;
         ChildProcess process(options);
         SearchResult result;
         result.exitCode = process.exitCode();
@@ -353,6 +360,7 @@ TEST(JreDiscoveryE2E, RequirementMessageWhenNoRuntimeIsFound) {
         {"Minimum Version=1.6\r\nMaximum Version=any\r\n", L"(minimum version 1.6) from:"},
         {"Minimum Version=1.8\r\n", L"(minimum version 1.8) from:"},
         {"Maximum Version=1.7\r\n", L"(maximum version 1.7) from:"},
+        {"Maximum Version=17\r\n", L"(maximum version 17) from:"},
         {"Minimum Version=1.8\r\nMaximum Version=1.8\r\n", L"(version between 1.8 and 1.8) from:"},
         {"Minimum Version=1.6\r\nMaximum Version=11.0.2\r\n", L"(version between 1.6 and 11.0.2) from:"},
         {"Minimum Version=1.8.0.1\r\nMaximum Version=1.8.0.1\r\n", L"(version 1.8.0.1 is required) from:"},
@@ -367,9 +375,12 @@ TEST(JreDiscoveryE2E, RequirementMessageWhenNoRuntimeIsFound) {
         LauncherCopy app(dir.path(), L"MyApp.exe", jreSection(row.keys));
         auto process = app.start(L"", {{L"APPDATA", dir / L"appdata"}});
         ASSERT_TRUE(process.started());
-        WindowSnapshot box = answerMessageBox(process.pid());
-        ASSERT_TRUE(box.found);
-        EXPECT_EQ(box.message(), start + row.message);
+        // The "JRE Not Found" dialog says it; Cancel ends the launch.
+        UiAction cancel;
+        cancel.press = IDCANCEL;
+        WindowSnapshot dialog = waitForWindow(process.pid(), cancel);
+        ASSERT_TRUE(dialog.found);
+        EXPECT_EQ(dialog.text(203), start + row.message);
         EXPECT_EQ(process.exitCode(), -1);
     }
 }
@@ -420,4 +431,124 @@ TEST(JreDiscoveryE2E, AThirtyTwoBitRuntimeWithoutAPairedLauncherIsLoadedInProces
     EXPECT_EQ(box.message().substr(0, box.message().find(L")") + 1),
               L"Failed to load Java VM library: " + x86.jvmPath() + L" (errno = 193)");
     EXPECT_EQ(process.exitCode(), -1);
+}
+
+namespace {
+
+// A runtime as today's installers lay it out: a "release" file (none when
+// `release` is empty) and, for a JDK, "bin\javac.exe".
+std::wstring todaysRuntime(const std::wstring& home, const std::string& release, bool jdk,
+                           const std::vector<const wchar_t*>& libraries = {kClient},
+                           standin::Jvm jvm = standin::Jvm::Full) {
+    makeRuntime(home, libraries, true, jvm);
+    if (!release.empty()) writeFile(home + L"release", release);
+    if (jdk) writeFile(home + L"bin\\javac.exe", "");
+    return home;
+}
+
+std::string releaseFile(const std::string& version) {
+    return "IMPLEMENTOR=\"Test\"\nJAVA_VERSION=\"" + version + "\"\nJAVA_VERSION_DATE=\"2024-01-16\"\n";
+}
+
+// A REG_SZ value's data.
+std::string registryText(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+}
+
+// Points the "Program Files" folder that Windows records at `folder` until
+// `registry` ends.
+void setProgramFiles(JavaRegistry& registry, const std::wstring& folder) {
+    registry.setValue(L"Software\\Microsoft\\Windows", L"CurrentVersion", L"ProgramFilesDir", REG_SZ, registryText(folder));
+}
+
+}  // namespace
+
+TEST(JreDiscoveryE2E, TodaysRuntimesAfterTheRegistryFamilies) {
+    TempDir dir;
+    JavaRegistry registry;
+    const std::wstring javaHome = todaysRuntime(dir / L"home\\jdk-11.0.21\\", releaseFile("11.0.21"), true);
+    const std::wstring temurin = todaysRuntime(dir / L"temurin\\", releaseFile("17.0.2"), true, {kClient, kServer});
+    registry.setValue(L"Software\\Eclipse Adoptium\\JDK", L"17.0.2.8\\hotspot\\MSI", L"Path", REG_SZ,
+                      registryText(dir / L"temurin"));
+    const std::wstring programs = dir / L"programs";
+    makeDirs(dir / L"no-programs");
+    const std::wstring zulu = todaysRuntime(programs + L"\\Zulu\\zulu-21\\", releaseFile("21.0.1"), false);  // a JRE
+    // A Java 8 JDK without "release": the version comes from its folder name,
+    // its JVM library from its "jre\" folder.
+    todaysRuntime(programs + L"\\Java\\jdk1.8.0_392\\jre\\", "", false);
+    writeFile(programs + L"\\Java\\jdk1.8.0_392\\bin\\javac.exe", "");
+    const std::wstring java8 = programs + L"\\Java\\jdk1.8.0_392\\jre\\";
+    // No version anywhere: a garbage "release" file, a name without digits.
+    const std::wstring unknown = todaysRuntime(programs + L"\\BellSoft\\latest\\", "\x01\x02JAVA_VERSION=\"x\"\n", true);
+
+    struct Row {
+        const char* keys;
+        std::optional<std::wstring> javaHome;
+        bool programFiles;
+        std::wstring library;  // empty: none
+    };
+    const std::wstring client = kClient;
+    const Row rows[] = {
+        {"", javaHome, true, javaHome + client},  // JAVA_HOME first, when it qualifies
+        {"", std::nullopt, true, zulu + client},  // else the highest version of keys and folders
+        {"", std::nullopt, false, temurin + client},  // a vendor key alone
+        {"", dir / L"home\\jdk-11.0.21", false, javaHome + client},  // JAVA_HOME without its backslash
+        {"", L"\"" + javaHome + L"\"", false, javaHome + client},  // or in quotes
+        {"", L"home\\jdk-11.0.21", false, temurin + client},  // a relative JAVA_HOME is ignored
+        {"Minimum Version=17\r\n", javaHome, true, zulu + client},
+        {"Maximum Version=17\r\n", std::nullopt, true, temurin + client},
+        {"Maximum Version=1.8\r\n", javaHome, true, java8 + client},
+        {"Maximum Version=1.7\r\n", javaHome, true, L""},
+        {"Preferred versions=17\r\n", std::nullopt, true, temurin + client},
+        {"JVM Source=only_JDK\r\n", std::nullopt, true, temurin + client},  // the Zulu runtime is a JRE
+        {"JVM Source=only_JRE\r\n", javaHome, true, zulu + client},
+        {"JVM Source=favor_JDK\r\n", std::nullopt, true, temurin + client},
+        {"JVM Source=bogus\r\n", javaHome, true, L""},
+        {"JVM Type=server\r\n", javaHome, true, temurin + kServer},
+        {"VM Provider=any\r\n", javaHome, true, javaHome + client},
+        {"VM Provider=ibm\r\n", javaHome, true, L""},
+        {"Search Common Locations=NO\r\n", javaHome, true, L""},
+        // A runtime of unknown version qualifies only without bounds.
+        {"", unknown, false, unknown + client},
+        {"Minimum Version=any\r\nMaximum Version=any\r\n", unknown, false, unknown + client},
+        {"Minimum Version=1.1\r\n", unknown, false, temurin + client},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.keys + std::string(" JAVA_HOME=") + (row.javaHome ? narrow(*row.javaHome) : "unset") +
+                     (row.programFiles ? " with" : " without") + " program folders");
+        setProgramFiles(registry, row.programFiles ? programs : dir / L"no-programs");
+        SearchResult r = SearchProbe(dir / L"app\\", jreSection(row.keys)).run(L"", {{L"JAVA_HOME", row.javaHome}});
+        EXPECT_EQ(r.library, row.library);
+        EXPECT_FALSE(r.runPairProduct);
+    }
+
+    // The registry families still come first, even with an older runtime.
+    makeRuntime(dir / L"old\\", {kClient});
+    registry.add(kKeys[1], L"1.6", dir / L"old");
+    setProgramFiles(registry, programs);
+    SearchResult old = SearchProbe(dir / L"app\\", jreSection("")).run(L"", {{L"JAVA_HOME", javaHome}});
+    EXPECT_EQ(old.library, dir / L"old\\bin\\client\\jvm.dll");
+}
+
+TEST(JreDiscoveryE2E, TodaysRuntimesInThe32BitViewNeedAPairedLauncher) {
+    TempDir dir;
+    JavaRegistry registry;
+    const std::wstring zulu = todaysRuntime(dir / L"zulu32\\", releaseFile("1.8.0_392"), true, {kClient}, standin::Jvm::X86);
+    registry.setValue(L"Software\\Azul Systems\\Zulu", L"zulu-8", L"InstallationPath", REG_SZ, registryText(dir / L"zulu32"),
+                      standin::RegistryView::Wow32);
+    const std::string paired = "[Application]\r\nPair Product=" + narrow(dir / L"Paired.exe") + "\r\n";
+
+    EXPECT_FALSE(search(dir, jreSection("")).found);
+    // Nor is a 32-bit runtime that JAVA_HOME names, unless a paired launcher
+    // can run it.
+    const std::wstring app = dir / L"app\\";
+    EXPECT_FALSE(SearchProbe(app, jreSection("")).run(L"", {{L"JAVA_HOME", zulu}}).found);
+    SearchResult home = SearchProbe(app, jreSection("") + paired).run(L"", {{L"JAVA_HOME", zulu}});
+    EXPECT_EQ(home.library, zulu + kClient);
+    EXPECT_TRUE(home.runPairProduct);
+
+    SearchResult r = search(dir, jreSection("Minimum Version=1.8.0_300\r\n") + paired);
+    EXPECT_EQ(r.library, zulu + kClient);
+    EXPECT_TRUE(r.runPairProduct);
+    EXPECT_FALSE(search(dir, jreSection("Minimum Version=1.8.0_400\r\n") + paired).found);
 }

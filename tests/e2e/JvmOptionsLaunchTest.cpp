@@ -29,11 +29,12 @@ struct Launch {
     si::JavaHome runtime{dir / L"jre\\"};
     std::wstring appDir = dir / L"app\\";
     si::RecordFile record{dir.path()};
+    std::string jrePath = narrow(runtime.home());  // "JRE Path" as written
 
     std::string settings(const std::string& more) const {
         return "[Product Information]\r\nProduct Name=Vexa Options Test\r\nProduct Code=options-launch\r\n"
                "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\nJRE Path=" +
-               narrow(runtime.home()) + "\r\n" + more;
+               jrePath + "\r\n" + more;
     }
 
     // Starts the copy with "-nosplash" and `arguments`, waits, reads the record.
@@ -67,6 +68,7 @@ std::set<std::string> entriesAfter(const std::string& option, size_t skip) {
     size_t pos = 0;
     for (size_t semi; (semi = text.find(';', pos)) != std::string::npos; pos = semi + 1)
         entries.insert(text.substr(pos, semi - pos));
+    entries.insert(text.substr(pos));
     return entries;
 }
 
@@ -91,7 +93,7 @@ TEST(JvmOptionsLaunch, RuntimeReceivesLibraryPathClassPathParametersAndArguments
     ASSERT_EQ(options[1].substr(0, classPathPrefix.size()), classPathPrefix);
     EXPECT_EQ(entriesAfter(options[1], classPathPrefix.size()),
               (std::set<std::string>{narrow(launch.appDir + L"lib\\app.jar"), narrow(launch.appDir + L"lib\\b.jar")}));
-    EXPECT_EQ(options[1].back(), ';');
+    EXPECT_NE(options[1].back(), ';');  // no empty entry: a runtime would read the current folder
     EXPECT_EQ(options[2], "-Xmx256m");
     EXPECT_EQ(options[3], "-Dapp.title=My App");
     EXPECT_EQ(options[4], "-Xss2m");
@@ -115,7 +117,10 @@ TEST(JvmOptionsLaunch, PercentageFormsBecomeSizesOfThisMachine) {
     MEMORYSTATUS memory{};
     memory.dwLength = sizeof(memory);
     GlobalMemoryStatus(&memory);
-    const std::uint64_t quarterKiB = (static_cast<std::uint64_t>(memory.dwTotalPhys) >> 10) / 4;
+    // A 32-bit launcher is told of at most 2 GiB of memory.
+    std::uint64_t total = memory.dwTotalPhys;
+    if (launcherIs32Bit()) total = std::min<std::uint64_t>(total, 0x7FFFFFFF);
+    const std::uint64_t quarterKiB = (total >> 10) / 4;
     const std::uint64_t heap = std::clamp<std::uint64_t>(quarterKiB, 65536, 1048576);
     std::vector<std::string> options = launcherOptions(record);
     ASSERT_EQ(options.size(), 3u) << record.text();
@@ -132,7 +137,7 @@ TEST(JvmOptionsLaunch, EmbeddedJarAndEnvironmentReferencesInTheClassPath) {
         {{L"VEXA_T_LIB", launch.appDir + L"lib"}});
     std::vector<std::string> options = launcherOptions(record);
     ASSERT_EQ(options.size(), 1u) << record.text();
-    EXPECT_EQ(options[0], narrow(L"-Djava.class.path=" + launch.appDir + L"App.exe;" + launch.appDir + L"lib\\app.jar;"));
+    EXPECT_EQ(options[0], narrow(L"-Djava.class.path=" + launch.appDir + L"App.exe;" + launch.appDir + L"lib\\app.jar"));
     EXPECT_TRUE(record.mainArguments().has_value()) << "the main class ran";
 }
 
@@ -148,7 +153,7 @@ TEST(JvmOptionsLaunch, MainClassFoundThroughAUncWildcard) {
     removeTree(serverFolder);
     std::vector<std::string> options = launcherOptions(record);
     ASSERT_EQ(options.size(), 1u) << record.text();
-    EXPECT_EQ(options[0], "-Djava.class.path=\\\\vexalaunchsrv\\share\\app.jar;");
+    EXPECT_EQ(options[0], "-Djava.class.path=\\\\vexalaunchsrv\\share\\app.jar");
     EXPECT_TRUE(record.mainArguments().has_value()) << record.text();
 }
 
@@ -157,7 +162,7 @@ TEST(JvmOptionsLaunch, StackSizeInBytesSizesTheJavaMainThread) {
     si::Record record = launch.run(
         "Virtual Machine Parameters=-Xss4m -Xss3145728\r\n[Class Path]\r\nClass Path=\\lib\\app.jar\r\n");
     EXPECT_EQ(launcherOptions(record), (std::vector<std::string>{narrow(L"-Djava.class.path=" + launch.appDir +
-                                                                        L"lib\\app.jar;"),
+                                                                        L"lib\\app.jar"),
                                                                   "-Xss4m", "-Xss3145728"}));
     // The last "-Xss" wins; without a unit letter every digit counts (Wine
     // gives no thread less than 1 MiB, so the size is above that).
@@ -182,4 +187,156 @@ TEST(JvmOptionsLaunch, MissingClassPathIsReportedAndTheLaunchGoesOn) {
         EXPECT_NE(option.rfind("-Djava.class.path=", 0), 0u) << option;
         EXPECT_NE(option, "-ea");
     }
+}
+
+namespace {
+
+// "/" for every "\\" of a path.
+std::string withSlashes(const std::wstring& path) {
+    std::string text = narrow(path);
+    std::replace(text.begin(), text.end(), '\\', '/');
+    return text;
+}
+
+}  // namespace
+
+TEST(JvmOptionsLaunch, ClassPathEntriesTakeSlashesAndLieBelowTheLauncherFolder) {
+    struct Case {
+        std::string classPath;
+        std::vector<std::wstring> expected;  // below the launcher folder; L"" is the folder itself
+    };
+    const Case cases[] = {
+        {"/lib/app.jar", {L"lib\\app.jar"}},
+        {"\\lib/app.jar", {L"lib\\app.jar"}},
+        {"lib\\app.jar", {L"lib\\app.jar"}},
+        {"<app>lib/*.jar", {L"lib\\app.jar"}},
+        {"\\.;\\lib\\app.jar", {L"", L"lib\\app.jar"}},
+        {"\\lib\\..\\lib\\app.jar;;", {L"lib\\app.jar"}},
+        // As before.
+        {"\\lib\\*.jar", {L"lib\\app.jar"}},
+    };
+    for (const Case& c : cases) {
+        Launch launch;
+        std::string classPath = c.classPath;
+        if (classPath.rfind("<app>", 0) == 0) classPath = withSlashes(launch.appDir) + classPath.substr(5);
+        si::Record record = launch.run("[Class Path]\r\nClass Path=" + classPath + "\r\n");
+        std::wstring expected;
+        for (const std::wstring& entry : c.expected) {
+            if (!expected.empty()) expected += L";";
+            expected += entry.empty() ? launch.appDir.substr(0, launch.appDir.size() - 1) : launch.appDir + entry;
+        }
+        // Exactly these entries, and no empty one after them.
+        EXPECT_EQ(record.property("java.class.path"), narrow(expected)) << c.classPath;
+        EXPECT_TRUE(record.mainArguments().has_value()) << c.classPath << "\n" << record.text();
+    }
+}
+
+TEST(JvmOptionsLaunch, NoClassFromTheCurrentFolderJoinsTheApplication) {
+    // The class path names only a jar without the main class; the folder the
+    // launcher is started from has it.
+    Launch launch;
+    si::writeScript(launch.appDir, L"lib\\other.jar", "class demo.Other\nmethod main\n    return\n");
+    si::writeScript(launch.dir / L"cwd\\", L"demo\\Hello.class", kScript);
+    LauncherCopy app(launch.appDir, L"App.exe", launch.settings("[Class Path]\r\nClass Path=\\lib\\other.jar\r\n"));
+    ChildProcess::Options options;
+    options.application = app.exePath();
+    options.commandLine = vexa::test::quoted(app.exePath()) + L" -nosplash";
+    options.workingDirectory = launch.dir / L"cwd";
+    // Without the runtime's launcher helper the launcher looks the class up
+    // itself and reports it missing.
+    options.environment = launch.record.environment({{L"LAUNCHER_HELPER", L"absent"}});
+    ChildProcess child(options);
+    EXPECT_TRUE(answerMessageBox(child.pid()).found) << "the main class is not found";
+    EXPECT_EQ(child.exitCode(60000), -1);
+    si::Record record = launch.record.read();
+    EXPECT_EQ(record.property("java.class.path"), narrow(launch.appDir + L"lib\\other.jar"));
+    EXPECT_FALSE(record.mainArguments().has_value()) << record.text();
+}
+
+TEST(JvmOptionsLaunch, PlusSectionsJoinListsWithASemicolonAndParametersWithABlank) {
+    Launch launch;
+    si::writeScript(launch.appDir, L"plugins\\b.jar", "class demo.Other\nmethod main\n    return\n");
+    writeFile(launch.dir / L"embed.ini",
+              "[Java Runtime Environment]\r\nLibrary Path=C:\\Natives\r\nSystem Path=C:\\Tools\r\n"
+              "Virtual Machine Parameters=-Xmx256m\r\n[Class Path]\r\nClass Path=\\lib\\*.jar\r\n");
+    si::writeScript(launch.appDir, L"lib\\app.jar", kScript);
+    LauncherCopy app(launch.appDir, L"App.exe",
+                     launch.settings("[Java Runtime Environment+]\r\nLibrary Path=lib\r\nSystem Path=C:\\More\r\n"
+                                     "Virtual Machine Parameters=-ea\r\n[Class Path+]\r\nClass Path=\\plugins\\*.jar\r\n"));
+    ChildProcess::Options embed;
+    embed.application = artefact(L"vexa-embed.exe");
+    embed.commandLine = vexa::test::quoted(embed.application) + L" write " + vexa::test::quoted(app.exePath()) + L" " +
+                        vexa::test::quoted(launch.dir / L"embed.ini");
+    ASSERT_EQ(ChildProcess(embed).exitCode(), 0);
+    ChildProcess child = app.start(L"-nosplash", launch.record.environment({}));
+    EXPECT_EQ(child.exitCode(60000), 0);
+    si::Record record = launch.record.read();
+    std::vector<std::string> options = launcherOptions(record);
+    ASSERT_EQ(options.size(), 4u) << record.text();
+    EXPECT_EQ(options[0].rfind("-Djava.library.path=C:\\Natives;lib;", 0), 0u) << options[0];
+    EXPECT_EQ(options[1], narrow(L"-Djava.class.path=" + launch.appDir + L"lib\\app.jar;" + launch.appDir +
+                                 L"plugins\\b.jar"));
+    EXPECT_EQ(options[2], "-Xmx256m");
+    EXPECT_EQ(options[3], "-ea");
+    EXPECT_NE(record.output("out").find("\r\nPath=C:\\Tools;C:\\More;"), std::string::npos) << record.output("out");
+}
+
+TEST(JvmOptionsLaunch, RelativeJrePathLiesBesideTheLauncherWhereverItIsStartedFrom) {
+    for (const char* jrePath : {"..\\jre", "../jre/", "..\\app\\..\\jre\\", "<absolute>"}) {
+        Launch launch;
+        if (std::string(jrePath) != "<absolute>") launch.jrePath = jrePath;
+        // The test's own folder is the current folder, not the launcher's.
+        si::Record record = launch.run("[Class Path]\r\nClass Path=\\lib\\app.jar\r\n");
+        const std::string out = record.output("out");
+        const std::wstring home = launch.runtime.home();
+        EXPECT_NE(out.find("VEXA_JVM_PATH=" + narrow(launch.runtime.jvmPath()) + "\r\n"), std::string::npos)
+            << jrePath << "\n" << out;
+        EXPECT_NE(out.find("VEXA_JVM_HOME=" + narrow(home.substr(0, home.size() - 1)) + "\r\n"), std::string::npos)
+            << jrePath << "\n" << out;
+        EXPECT_NE(out.find(";" + narrow(home) + "bin\r\n"), std::string::npos) << jrePath << "\n" << out;
+    }
+}
+
+TEST(JvmOptionsLaunch, ALongInheritedPathKeepsTheSystemPathAndTheRuntimeBinFolder) {
+    struct Case {
+        int entries;  // of 21 characters and a ";"
+        bool cut;
+    };
+    for (const Case& c : {Case{1488, true}, Case{40, false}}) {
+        std::wstring inherited;
+        for (int i = 0; i < c.entries; ++i) {
+            const std::wstring number = std::to_wstring(100000 + i);
+            if (i > 0) inherited += L";";
+            inherited += L"C:\\Inherited\\Dir" + number.substr(1);
+        }
+        Launch launch;
+        si::Record record = launch.run("System Path=C:\\Tools\r\n[Class Path]\r\nClass Path=\\lib\\app.jar\r\n", L"",
+                                       {{L"Path", inherited}});
+        const std::string out = record.output("out");
+        const size_t start = out.find("\r\nPath=");
+        ASSERT_NE(start, std::string::npos) << record.text().substr(0, 2000);
+        const std::string path = out.substr(start + 7, out.find("\r\n", start + 2) - start - 7);
+        const std::string bin = narrow(launch.runtime.home()) + "bin";
+        EXPECT_LE(path.size(), 32766u);
+        EXPECT_EQ(path.substr(0, 9), "C:\\Tools;");
+        ASSERT_GE(path.size(), bin.size() + 1);
+        EXPECT_EQ(path.substr(path.size() - bin.size() - 1), ";" + bin);
+        // What is kept of the inherited value is its first entries, whole.
+        const std::string kept = path.substr(9, path.size() - 9 - bin.size() - 1);
+        EXPECT_EQ(narrow(inherited).substr(0, kept.size()), kept);
+        EXPECT_TRUE(kept.size() == inherited.size() || inherited[kept.size()] == L';');
+        EXPECT_EQ(kept.size() < inherited.size(), c.cut) << path.size() << " " << inherited.size();
+    }
+}
+
+TEST(JvmOptionsLaunch, ClassPathBeyondTheCodePageGoesByShortNames) {
+    Launch launch;
+    launch.appDir = launch.dir / L"\x042E\x0440\x0438\x0439\xD83D\xDE00\\";
+    si::Record record = launch.run("[Class Path]\r\nClass Path=\\lib\\*.jar;\\lib\\app.jar\r\n[Application]\r\n"
+                                   "Embedded Jar=Yes\r\n");
+    std::optional<std::string> classPath = record.property("java.class.path");
+    ASSERT_TRUE(classPath.has_value()) << record.text();
+    EXPECT_EQ(classPath->find('?'), std::string::npos) << *classPath;
+    EXPECT_EQ(std::count(classPath->begin(), classPath->end(), ';'), 2) << *classPath;
+    EXPECT_TRUE(record.mainArguments().has_value()) << record.text();
 }

@@ -24,14 +24,15 @@ ProbeResult build(const OptionsProbe& probe, std::map<std::wstring, std::optiona
 
 std::string classPathOption(const std::wstring& classPath) { return narrow(L"-Djava.class.path=" + classPath); }
 
-// The entries of a class-path option, in order.
+// The entries of a class-path option, in order; none of them empty.
 std::vector<std::wstring> entriesOf(const std::string& option) {
     std::wstring text = widen(option.substr(std::string("-Djava.class.path=").size()));
     std::vector<std::wstring> entries;
     size_t pos = 0;
     for (size_t semi; (semi = text.find(L';', pos)) != std::wstring::npos; pos = semi + 1)
         entries.push_back(text.substr(pos, semi - pos));
-    EXPECT_EQ(pos, text.size()) << "the class path ends in \";\"";
+    entries.push_back(text.substr(pos));
+    for (const auto& entry : entries) EXPECT_FALSE(entry.empty()) << "an empty class-path entry in " << option;
     return entries;
 }
 
@@ -81,12 +82,13 @@ TEST(JvmOptions, RelativeEntriesNeedTheFileAndCarryTheirOwnSeparator) {
     ProbeResult result = build(probe);
     ASSERT_EQ(result.options.size(), 1u);
     std::vector<std::wstring> entries = entriesOf(result.options[0]);
-    ASSERT_EQ(entries.size(), 4u);
+    ASSERT_EQ(entries.size(), 5u);
     EXPECT_EQ(entries[0], dir / L"app.jar");
     EXPECT_EQ(entries[1], dir / L"classes");
-    // "lib\a.jar" without a leading "\" names <dir>lib\a.jar, which does not
-    // exist; "\lib\*" gives the file and the folder, not "." and "..".
-    EXPECT_EQ(asSet({entries[2], entries[3]}), (std::set<std::wstring>{dir / L"lib\\a.jar", dir / L"lib\\sub"}));
+    // "lib\a.jar" without a leading "\" lies below the launcher folder too;
+    // "\lib\*" gives the file and the folder, not "." and "..".
+    EXPECT_EQ(entries[2], dir / L"lib\\a.jar");
+    EXPECT_EQ(asSet({entries[3], entries[4]}), (std::set<std::wstring>{dir / L"lib\\a.jar", dir / L"lib\\sub"}));
 }
 
 TEST(JvmOptions, UncEntriesVerbatimOrThroughTheFileSystem) {
@@ -119,7 +121,7 @@ TEST(JvmOptions, DrivePathWildcardAndEnvironmentReferences) {
     // A reference that holds a drive path makes the entry absolute; one that
     // holds "\lib" keeps it relative to the launcher folder; an unset one
     // stays as written and, being relative, matches nothing.
-    EXPECT_EQ(result.options[0], classPathOption(dir / L"ext\\e.jar;" + dir / L"lib\\l.jar;"));
+    EXPECT_EQ(result.options[0], classPathOption(dir / L"ext\\e.jar;" + dir / L"lib\\l.jar"));
 }
 
 TEST(JvmOptions, MissingClassPathIsReported) {
@@ -158,7 +160,7 @@ TEST(JvmOptions, EmbeddedJarLeadsTheClassPath) {
                                c.value + "\r\n");
         ProbeResult result = build(probe);
         ASSERT_EQ(result.options.size(), 1u);
-        EXPECT_EQ(result.options[0], classPathOption((c.first ? probe.exePath() + L";" : L"") + L"C:\\x.jar;"))
+        EXPECT_EQ(result.options[0], classPathOption((c.first ? probe.exePath() + L";" : L"") + L"C:\\x.jar"))
             << c.value;
     }
     // The executable alone is a class path.
@@ -166,7 +168,7 @@ TEST(JvmOptions, EmbeddedJarLeadsTheClassPath) {
     ProbeResult result = build(alone);
     EXPECT_EQ(result.built, 1);
     ASSERT_EQ(result.options.size(), 1u);
-    EXPECT_EQ(result.options[0], classPathOption(alone.exePath() + L";"));
+    EXPECT_EQ(result.options[0], classPathOption(alone.exePath()));
 }
 
 TEST(JvmOptions, ClassPathExtendedFromThePlusSection) {
@@ -176,7 +178,7 @@ TEST(JvmOptions, ClassPathExtendedFromThePlusSection) {
     OptionsProbe probe(dir.path(), L"App.exe", "[Class Path+]\r\nClass Path=\\plugins\\*.jar\r\n");
     ProbeResult result = build(probe);
     ASSERT_EQ(result.options.size(), 1u);
-    EXPECT_EQ(result.options[0], classPathOption(dir / L"plugins\\p.jar;"));
+    EXPECT_EQ(result.options[0], classPathOption(dir / L"plugins\\p.jar"));
 }
 
 TEST(JvmOptions, VirtualMachineParametersInOrder) {
@@ -198,7 +200,7 @@ TEST(JvmOptions, VirtualMachineParametersInOrder) {
                                        "Virtual Machine Parameters=") +
                                c.parameters + "\r\n");
         ProbeResult result = build(probe, {{L"VEXA_T_V", L"value"}});
-        Strings expected = {"-Djava.class.path=C:\\x.jar;"};
+        Strings expected = {"-Djava.class.path=C:\\x.jar"};
         expected.insert(expected.end(), c.expected.begin(), c.expected.end());
         EXPECT_EQ(result.options, expected) << c.parameters;
     }
@@ -210,7 +212,7 @@ TEST(JvmOptions, ParametersFromThePlusSectionGiveNoEmptyOption) {
                        "[Class Path]\r\nClass Path=C:\\x.jar\r\n[Java Runtime Environment+]\r\n"
                        "Virtual Machine Parameters=-ea -Xss2m\r\n");
     ProbeResult result = build(probe);
-    EXPECT_EQ(result.options, (Strings{"-Djava.class.path=C:\\x.jar;", "-ea", "-Xss2m"}));
+    EXPECT_EQ(result.options, (Strings{"-Djava.class.path=C:\\x.jar", "-ea", "-Xss2m"}));
     EXPECT_EQ(result.stack, 2097152u);
 }
 
@@ -230,7 +232,7 @@ TEST(JvmOptions, PercentageFormsFollowTheReportedMemory) {
     const std::uint64_t tenth = std::max<std::uint64_t>(std::min<std::uint64_t>(physKiB / 10, 1048576), 2097152);
     const std::uint64_t stackKiB = physKiB * 5 / 100;
     const Strings expected = {
-        "-Djava.class.path=C:\\x.jar;",
+        "-Djava.class.path=C:\\x.jar",
         "-Xmx" + std::to_string(half) + "K",
         "-Xms" + std::to_string(onePercent) + "K",
         "-Xmx4194304K",
@@ -317,7 +319,7 @@ TEST(JvmOptions, LibraryPathOptionStaysFirst) {
     ProbeResult result = probe.run(run);
     EXPECT_EQ(result.options,
               (Strings{narrow(L"-Djava.library.path=C:\\Natives;" + dir.path() + L";.;C:\\P;C:\\Java\\jre\\lib"),
-                       "-Djava.class.path=C:\\x.jar;", "-ea"}));
+                       "-Djava.class.path=C:\\x.jar", "-ea"}));
 }
 
 TEST(JvmOptions, LongClassPathArrivesWhole) {

@@ -93,3 +93,13 @@ TEST(LibraryPath, WithoutAnInheritedPathNoReferenceIsLeft) {
     EXPECT_EQ(widen(result.options[0]), L"-Djava.library.path=C:\\N;" + dir.path() + L";.;C:\\Java\\jre\\lib");
     EXPECT_EQ(result.text("Path"), L"C:\\Tools;C:\\Java\\jre\\bin");
 }
+
+TEST(LibraryPath, SlashesSeparateFoldersAsBackslashesDo) {
+    TempDir dir;
+    OptionsProbe probe(dir.path(), L"App.exe", std::nullopt);
+    ProbeResult result = prepare(probe, L"C:/Natives;D:/More/", L"C:/Tools");
+    ASSERT_EQ(result.options.size(), 1u);
+    EXPECT_EQ(widen(result.options[0]), L"-Djava.library.path=C:\\Natives;D:\\More\\;" + dir.path() + L";.;" +
+                                            kInherited + L";C:\\Java\\jre\\lib");
+    EXPECT_EQ(result.text("Path"), L"C:\\Tools;" + kInherited + L";C:\\Java\\jre\\bin");
+}

@@ -4,6 +4,10 @@
 // needs. The launcher itself shows the "Main Class" message.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <initguid.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include "SettingsProbeSupport.h"
 #include "TestSupport.h"
@@ -65,7 +69,8 @@ TEST(SettingsReader, ExecutableWithoutExtensionReadsTheFileBesideIt) {
     EXPECT_EQ(f["ok"], L"1");
     EXPECT_EQ(f["mainPath"], dir / L"x.y\\launcher.ini");
     EXPECT_EQ(f["mainClass"], L"right/Beside");
-    EXPECT_EQ(f["perUserPath"], appData.path() + L"\\\\\\launcher.ini");
+    // Neither "Product Name" nor "Product Code": a folder of its own.
+    EXPECT_EQ(f["perUserPath"], appData.path() + L"\\launcher\\launcher.ini");
 }
 
 TEST(SettingsReader, PerUserPathWithAndWithoutAppData) {
@@ -78,8 +83,29 @@ TEST(SettingsReader, PerUserPathWithAndWithoutAppData) {
     EXPECT_EQ(f["productName"], L"A:B/C \"x\"");
     EXPECT_EQ(f["productCode"], L"X1");
     EXPECT_EQ(f["perUserPath"], appData.path() + L"\\ABC x\\X1\\Tool.ini");
-    f = probe.run(std::nullopt);
-    EXPECT_EQ(f["perUserPath"], L"\\ABC x\\X1\\Tool.ini");
+    // Without APPDATA (or with a relative one) the shell's folder for the
+    // user's roaming data, never a folder at the root of the current drive,
+    // where a file planted by anyone would name the runtime.
+    PWSTR roaming = nullptr;
+    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming), S_OK);
+    const std::wstring known = roaming;
+    CoTaskMemFree(roaming);
+    const std::wstring planted = L"C:\\ABC x\\X1\\Tool.ini";
+    const std::wstring own = known + L"\\ABC x\\X1\\Tool.ini";
+    writeFile(planted, "[Java Runtime Environment]\r\nJRE Path=C:\\planted\\\r\n");
+    writeFile(own, "[Java Runtime Environment]\r\nJRE Path=C:\\own\\\r\n");
+    // The probe starts in a folder on C:, whose root holds the planted file.
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(dir.path().c_str());
+    for (const std::optional<std::wstring>& value : {std::optional<std::wstring>(), std::optional<std::wstring>(L"rel")}) {
+        f = probe.run(value);
+        EXPECT_EQ(f["perUserPath"], own);
+        EXPECT_EQ(f["jrePath"], L"C:\\own\\");
+    }
+    SetCurrentDirectoryW(previous);
+    removeTree(L"C:\\ABC x");
+    removeTree(known + L"\\ABC x");
 }
 
 TEST(SettingsReader, PlusSectionsExtendOnlyWhatTheFileLeavesEmpty) {

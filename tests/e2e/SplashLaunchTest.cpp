@@ -64,6 +64,7 @@ public:
         return true;
     }
     void go() const { writeFile(dir_ / L"go", "go"); }
+    std::wstring goFile() const { return dir_ / L"go"; }
 
 private:
     std::string substitute(const std::string& text) const {
@@ -99,6 +100,17 @@ bool splashGone(DWORD pid, DWORD timeoutMs) {
         if (GetTickCount64() > deadline) return false;
         Sleep(20);
     }
+}
+
+// The splash window of process `pid`, visible or not; null when it has none.
+HWND splashWindowOf(DWORD pid) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"SplashScreenWindow", nullptr); w;
+         w = FindWindowExW(nullptr, w, L"SplashScreenWindow", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid) return w;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -300,4 +312,81 @@ TEST(SplashLaunch, NoSplashAlsoKeepsTheNativeLibraryUnloaded) {
     app.go();
     EXPECT_EQ(process.exitCode(), 0);
     EXPECT_FALSE(app.record().contains("splash-load"));
+}
+
+TEST(SplashLaunch, AnImageBeyondTheSizeLimitIsNotDecodedAndDoesNotHoldTheLaunchUp) {
+    // A few megabytes on disk that would cost seconds and gigabytes to decode.
+    struct Case {
+        const char* what;
+        int width, height;
+        bool shown;
+    };
+    const Case cases[] = {
+        {"16000 x 16000", 16000, 16000, false},
+        {"8193 pixels wide", 8193, 2, false},
+        {"4096 x 4097", 4096, 4097, false},
+        {"4096 x 4096, the largest", 4096, 4096, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SplashApp app("Splash Screen=@IMAGE@\r\n", kWaitingMain);
+        writeFile(app.image(), compressedPngBytes(c.width, c.height, {200, 30, 30}));
+        ChildProcess process = app.start();
+        // Refused, it shows nothing, as an unreadable image does.
+        WindowSnapshot splash = splashOf(process);
+        ASSERT_TRUE(splash.found);
+        EXPECT_EQ(splash.rect.right - splash.rect.left, c.shown ? c.width : 0);
+        EXPECT_EQ(splash.rect.bottom - splash.rect.top, c.shown ? c.height : 0);
+        ASSERT_TRUE(app.waitFor("mark"));
+        app.go();
+        EXPECT_TRUE(process.wait(10000));
+        EXPECT_EQ(process.exitCode(), 0);
+    }
+}
+
+TEST(SplashLaunch, AnErrorBoxWhileTheImageIsStillDecodedStandsInFrontOfTheSplash) {
+    // The JVM fails at once, while a large image may still be decoded.
+    for (bool large : {false, true}) {
+        SCOPED_TRACE(large ? "4096 x 4096 PNG" : "small BMP");
+        SplashApp app("Splash Screen=@IMAGE@\r\n", kWaitingMain);
+        if (large) writeFile(app.image(), compressedPngBytes(4096, 4096, {30, 30, 200}));
+        ChildProcess process = app.start(L"", {{L"CREATE_RESULT", L"-1"}});
+        WindowSnapshot box = answerMessageBox(process.pid());
+        ASSERT_TRUE(box.found);
+        EXPECT_EQ(box.message(), L"JNI exception: failed to create the Java VM\nReason: unknown.\n");
+        EXPECT_EQ(box.ownerClass, L"SplashScreenWindow");
+        EXPECT_EQ(process.exitCode(), -1);
+    }
+}
+
+TEST(SplashLaunch, TheSplashIgnoresCloseRequestsSoLaterErrorBoxesStillShow) {
+    struct Case {
+        const char* what;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    const Case cases[] = {
+        {"WM_CLOSE", WM_CLOSE, 0, 0},
+        {"the close command", WM_SYSCOMMAND, SC_CLOSE, 0},
+        {"Alt+F4", WM_SYSKEYDOWN, VK_F4, 0x203E0001},  // repeat 1, scan code 0x3E, Alt held
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SplashApp app("Splash Screen=@IMAGE@\r\n", kWaitingMain);
+        // Creating the JVM waits for the test, then fails.
+        ChildProcess process = app.start(L"", {{L"CREATE_RESULT", L"-1"}, {L"CREATE_WAIT", app.goFile()}});
+        ASSERT_TRUE(splashOf(process).found);
+        HWND splash = splashWindowOf(process.pid());
+        ASSERT_NE(splash, nullptr);
+        PostMessageW(splash, c.message, c.wParam, c.lParam);
+        Sleep(300);
+        EXPECT_TRUE(IsWindow(splash) && IsWindowVisible(splash));
+        app.go();
+        WindowSnapshot box = answerMessageBox(process.pid());
+        ASSERT_TRUE(box.found);
+        EXPECT_EQ(box.ownerClass, L"SplashScreenWindow");
+        EXPECT_EQ(box.message(), L"JNI exception: failed to create the Java VM\nReason: unknown.\n");
+        EXPECT_EQ(process.exitCode(), -1);
+    }
 }

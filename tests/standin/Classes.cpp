@@ -193,6 +193,12 @@ Value setSystemStream(CallContext& c, bool out) {
     return {};
 }
 
+// The application class that the JavaFX helper starts.
+std::string& fxApplication() {
+    static std::string name;
+    return name;
+}
+
 // sun.launcher.LauncherHelper.checkAndLoadMain as a runtime does it: load the
 // class, check its main method, and end the process with a message when
 // either is missing.
@@ -221,6 +227,13 @@ Value checkAndLoadMain(CallContext& c) {
     if (cls == nullptr) {
         c.env.pending = nullptr;
         return fail(u"Error: Could not find or load main class " + name);
+    }
+    // A JavaFX application class goes to the runtime's JavaFX helper, which
+    // starts it whether it has a main method or not.
+    if (ClassInfo* fx = findLoadedClass("javafx/application/Application"); fx != nullptr && cls->isSubclassOf(fx)) {
+        fxApplication() = cls->name;
+        RecordLine("check-and-load-main-result").bytes("result", "fx-helper").bytes("class", cls->name).write();
+        return objValue(mirrorOf(findLoadedClass("sun/launcher/LauncherHelper$FXHelper")));
     }
     const std::string sig = "([Ljava/lang/String;)V";
     if (cls->lookup("main", sig, true) == nullptr) {
@@ -391,6 +404,14 @@ void defineBuiltins() {
             throwNew(c.env, "java/lang/NullPointerException", std::nullopt);
             return Value{};
         }
+        // A trace that fails while it is printed, as one whose cause's
+        // toString throws: "throws" after the first line, "throws-at-once"
+        // before anything.
+        if (auto failing = knob(L"PRINT_STACK_TRACE")) {
+            if (*failing == L"throws") printText(stream, throwableText(as<ThrowableObj>(c.self)) + u"\r\n");
+            throwNew(c.env, "java/lang/IllegalStateException", u"trace unavailable");
+            return Value{};
+        }
         printStackTrace(as<ThrowableObj>(c.self), stream);
         return Value{};
     });
@@ -436,6 +457,11 @@ void defineBuiltins() {
 
     ClassInfo* helper = defineClass("sun/launcher/LauncherHelper", "java/lang/Object");
     addMethod(helper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;", true, checkAndLoadMain);
+    ClassInfo* fxHelper = defineClass("sun/launcher/LauncherHelper$FXHelper", "java/lang/Object");
+    addMethod(fxHelper, "main", "([Ljava/lang/String;)V", true, [](CallContext&) {
+        RecordLine("fx-main").bytes("class", fxApplication()).write();
+        return Value{};
+    });
 }
 
 ClassInfo* findLoadedClass(const std::string& name) {
@@ -481,13 +507,13 @@ ClassInfo* arrayClass(Env& env, const std::string& name) {
     return info;
 }
 
-ClassInfo* scriptedClass(const std::string& name, const ScriptLookup& found) {
+ClassInfo* scriptedClass(const std::string& name, const ScriptLookup& found, ClassInfo* super) {
     Vm& v = vm();
     std::lock_guard<std::recursive_mutex> guard(v.mu);
     if (ClassInfo* known = findLoadedClass(name)) return known;
     auto* info = new ClassInfo;
     info->name = name;
-    info->super = v.classes.at("java/lang/Object");
+    info->super = super != nullptr ? super : v.classes.at("java/lang/Object");
     info->source = found.source;
     info->script = found.cls;
     for (const ScriptMethod& sm : found.cls->methods) {
@@ -518,7 +544,11 @@ ClassInfo* loadClass(Env& env, const std::string& name) {
         return nullptr;
     }
     ScriptLookup found = findScriptClass(name, vm().classPath);
-    if (found.cls) return scriptedClass(name, found);
+    if (found.cls) {
+        ClassInfo* super = nullptr;
+        if (!found.cls->superName.empty() && (super = loadClass(env, found.cls->superName)) == nullptr) return nullptr;
+        return scriptedClass(name, found, super);
+    }
     Text dotted = fromModifiedUtf8(name);
     std::replace(dotted.begin(), dotted.end(), u'/', u'.');
     if (found.error.rfind("wrong-name: ", 0) == 0) {

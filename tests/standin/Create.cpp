@@ -294,6 +294,11 @@ jint createJavaVm(JavaVM** pvm, void** penv, void* raw) {
     Env* env = attachThread(u"main", false);
     *pvm = &v.javaVm;
     *penv = static_cast<JNIEnv*>(env);
+    // A faulty runtime: success reported, but a pointer left null.
+    if (auto missing = knob(L"CREATE_NULL")) {
+        if (*missing == L"vm" || *missing == L"both") *pvm = nullptr;
+        if (*missing == L"env" || *missing == L"both") *penv = nullptr;
+    }
     RecordLine("settings")
         .number("xmx", static_cast<long long>(parsed.xmx))
         .number("xms", static_cast<long long>(parsed.xms))

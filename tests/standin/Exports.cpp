@@ -24,6 +24,10 @@ const char* variantName() { return STANDIN_VARIANT; }
 
 extern "C" {
 
+#ifdef STANDIN_WITH_SUPPORT
+__declspec(dllimport) int standinSupportLoaded();
+#endif
+
 #ifndef STANDIN_NO_CREATE
 __declspec(dllexport) jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     return standin::createJavaVm(vm, env, args);
@@ -51,6 +55,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         self = instance;
         DisableThreadLibraryCalls(instance);
+#ifdef STANDIN_WITH_SUPPORT
+        standinSupportLoaded();  // the import that ties this library to jvmsupport.dll
+#endif
 #ifdef _WIN64
         const char* arch = "x64";
 #else

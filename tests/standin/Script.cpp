@@ -111,8 +111,9 @@ std::optional<std::vector<ScriptClass>> parseScript(std::string_view text, bool 
         std::string word(firstWord(line, rest));
         if (word == "class") {
             auto w = words(rest);
-            if (w.size() != 1) return fail("class needs one name");
-            classes.push_back(ScriptClass{slashName(w[0]), {}});
+            if (w.size() != 1 && (w.size() != 3 || w[1] != "extends"))
+                return fail("class needs one name, optionally with extends and a superclass");
+            classes.push_back(ScriptClass{slashName(w[0]), {}, w.size() == 3 ? slashName(w[2]) : std::string()});
             method = nullptr;
         } else if (word == "method") {
             if (classes.empty()) {

@@ -30,6 +30,7 @@ struct ScriptMethod {
 struct ScriptClass {
     std::string name;  // slash form
     std::vector<ScriptMethod> methods;
+    std::string superName;  // slash form; empty for java/lang/Object
 };
 
 // Parses a script file. A ".class" file holds one class whose "class" line is

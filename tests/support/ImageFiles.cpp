@@ -64,6 +64,69 @@ std::string zlibStored(const std::string& raw) {
     return out;
 }
 
+// Deflate bits, least significant first; Huffman codes go in from their top bit.
+class BitWriter {
+public:
+    void bits(std::uint32_t value, int count) {
+        for (int i = 0; i < count; ++i) put((value >> i) & 1);
+    }
+    void code(std::uint32_t code, int length) {
+        for (int i = length - 1; i >= 0; --i) put((code >> i) & 1);
+    }
+    // A byte with the fixed literal codes.
+    void literal(unsigned value) {
+        if (value < 144) code(0x30 + value, 8);
+        else code(0x190 + value - 144, 9);
+    }
+    // A copy of `length` (3 to 258) bytes from `distanceCode`'s distance (1 to 4).
+    void match(unsigned length, unsigned distanceCode) {
+        static const unsigned bases[] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31,
+                                         35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+        static const int extras[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
+                                     3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+        int index = 28;
+        while (bases[index] > length) --index;
+        const unsigned symbol = 257 + static_cast<unsigned>(index);
+        if (symbol < 280) code(symbol - 256, 7);
+        else code(0xC0 + symbol - 280, 8);
+        bits(length - bases[index], extras[index]);
+        code(distanceCode, 5);
+    }
+    // `count` more bytes copied from `distance` back (1 to 4), in matches of
+    // 3 to 258 bytes; a count of 1 or 2 must be zeros at distance 1.
+    void repeat(std::uint64_t count, unsigned distance) {
+        while (count >= 3) {
+            std::uint64_t take = std::min<std::uint64_t>(count, 258);
+            if (count - take == 1 || count - take == 2) take = count - 3;
+            match(static_cast<unsigned>(take), distance - 1);
+            count -= take;
+        }
+        for (; count > 0; --count) literal(0);
+    }
+    std::string finish() {
+        if (used_) out_ += static_cast<char>(current_);
+        return out_;
+    }
+
+private:
+    void put(unsigned bit) {
+        current_ |= bit << used_;
+        if (++used_ == 8) {
+            out_ += static_cast<char>(current_);
+            current_ = used_ = 0;
+        }
+    }
+    std::string out_;
+    unsigned current_ = 0;
+    int used_ = 0;
+};
+
+// Adler-32 sums after `count` more copies of `value`.
+void adlerRun(std::uint64_t& a, std::uint64_t& b, std::uint64_t value, std::uint64_t count) {
+    b = (b + count * a + value * (count * (count + 1) / 2)) % 65521;
+    a = (a + count * value) % 65521;
+}
+
 }  // namespace
 
 std::string bmpBytes(int width, int height, const PixelFunction& pixel) {
@@ -117,6 +180,44 @@ std::string pngBytes(int width, int height, const PixelFunction& pixel) {
     std::string out = "\x89PNG\r\n\x1a\n";
     chunk(out, "IHDR", header);
     chunk(out, "IDAT", zlibStored(raw));
+    chunk(out, "IEND", "");
+    return out;
+}
+
+std::string compressedPngBytes(int width, int height, Rgba colour) {
+    // Rows: the first unfiltered (one pixel, then copies of it three bytes
+    // back), every other filtered "up" (all zeros, copies one byte back).
+    BitWriter deflate;
+    deflate.bits(1, 1);  // the last block
+    deflate.bits(1, 2);  // fixed Huffman codes
+    std::uint64_t a = 1, b = 0;
+    const std::uint64_t rest = 3ull * static_cast<std::uint64_t>(width - 1);
+    deflate.literal(0);
+    adlerRun(a, b, 0, 1);
+    for (std::uint8_t byte : {colour.r, colour.g, colour.b}) {
+        deflate.literal(byte);
+        adlerRun(a, b, byte, 1);
+    }
+    deflate.repeat(rest, 3);
+    for (std::uint64_t i = 0; i < rest; ++i) adlerRun(a, b, i % 3 == 0 ? colour.r : i % 3 == 1 ? colour.g : colour.b, 1);
+    for (int y = 1; y < height; ++y) {
+        deflate.literal(2);
+        deflate.literal(0);
+        deflate.repeat(3ull * static_cast<std::uint64_t>(width) - 1, 1);
+        adlerRun(a, b, 2, 1);
+        adlerRun(a, b, 0, 3ull * static_cast<std::uint64_t>(width));
+    }
+    deflate.code(0, 7);  // end of block
+    std::string idat = "\x78\x01" + deflate.finish();
+    put32be(idat, static_cast<std::uint32_t>((b << 16) | a));
+
+    std::string header;
+    put32be(header, static_cast<std::uint32_t>(width));
+    put32be(header, static_cast<std::uint32_t>(height));
+    header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no interlace
+    std::string out = "\x89PNG\r\n\x1a\n";
+    chunk(out, "IHDR", header);
+    chunk(out, "IDAT", idat);
     chunk(out, "IEND", "");
     return out;
 }

@@ -19,6 +19,10 @@ using PixelFunction = std::function<Rgba(int x, int y)>;
 std::string bmpBytes(int width, int height, const PixelFunction& pixel);
 std::string pngBytes(int width, int height, const PixelFunction& pixel);
 
+// A 24-bit PNG of one colour, deflate-compressed: a 16000 x 16000 image is a
+// few megabytes on disk and costs the decoder 768 MB.
+std::string compressedPngBytes(int width, int height, Rgba colour);
+
 void writeBmp(const std::wstring& path, int width, int height, const PixelFunction& pixel);
 void writePng(const std::wstring& path, int width, int height, const PixelFunction& pixel);
 

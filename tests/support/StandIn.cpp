@@ -8,12 +8,22 @@
 namespace vexa::test::standin {
 
 std::wstring jvmDll(Jvm which) {
+    if (launcherIs32Bit()) {
+        switch (which) {
+        case Jvm::Full: return artefact(L"standin\\x86\\jvm.dll");
+        case Jvm::NoCreate: return artefact(L"standin\\x86\\no-create\\jvm.dll");
+        case Jvm::NoDefaults: return artefact(L"standin\\x86\\no-defaults\\jvm.dll");
+        case Jvm::NoBootLoader: return artefact(L"standin\\x86\\no-bootloader\\jvm.dll");
+        case Jvm::X86: return artefact(L"standin\\jvm.dll");
+        }
+    }
     switch (which) {
     case Jvm::Full: return artefact(L"standin\\jvm.dll");
     case Jvm::NoCreate: return artefact(L"standin\\no-create\\jvm.dll");
     case Jvm::NoDefaults: return artefact(L"standin\\no-defaults\\jvm.dll");
     case Jvm::NoBootLoader: return artefact(L"standin\\no-bootloader\\jvm.dll");
     case Jvm::X86: return artefact(L"standin\\x86\\jvm.dll");
+    case Jvm::WithSupport: return artefact(L"standin\\with-support\\jvm.dll");
     }
     return {};
 }
@@ -24,6 +34,8 @@ std::wstring splashDll(Splash which) {
 }
 
 std::wstring hostExe() { return artefact(L"standin-host.exe"); }
+
+std::wstring jvmSupportDll() { return artefact(L"standin\\with-support\\jvmsupport.dll"); }
 
 std::wstring exampleApp(const std::wstring& name) { return artefact(L"standin\\examples\\" + name); }
 
@@ -304,6 +316,7 @@ std::wstring JavaHome::splashPath() const { return parentOf(jvmPath_, 2) + L"\\s
 std::wstring JavaHome::addJvm(const std::wstring& relative, Jvm which) const {
     std::wstring path = runtimeHome_ + relative;
     copyFile(jvmDll(which), path);
+    if (which == Jvm::WithSupport) copyFile(jvmSupportDll(), runtimeHome_ + L"bin\\jvmsupport.dll");
     return path;
 }
 
@@ -311,7 +324,9 @@ std::wstring JavaHome::addJvm(const std::wstring& relative, Jvm which) const {
 
 namespace {
 
-REGSAM viewFlag(RegistryView view) { return view == RegistryView::Wow32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY; }
+REGSAM viewFlag(RegistryView view) {
+    return (view == RegistryView::Wow32) != launcherIs32Bit() ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+}
 
 const wchar_t kOwnerValue[] = L"VexaStandInOwner";
 

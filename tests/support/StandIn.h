@@ -24,7 +24,11 @@ enum class Jvm {
     NoDefaults,    // standin\no-defaults\jvm.dll: no JNI_GetDefaultJavaVMInitArgs
     NoBootLoader,  // standin\no-bootloader\jvm.dll: no JVM_FindClassFromBootLoader
     X86,           // standin\x86\jvm.dll: 32-bit (machine 0x014C)
+    WithSupport,   // standin\with-support\jvm.dll: imports jvmsupport.dll, which a layout puts in "bin\"
 };
+// Under the 32-bit launcher (launcherIs32Bit()) the tests are mirrored: the
+// variants above are the 32-bit builds in standin\x86\, and X86 stands for
+// the architecture the launcher cannot load, the 64-bit standin\jvm.dll.
 enum class Splash {
     Full,       // standin\splashscreen.dll
     NoJarName,  // standin\no-jarname\splashscreen.dll: no SplashSetFileJarName
@@ -33,6 +37,7 @@ enum class Splash {
 std::wstring jvmDll(Jvm which = Jvm::Full);
 std::wstring splashDll(Splash which = Splash::Full);
 std::wstring hostExe();  // standin-host.exe
+std::wstring jvmSupportDll();  // standin\with-support\jvmsupport.dll
 // An example application of tests/standin/examples, e.g. L"demo-app.jar".
 std::wstring exampleApp(const std::wstring& name);
 
@@ -154,6 +159,8 @@ private:
 
 // ---- registry ---------------------------------------------------------------------
 
+// Native is the launcher's own view, Wow32 the other one: the 64-bit and the
+// 32-bit view, swapped under the 32-bit launcher.
 enum class RegistryView { Native, Wow32 };
 
 // Runtime registrations under HKEY_LOCAL_MACHINE for one test. Holding one

@@ -16,6 +16,18 @@ std::wstring binDir() {
 
 std::wstring artefact(const std::wstring& relative) { return binDir() + relative; }
 
+std::wstring launcherUnderTest() {
+    wchar_t name[MAX_PATH] = {};
+    DWORD length = GetEnvironmentVariableW(L"VEXA_TEST_LAUNCHER", name, MAX_PATH);
+    return artefact(length > 0 && length < MAX_PATH ? std::wstring(name, length) : L"vexa.exe");
+}
+
+bool launcherIs32Bit() {
+    wchar_t name[MAX_PATH] = {};
+    DWORD length = GetEnvironmentVariableW(L"VEXA_TEST_LAUNCHER", name, MAX_PATH);
+    return length > 0 && length < MAX_PATH && lstrcmpiW(name, L"vexa32.exe") == 0;
+}
+
 std::wstring widen(std::string_view utf8) {
     if (utf8.empty()) return {};
     int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -215,7 +227,7 @@ LauncherCopy::LauncherCopy(const std::wstring& folder, const std::wstring& exeNa
     iniPath_ = (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash) ? exePath_.substr(0, dot)
                                                                                           : exePath_) +
                L".ini";
-    copyFile(artefact(L"vexa.exe"), exePath_);
+    copyFile(launcherUnderTest(), exePath_);
     if (iniText) writeFile(iniPath_, *iniText);
 }
 
@@ -256,6 +268,7 @@ WindowSnapshot parseSnapshot(const std::string& output) {
     std::string line;
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        snapshot.lines.push_back(line);
         size_t space = line.find(' ');
         std::string key = line.substr(0, space);
         std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
@@ -288,17 +301,23 @@ WindowSnapshot parseSnapshot(const std::string& output) {
 }  // namespace
 
 WindowSnapshot waitForWindow(DWORD pid, const UiAction& action, DWORD timeoutMs, const std::wstring& windowClass) {
+    std::wstring arguments = L"--class " + quoted(windowClass);
+    if (action.press >= 0) arguments += L" --press " + std::to_wstring(action.press);
+    if (!action.key.empty()) arguments += L" --key " + action.key;
+    if (action.close) arguments += L" --close";
+    return runUiHelper(pid, arguments, timeoutMs);
+}
+
+WindowSnapshot runUiHelper(DWORD pid, const std::wstring& arguments, DWORD timeoutMs) {
     if (pid == 0) {
         std::fprintf(stderr, "no window to wait for: the process did not start\n");
         return {};
     }
     TempDir scratch;
     std::wstring outputPath = scratch / L"ui.txt";
-    std::wstring command = quoted(artefact(L"vexa-ui.exe")) + L" --pid " + std::to_wstring(pid) + L" --class " +
-                           quoted(windowClass) + L" --timeout " + std::to_wstring(timeoutMs);
-    if (action.press >= 0) command += L" --press " + std::to_wstring(action.press);
-    if (!action.key.empty()) command += L" --key " + action.key;
-    if (action.close) command += L" --close";
+    std::wstring command = quoted(artefact(L"vexa-ui.exe")) +
+                           (pid == kAnyProcess ? std::wstring(L" --any") : L" --pid " + std::to_wstring(pid)) +
+                           L" --timeout " + std::to_wstring(timeoutMs) + L" " + arguments;
 
     // The helper's output goes to a file: pipes to Wine programs can stay open.
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};

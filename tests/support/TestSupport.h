@@ -20,6 +20,14 @@ std::wstring binDir();
 // A file built beside the test programs, for example L"vexa.exe".
 std::wstring artefact(const std::wstring& relative);
 
+// The launcher the end-to-end tests start: vexa.exe, or the file that
+// VEXA_TEST_LAUNCHER names (vexa32.exe for the 32-bit run of the launch
+// suites).
+std::wstring launcherUnderTest();
+// Whether that launcher is the 32-bit one: the tests then mirror what they
+// lay out (32-bit runtimes, the 32-bit registry view as the launcher's own).
+bool launcherIs32Bit();
+
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view text);
 
@@ -119,6 +127,7 @@ struct WindowSnapshot {
     std::wstring ownerClass;
     std::vector<Control> controls;
     bool gone = false;  // the window went away after the action
+    std::vector<std::string> lines;  // everything the helper printed, line by line
 
     // Text of the control with this id; empty when there is none.
     std::wstring text(int id) const;
@@ -132,8 +141,14 @@ struct UiAction {
     std::wstring key;    // L"escape" or L"enter"
     bool close = false;  // the close box
 };
+// `pid` may be kAnyProcess: a window of any process (vexa-ui --any).
+inline constexpr DWORD kAnyProcess = 0xFFFFFFFF;
 WindowSnapshot waitForWindow(DWORD pid, const UiAction& action = {}, DWORD timeoutMs = 15000,
                              const std::wstring& windowClass = L"#32770");
+
+// Runs the UI helper against process `pid` with further arguments of its own
+// (steps, actions, filters) after "--pid N --timeout MS".
+WindowSnapshot runUiHelper(DWORD pid, const std::wstring& arguments, DWORD timeoutMs = 15000);
 
 // Shortcut: the message box of `pid`, answered with OK.
 WindowSnapshot answerMessageBox(DWORD pid, DWORD timeoutMs = 15000);

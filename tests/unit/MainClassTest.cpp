@@ -182,12 +182,13 @@ TEST(CallMainClass, ReportsWhatTheRuntimeCannotDo) {
          L"Failed to load Main Class: com/example/App.\n", false},
         {"no main method, nothing pending", [](FakeJvm& j) { j.mainMissing = true; },
          L"No main method found in specified class.\n", false},
+        // The runtime's error is printed, and the user is told as well.
         {"no main method, the runtime's error pending",
          [](FakeJvm& j) {
              j.mainMissing = true;
              j.missingMainThrows = true;
          },
-         L"", true},
+         L"No main method found in specified class.\n", true},
     };
     for (const Case& c : cases) {
         Launch launch;

@@ -85,6 +85,14 @@ TEST(SettingsFileAccess, CheckReadableWriteAndDelete) {
         EXPECT_EQ(file.checkReadable(), static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
         CloseHandle(other);
     }
+    {
+        // Read at the same moment by another reader that shares: still readable.
+        HANDLE other = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(file.checkReadable(), 0u);
+        CloseHandle(other);
+    }
     EXPECT_NE(file.deleteFile(), 0);
     EXPECT_FALSE(vexa::test::exists(path));
     EXPECT_EQ(file.deleteFile(), 0);
@@ -103,9 +111,11 @@ TEST(LayeredSettings, EmbeddedValueReplacedByTheFileOrExtendedFromThePlusSection
         {nullptr, "file", nullptr, L"file"},
         {"emb", "file", nullptr, L"file"},
         {"emb", "file", "plus", L"file"},
-        {"emb", nullptr, "plus", L"emb plus"},
-        {"emb", "", "plus", L"emb plus"},
-        {"emb", nullptr, " plus", L"emb plus"},
+        // "Library Path" is a list: the two join with ";".
+        {"emb", nullptr, "plus", L"emb;plus"},
+        {"emb", "", "plus", L"emb;plus"},
+        {"emb", nullptr, " plus", L"emb;plus"},
+        {"emb;", nullptr, "plus", L"emb;plus"},
         {nullptr, nullptr, "abc", L" abc"},
         {nullptr, "", "abc", L" abc"},
         {"", nullptr, "abc", L" abc"},

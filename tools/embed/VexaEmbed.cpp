@@ -7,7 +7,6 @@
 // Exit codes: 0 done, 1 bad usage, 2 failed, 3 no block to print, 4 the
 // block is damaged.
 #include <windows.h>
-#include <bcrypt.h>
 
 #include <cstdio>
 #include <string>
@@ -17,6 +16,7 @@
 #include "config/SettingsBlock.h"
 #include "config/SettingsStore.h"
 #include "foundation/Handle.h"
+#include "foundation/SystemLibrary.h"
 #include "foundation/WinText.h"
 
 namespace {
@@ -229,6 +229,19 @@ DWORD updateBlock(const std::wstring& executable, const std::vector<std::uint8_t
     return ERROR_SUCCESS;
 }
 
+// Fills `bytes` from the system's random number generator. bcrypt.dll is
+// no DLL that Windows always takes from its own folder, so it is loaded
+// from there by full path instead of being imported: a copy beside this
+// program must never supply the nonce.
+bool systemRandom(std::uint8_t* bytes, size_t count) {
+    using GenRandomFn = LONG(WINAPI*)(void* algorithm, UCHAR* buffer, ULONG size, ULONG flags);
+    constexpr ULONG kUseSystemPreferredRng = 0x00000002;
+    Module bcrypt = loadSystemLibrary(L"bcrypt.dll");
+    if (!bcrypt) return false;
+    auto genRandom = reinterpret_cast<GenRandomFn>(GetProcAddress(bcrypt.get(), "BCryptGenRandom"));
+    return genRandom && genRandom(nullptr, bytes, static_cast<ULONG>(count), kUseSystemPreferredRng) >= 0;
+}
+
 int writeCommand(const std::wstring& executable, const std::wstring& settingsPath) {
     std::string bytes;
     DWORD error = ERROR_SUCCESS;
@@ -255,8 +268,7 @@ int writeCommand(const std::wstring& executable, const std::wstring& settingsPat
     }
 
     std::array<std::uint8_t, 12> nonce{};
-    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, nonce.data(), static_cast<ULONG>(nonce.size()),
-                                        BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+    if (!systemRandom(nonce.data(), nonce.size())) {
         say(L"cannot obtain random numbers from the system.");
         return kFailed;
     }
@@ -332,6 +344,7 @@ int removeCommand(const std::wstring& executable) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    keepWorkingFolderOutOfDllSearch();
     std::vector<std::wstring> args(argv + 1, argv + argc);
     if (args.empty()) return usage();
     const std::wstring& command = args[0];

@@ -347,6 +347,10 @@ TEST(JreSelection, RequirementPhrase) {
         {L"1.6", L"1.8.0_202", L"version between 1.6 and 1.8.0.202"},
         {L"1.8.0.1", L"1.8.0.1", L"version 1.8.0.1 is required"},
         {L"11.0.2.3", L"11.0.2.3", L"version 11.0.2.3 is required"},
+        // A one-number upper bound reads as written, never with its filler.
+        {L"any", L"17", L"maximum version 17"},
+        {L"11", L"17", L"version between 11.0 and 17"},
+        {L"any", L"17.0", L"maximum version 17.0"},
     };
     for (const Row& row : rows) {
         JrePolicy p;

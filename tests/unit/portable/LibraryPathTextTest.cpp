@@ -41,8 +41,12 @@ TEST(ClassPathText, SearchPatternAndFolder) {
     const Case cases[] = {
         {L"\\lib\\*.jar", L"C:\\App\\lib\\*.jar", L"C:\\App\\lib\\"},
         {L"\\classes", L"C:\\App\\classes", L"C:\\App\\"},
-        // No separator is put in: a relative entry carries its own.
-        {L"lib\\a.jar", L"C:\\Applib\\a.jar", L"C:\\Applib\\"},
+        // Without its own leading "\" an entry lies below the folder all the same.
+        {L"lib\\a.jar", L"C:\\App\\lib\\a.jar", L"C:\\App\\lib\\"},
+        {L"\\lib/b.jar", L"C:\\App\\lib\\b.jar", L"C:\\App\\lib\\"},
+        {L"\\.", L"C:\\App", L"C:\\"},
+        {L"\\lib\\..\\ext\\*.jar", L"C:\\App\\ext\\*.jar", L"C:\\App\\ext\\"},
+        {L"Z:/apps/lib/*.jar", L"Z:\\apps\\lib\\*.jar", L"Z:\\apps\\lib\\"},
         {L"\\\\server\\share\\*.jar", L"\\\\server\\share\\*.jar", L"\\\\server\\share\\"},
         {L"D:*.jar", L"D:*.jar", L""},
         {L"D:\\x\\*", L"D:\\x\\*", L"D:\\x\\"},

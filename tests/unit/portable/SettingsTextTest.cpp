@@ -60,8 +60,12 @@ TEST(SettingsPaths, PerUserPathDropsForbiddenCharactersOfTheProductName) {
     EXPECT_EQ(productFolderName(L" My App (x64) "), L" My App (x64) ");
     EXPECT_EQ(perUserSettingsPath(L"C:\\Users\\u\\AppData\\Roaming", L"A:B/C", L"X1", L"C:\\apps\\Tool.2024.exe"),
               L"C:\\Users\\u\\AppData\\Roaming\\ABC\\X1\\Tool.2024.ini");
-    EXPECT_EQ(perUserSettingsPath(L"", L"Prod", L"Code", L"C:\\apps\\Tool.exe"), L"\\Prod\\Code\\Tool.ini");
-    EXPECT_EQ(perUserSettingsPath(L"R:", L"", L"", L"Tool"), L"R:\\\\\\Tool.ini");
+    // No application-data folder: no per-user file.
+    EXPECT_EQ(perUserSettingsPath(L"", L"Prod", L"Code", L"C:\\apps\\Tool.exe"), L"");
+    // Neither name nor code: a folder named after the executable.
+    EXPECT_EQ(perUserSettingsPath(L"R:", L"", L"", L"Tool"), L"R:\\Tool\\Tool.ini");
+    EXPECT_EQ(perUserSettingsPath(L"R:", L":/", L"", L"C:\\a\\Tool.2024.exe"), L"R:\\Tool.2024\\Tool.2024.ini");
+    EXPECT_EQ(perUserSettingsPath(L"R:", L"", L"7", L"Tool"), L"R:\\\\7\\Tool.ini");
 }
 
 namespace {

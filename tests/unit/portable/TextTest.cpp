@@ -63,6 +63,8 @@ TEST(CommandLineArguments, DropTheProgramName) {
         {L"demo.exe C:\\x\\demo.exe", L"C:\\Apps\\demo.exe", {L"C:\\x\\demo.exe"}},
         {L"other name a", L"C:\\Apps\\demo.exe", {L"name", L"a"}},
         {L"C:\\My App\\app.exe", L"C:\\My App\\app.exe", {}},
+        {L"MyLauncher D:\\docs\\App one", L"C:\\Apps\\App.exe", {L"D:\\docs\\App", L"one"}},
+        {L"C:\\My App\\app.exe \tx", L"C:\\My App\\app.exe", {L"\tx"}},
         {L"", L"C:\\a.exe", {}},
     };
     for (const auto& c : cases) EXPECT_EQ(argumentsOfCommandLine(c.commandLine, c.executable), c.expected);

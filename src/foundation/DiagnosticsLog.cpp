@@ -1,0 +1,55 @@
+#include "foundation/DiagnosticsLog.h"
+
+#include <cstdio>
+
+#include "foundation/WinText.h"
+
+namespace vexa {
+namespace {
+
+// The last line of a launch whose log reached the limit.
+constexpr std::string_view kLimitLine = "diagnostics log limit of 1 MiB reached; this launch writes nothing more";
+
+std::string timeStamp() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu:%lu] ", t.wYear, t.wMonth, t.wDay,
+                  t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, GetCurrentProcessId(), GetCurrentThreadId());
+    return text;
+}
+
+}  // namespace
+
+bool DiagnosticsLog::open(const std::wstring& path) {
+    file_.reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    open_.store(static_cast<bool>(file_), std::memory_order_relaxed);
+    return isOpen();
+}
+
+void DiagnosticsLog::write(std::wstring_view text) {
+    if (!isOpen()) return;
+    std::string line = timeStamp() + toUtf8(text);
+    for (char& c : line) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    line += "\r\n";
+    // Room for the closing line is kept back, so that a launch never writes
+    // more than the limit in all.
+    constexpr std::uint64_t room = DiagnosticsLog::kLimit - 256;
+    const std::uint64_t before = written_.fetch_add(line.size());
+    if (before + line.size() > room) {
+        if (before <= room) {
+            open_.store(false, std::memory_order_relaxed);
+            line = timeStamp() + std::string(kLimitLine) + "\r\n";
+        } else {
+            return;
+        }
+    }
+    DWORD done = 0;
+    if (!WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &done, nullptr) || done != line.size())
+        open_.store(false, std::memory_order_relaxed);
+}
+
+}  // namespace vexa

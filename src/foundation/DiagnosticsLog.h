@@ -1,0 +1,33 @@
+// A diagnostics log file: one UTF-8 line per event, each with a millisecond
+// time stamp, the process and the thread, appended to a file that several
+// launches may share. At most kLimit bytes per launch; a file that cannot be
+// opened or written turns the log off and changes nothing else.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "foundation/Handle.h"
+
+namespace vexa {
+
+class DiagnosticsLog {
+public:
+    static constexpr std::uint64_t kLimit = 1024 * 1024;
+
+    // Opens `path` for appending; false (and the log stays off) when it cannot.
+    bool open(const std::wstring& path);
+    bool isOpen() const noexcept { return open_.load(std::memory_order_relaxed); }
+    // Appends one line; line breaks inside `text` become blanks. Safe from any
+    // thread.
+    void write(std::wstring_view text);
+
+private:
+    FileHandle file_;
+    std::atomic<bool> open_{false};
+    std::atomic<std::uint64_t> written_{0};
+};
+
+}  // namespace vexa

@@ -1,0 +1,251 @@
+// The search for today's runtimes: JAVA_HOME, the vendor keys and the install
+// folders of the common OpenJDK distributions (tables in CommonRuntimes.cpp).
+#include <algorithm>
+
+#include "foundation/Handle.h"
+#include "foundation/WinText.h"
+#include "jre/CommonRuntimes.h"
+#include "jre/JreLocator.h"
+#include "launcher/Diagnostics.h"
+#include "launcher/LauncherApp.h"
+
+namespace vexa {
+namespace {
+
+constexpr DWORD kReleaseFileLimit = 64 * 1024;  // a real one is under 2 KiB
+constexpr DWORD kImageHeadSize = 4096;           // the headers of a JVM library lie well within
+// The machine of the runtimes this launcher cannot host itself.
+#ifdef _WIN64
+constexpr std::uint16_t kOtherMachine = 0x014C;  // x86
+#else
+constexpr std::uint16_t kOtherMachine = 0x8664;  // x64
+#endif
+
+const wchar_t* jvmTypeName(JvmType type) {
+    switch (type) {
+        case JvmType::Server: return L"server";
+        case JvmType::FavorServer: return L"favor_server";
+        case JvmType::Default: break;
+    }
+    return L"default";
+}
+
+// The first `limit` bytes of a file (fewer when it is shorter); empty when
+// it cannot be read.
+std::string readStart(const std::wstring& path, DWORD limit) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
+    std::string text(limit, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.get(), text.data(), limit, &read, nullptr)) return {};
+    text.resize(read);
+    return text;
+}
+
+// A string value of an open key, up to its first NUL; empty when it is
+// missing, unreadable, empty or not text.
+std::wstring readText(HKEY key, const wchar_t* name) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0) return {};
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return {};
+    std::wstring buffer(size / sizeof(wchar_t) + 2, L'\0');
+    DWORD read = size;
+    if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &read) != ERROR_SUCCESS)
+        return {};
+    return std::wstring(buffer.c_str());
+}
+
+// The 64-bit "Program Files" folder as Windows records it, so that a
+// launcher started with a scant environment finds it too; %ProgramFiles%
+// when the record is missing.
+std::optional<std::wstring> programFilesFolder() {
+    RegistryKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ | KEY_WOW64_64KEY,
+                      key.put()) == ERROR_SUCCESS) {
+        if (std::optional<std::wstring> folder = jre::absoluteFolder(readText(key.get(), L"ProgramFilesDir")))
+            return folder;
+    }
+    return jre::absoluteFolder(environmentValue(L"ProgramFiles"));
+}
+
+class CommonSearch {
+public:
+    CommonSearch(const JrePolicy& policy, bool paired) : policy_(policy), paired_(paired) {}
+
+    // Looks at the runtime in `folder`, named `source` in the log, and adds
+    // it to `out` when it qualifies. `name` gives the version when the
+    // runtime's "release" file does not.
+    void consider(const std::wstring& source, const std::wstring& folder, std::wstring_view name,
+                  std::vector<JreCandidate>& out) const {
+        const std::wstring root = jre::withTrailingBackslash(folder);
+        JreCandidate candidate;
+        candidate.home = root;
+        std::wstring library = JreLocator::probeJvmLibrary(root, policy_.jvmType, candidate.isServer);
+        if (library.empty()) {
+            // A Java 8 JDK keeps its runtime in "jre\".
+            candidate.home = root + L"jre\\";
+            library = JreLocator::probeJvmLibrary(candidate.home, policy_.jvmType, candidate.isServer);
+        }
+        if (library.empty()) {
+            diag::log(L"runtime %s (%s): rejected, no JVM library for \"JVM Type\" %s", root, source,
+                      jvmTypeName(policy_.jvmType));
+            return;
+        }
+        // This process cannot load a 32-bit runtime; only a paired launcher
+        // can run one.
+        if (!paired_ && jre::imageMachine(readStart(library, kImageHeadSize)) == kOtherMachine) {
+            diag::log(L"runtime %s (%s): rejected, a 32-bit runtime and no \"Pair Product\" to run it", root, source);
+            return;
+        }
+        const jre::RuntimeKind kind = pathExists(root + L"bin\\javac.exe") ? jre::RuntimeKind::Jdk : jre::RuntimeKind::Jre;
+        const wchar_t* kindName = kind == jre::RuntimeKind::Jdk ? L"JDK" : L"JRE";
+
+        std::optional<JavaVersion> version = jre::releaseFileVersion(readStart(root + L"release", kReleaseFileLimit));
+        const wchar_t* from = L"release file";
+        if (!version) {
+            version = jre::nameVersion(name);
+            from = L"name";
+        }
+        candidate.version = version.value_or(JavaVersion());
+        const std::wstring described = version ? candidate.version.toText() + L" (from its " + from + L")"
+                                               : std::wstring(L"unknown");
+        if (!jre::kindSearched(kind, policy_)) {
+            diag::log(L"runtime %s (%s): %s, version %s: rejected, a %s is not allowed by \"JVM Source\"", root, source,
+                      kindName, described, kindName);
+            return;
+        }
+        if (std::optional<std::wstring_view> why = jre::versionRejection(candidate.version, version.has_value(), policy_)) {
+            diag::log(L"runtime %s (%s): %s, version %s: rejected, %s", root, source, kindName, described, *why);
+            return;
+        }
+        candidate.isFavoured = jre::kindFavoured(kind, policy_);
+        diag::log(L"runtime %s (%s): %s, version %s, library %s: qualifies", root, source, kindName, described, library);
+        out.push_back(std::move(candidate));
+    }
+
+    void scanKey(const jre::VendorKey& key, JreLocator::RegistryView view, std::vector<JreCandidate>& out) const {
+        const REGSAM access = JreLocator::registryAccess(view);
+        RegistryKey runtimes;
+        const std::wstring path(key.path);
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, runtimes.put()) != ERROR_SUCCESS) return;
+        wchar_t name[256];  // the longest key name the registry allows, and its NUL
+        for (DWORD index = 0;; ++index) {
+            DWORD length = static_cast<DWORD>(std::size(name));
+            if (RegEnumKeyExW(runtimes.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            std::wstring subkey(name, length);
+            if (!key.subPath.empty()) subkey += L"\\" + std::wstring(key.subPath);
+            const std::wstring source =
+                L"HKLM\\" + path + subkey + L" \"" + std::wstring(key.valueName) + L"\"" + (view == JreLocator::RegistryView::Wow32 ? L", other view" : L"");
+            RegistryKey runtime;
+            std::wstring folder;
+            if (RegOpenKeyExW(runtimes.get(), subkey.c_str(), 0, access, runtime.put()) == ERROR_SUCCESS)
+                folder = readText(runtime.get(), std::wstring(key.valueName).c_str());
+            if (folder.empty()) {
+                diag::log(L"registry %s: rejected, no install folder recorded", source);
+                continue;
+            }
+            consider(source, folder, name, out);
+        }
+    }
+
+    void scanFolder(const std::wstring& folder, std::vector<JreCandidate>& out) const {
+        WIN32_FIND_DATAW entry;
+        FindHandle find(FindFirstFileW((folder + L"*").c_str(), &entry));
+        if (!find) return;
+        std::vector<std::wstring> names;
+        do {
+            const std::wstring_view name = entry.cFileName;
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
+                names.emplace_back(name);
+        } while (FindNextFileW(find.get(), &entry));
+        // File systems list names in different orders; runtimes that rank
+        // alike are taken in name order everywhere.
+        std::sort(names.begin(), names.end());
+        for (const std::wstring& name : names) consider(L"install folder", folder + name, name, out);
+    }
+
+private:
+    const JrePolicy& policy_;
+    bool paired_;  // "Pair Product" is set: a 32-bit runtime can be run
+};
+
+}  // namespace
+
+bool JreLocator::searchCommonRuntimes() {
+    if (!policy_.searchCommonLocations) {
+        diag::log(L"JAVA_HOME, vendor keys and install folders: not searched (\"Search Common Locations\" is no)");
+        return false;
+    }
+    if (!jre::commonSearchOpen(policy_)) {
+        diag::log(L"JAVA_HOME, vendor keys and install folders: not searched (\"VM Provider\" excludes them)");
+        return false;
+    }
+    const CommonSearch search(policy_, !app_.pairProduct.empty());
+    std::vector<JreCandidate> candidates;
+
+    auto choose = [&](std::wstring_view pass, bool wow32) {
+        std::optional<JreCandidate> choice = chooseCandidate(candidates, policy_);
+        logChoice(pass, candidates, choice);
+        candidates.clear();
+        if (!choice) return false;
+        bool isServer = false;
+        app_.jvmLibraryPath = probeJvmLibrary(choice->home, policy_.jvmType, isServer);
+        if (app_.jvmLibraryPath.empty()) return false;
+        if (wow32) {
+            app_.runPairProduct = true;
+        } else {
+            app_.checkJvmArchitecture();  // a 32-bit runtime runs in the paired launcher, as from "JRE Path"
+        }
+        return true;
+    };
+
+    // The folder the user or the system names for Java.
+    const std::wstring javaHome = environmentValue(L"JAVA_HOME");
+    if (std::optional<std::wstring> folder = jre::absoluteFolder(javaHome)) {
+        search.consider(L"JAVA_HOME", *folder, jre::folderName(*folder), candidates);
+        if (choose(L"JAVA_HOME", false)) return true;
+    } else if (!javaHome.empty()) {
+        diag::log(L"JAVA_HOME %s: rejected, not an absolute folder", javaHome);
+    } else {
+        diag::log(L"JAVA_HOME: not set");
+    }
+
+    // Today's distributions: their keys and their install folders.
+    for (const jre::VendorKey& key : jre::vendorKeys()) search.scanKey(key, RegistryView::Native, candidates);
+    if (std::optional<std::wstring> programs = programFilesFolder()) {
+        diag::log(L"install folders below %s", *programs);
+        for (std::wstring_view vendor : jre::vendorFolders()) search.scanFolder(*programs + std::wstring(vendor), candidates);
+    }
+    if (choose(L"vendor keys and install folders", false)) return true;
+
+    // Only a paired launcher can host a runtime of the 32-bit view.
+    if (app_.pairProduct.empty() || !hasOtherView()) return false;
+    for (const jre::VendorKey& key : jre::vendorKeys()) search.scanKey(key, RegistryView::Wow32, candidates);
+    return choose(L"vendor keys, 32-bit view", true);
+}
+
+void JreLocator::logChoice(std::wstring_view pass, const std::vector<JreCandidate>& ordered,
+                           const std::optional<JreCandidate>& choice) {
+    if (!diag::on()) return;
+    if (!choice) {
+        diag::log(L"%s: no runtime qualifies", pass);
+        return;
+    }
+    size_t chosen = 0;
+    while (chosen < ordered.size() && !(ordered[chosen].home == choice->home &&
+                                        ordered[chosen].version.components == choice->version.components))
+        ++chosen;
+    for (size_t i = 0; i < ordered.size(); ++i) {
+        const JreCandidate& c = ordered[i];
+        const wchar_t* verdict = i == chosen ? (chosen == 0 ? L"chosen, first in order" : L"chosen, matches a \"Preferred versions\" entry")
+                                 : i < chosen ? L"passed over, the chosen runtime matches an earlier \"Preferred versions\" entry"
+                                              : L"passed over, ranked below the chosen runtime";
+        diag::log(L"%s: #%d %s, version %s, favoured %s, server %s: %s", pass, static_cast<std::int32_t>(i + 1), c.home,
+                  c.version, c.isFavoured, c.isServer, verdict);
+    }
+}
+
+}  // namespace vexa

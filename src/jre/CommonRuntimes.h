@@ -1,0 +1,74 @@
+// The Java runtimes installed today outside the registration keys of the
+// JavaSoft, JRockit and IBM families: the folder named by JAVA_HOME, the keys
+// where the common OpenJDK distributions record their installs, and their
+// install folders under %ProgramFiles%. This file holds the tables and the
+// value logic of that search; free of the platform API.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jre/JavaVersion.h"
+#include "jre/JrePolicy.h"
+#include "jre/JreSelection.h"
+
+namespace vexa::jre {
+
+// A key under HKEY_LOCAL_MACHINE where a distribution records its installs:
+// one subkey per runtime, whose `subPath` key holds the install folder in the
+// value `valueName`.
+struct VendorKey {
+    std::wstring_view path;     // ends in "\"
+    std::wstring_view subPath;  // below each runtime's subkey, without a trailing "\"; may be empty
+    std::wstring_view valueName;
+};
+
+// The vendor keys, in the order they are searched.
+const std::vector<VendorKey>& vendorKeys();
+
+// The folders below %ProgramFiles% whose sub-folders are runtimes, in the
+// order they are searched. Each ends in "\".
+const std::vector<std::wstring_view>& vendorFolders();
+
+// The version named by the line JAVA_VERSION="17.0.2" (or "1.8.0_392") of a
+// runtime's "release" file, missing components 0; nothing when the text has
+// no such line or its value holds no version.
+std::optional<JavaVersion> releaseFileVersion(std::string_view releaseText);
+
+// The version in a folder or key name ("jdk-17.0.2+8", "zulu-21"), missing
+// components 0; nothing when the name holds no digit.
+std::optional<JavaVersion> nameVersion(std::wstring_view name);
+
+// The last component of a folder path ("C:\Java\jdk-17\" gives "jdk-17").
+std::wstring_view folderName(std::wstring_view folder);
+
+// An absolute folder (drive letter or UNC) from a value such as JAVA_HOME:
+// blanks and one pair of enclosing quotes removed, a backslash appended.
+// Nothing for an empty or relative value, which would name a folder below
+// whatever the working directory happens to be.
+std::optional<std::wstring> absoluteFolder(std::wstring_view value);
+
+// The machine type in the headers of a PE image, given its first bytes
+// (0x8664 for x64, 0x014C for x86); 0 when they are not a PE image's.
+std::uint16_t imageMachine(std::string_view head);
+
+// Whether the extra search runs at all: the setting allows it and the
+// JavaSoft family, to which these OpenJDK builds belong, is allowed.
+bool commonSearchOpen(const JrePolicy& policy);
+
+// Whether a runtime of this kind may be used under "JVM Source".
+bool kindSearched(RuntimeKind kind, const JrePolicy& policy);
+
+// Whether a runtime of this kind is favoured, as a JavaSoft runtime of that
+// kind would be.
+bool kindFavoured(RuntimeKind kind, const JrePolicy& policy);
+
+// Why a runtime with this version is not admitted, or nothing when it is.
+// `known` is false when neither the "release" file nor the name gave a
+// version: such a runtime is admitted only when no bound is set.
+std::optional<std::wstring_view> versionRejection(const JavaVersion& version, bool known, const JrePolicy& policy);
+
+}  // namespace vexa::jre

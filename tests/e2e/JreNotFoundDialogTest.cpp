@@ -1,0 +1,467 @@
+// The "JRE Not Found" dialog as a user meets it: vexa.exe without a runtime,
+// driven through the UI helper (buttons, the shell's folder browser, pointer
+// and keys), the chosen folder remembered in the settings files, and the
+// download link opened by a harmless stand-in for the web browser.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "StandIn.h"
+#include "TestSupport.h"
+
+using namespace vexa::test;
+using standin::JavaRegistry;
+
+namespace {
+
+const wchar_t kAddress[] = L"https://adoptium.net/";
+const char kProduct[] = "[Product Information]\r\nProduct Name=Prod\r\nProduct Code=C1\r\n";
+
+struct ControlState {
+    unsigned long style = 0;
+    bool enabled = false;
+};
+
+std::map<int, ControlState> states(const WindowSnapshot& snapshot) {
+    std::map<int, ControlState> out;
+    for (const std::string& line : snapshot.lines) {
+        std::istringstream in(line);
+        std::string key, style, exStyle;
+        int id = 0, enabled = 0;
+        if (in >> key >> id >> style >> exStyle >> enabled && key == "state")
+            out[id] = {std::stoul(style, nullptr, 0), enabled != 0};
+    }
+    return out;
+}
+
+// The dialog of `pid` as it stands, with `steps` of the UI helper taken.
+WindowSnapshot dialog(DWORD pid, const std::wstring& steps = L"") {
+    return runUiHelper(pid, L"--class #32770 " + steps);
+}
+
+bool okEnabled(DWORD pid) { return states(dialog(pid))[IDOK].enabled; }
+
+// Browse..., then the folder chosen in the shell's folder browser. A browser
+// still filling its tree under load may not take the path: it is closed and
+// opened again.
+void browse(DWORD pid, const std::wstring& folder) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        dialog(pid, L"--click 202");
+        WindowSnapshot browser = runUiHelper(pid, L"--class #32770 --owner-class #32770 --select " + quoted(folder));
+        ASSERT_TRUE(browser.found);
+        bool taken = true;
+        for (const std::string& line : browser.lines) taken = taken && line != "notselected";
+        Sleep(300);
+        if (taken) return;
+    }
+    FAIL() << "the folder browser did not take " << narrow(folder);
+}
+
+// An application whose main class writes the JVM library it runs on to `out`.
+std::string application(const std::wstring& dir, const std::wstring& out, const std::string& extra = "") {
+    std::string escaped = narrow(out);
+    for (char& c : escaped) c = c == '\\' ? '/' : c;
+    standin::writeScript(dir, L"classes\\demo\\Hello.class",
+                         "method main\n    write \"" + escaped + "\" ${env:VEXA_JVM_PATH}\n");
+    return "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\n" + extra + "[Class Path]\r\nClass Path=" +
+           narrow(dir + L"classes") + "\r\n";
+}
+
+standin::JavaHome runtime(const std::wstring& home, const wchar_t* library = L"bin\\client\\jvm.dll") {
+    standin::RuntimeOptions options;
+    options.jvmPath = library;
+    return standin::JavaHome(home, options);
+}
+
+// Values under one registry key, put back as they were when the object ends.
+class RegistryValues {
+public:
+    RegistryValues(HKEY root, std::wstring path) : root_(root), path_(std::move(path)) {}
+    ~RegistryValues() {
+        for (const auto& [name, old] : saved_) {
+            HKEY key = nullptr;
+            if (RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) continue;
+            if (old.first == REG_NONE) RegDeleteValueW(key, name.c_str());
+            else RegSetValueExW(key, name.c_str(), 0, old.first, reinterpret_cast<const BYTE*>(old.second.data()),
+                                static_cast<DWORD>(old.second.size()));
+            RegCloseKey(key);
+        }
+    }
+    void set(const std::wstring& name, DWORD type, const std::string& bytes) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr), 0);
+        if (!saved_.count(name)) {
+            DWORD oldType = REG_NONE, size = 0;
+            std::string old;
+            if (RegQueryValueExW(key, name.c_str(), nullptr, &oldType, nullptr, &size) == 0) {
+                old.resize(size);
+                RegQueryValueExW(key, name.c_str(), nullptr, &oldType, reinterpret_cast<BYTE*>(old.data()), &size);
+            } else {
+                oldType = REG_NONE;
+            }
+            saved_[name] = {oldType, old};
+        }
+        RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                       static_cast<DWORD>(bytes.size()));
+        RegCloseKey(key);
+    }
+    void remove(const std::wstring& name) {
+        set(name, REG_SZ, "");  // records the old value
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root_, path_.c_str(), 0, KEY_WRITE, &key) == 0) {
+            RegDeleteValueW(key, name.c_str());
+            RegCloseKey(key);
+        }
+    }
+
+private:
+    HKEY root_;
+    std::wstring path_;
+    std::map<std::wstring, std::pair<DWORD, std::string>> saved_;
+};
+
+// A wide string as registry bytes, with its NUL.
+std::string wideBytes(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+}
+
+// How many pixels of the link have exactly this colour (0x00BBGGRR).
+int pixelsOf(const WindowSnapshot& snapshot, unsigned long colour) {
+    for (const std::string& line : snapshot.lines) {
+        if (line.rfind("pixels ", 0) != 0) continue;
+        std::istringstream in(line.substr(7));
+        std::string item;
+        in >> item;  // the control id
+        while (in >> item) {
+            const size_t eq = item.find('=');
+            if (std::stoul(item.substr(0, eq), nullptr, 0) == colour) return std::stoi(item.substr(eq + 1));
+        }
+    }
+    return 0;
+}
+
+std::string cursorAt(const WindowSnapshot& snapshot, int which) {
+    int seen = 0;
+    for (const std::string& line : snapshot.lines)
+        if (line.rfind("cursor ", 0) == 0 && seen++ == which) return line.substr(line.rfind(' ') + 1);
+    return "none";
+}
+
+}  // namespace
+
+TEST(JreDiscoveryDialog, TemplateAsBuilt) {
+    HMODULE module = LoadLibraryExW(artefact(L"vexa.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    EXPECT_NE(FindResourceExW(module, RT_DIALOG, MAKEINTRESOURCEW(201), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK)),
+              nullptr);
+    HWND window = CreateDialogParamW(module, MAKEINTRESOURCEW(201), nullptr,
+                                     [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    ASSERT_NE(window, nullptr);
+    wchar_t caption[64] = {};
+    GetWindowTextW(window, caption, 64);
+    EXPECT_STREQ(caption, L"JRE Not Found");
+    const LONG_PTR dialogStyle = GetWindowLongPtrW(window, GWL_STYLE);
+    for (LONG_PTR bit : {LONG_PTR{WS_POPUP}, LONG_PTR{WS_CAPTION}, LONG_PTR{WS_SYSMENU}, LONG_PTR{DS_MODALFRAME}})
+        EXPECT_EQ(dialogStyle & bit, bit) << std::hex << bit;
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    EXPECT_STREQ(font.lfFaceName, L"MS Shell Dlg");
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(font.lfHeight, -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72));
+    ReleaseDC(nullptr, screen);
+    RECT size{0, 0, 219, 145}, client{};
+    MapDialogRect(window, &size);
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, size.right);
+    EXPECT_EQ(client.bottom, size.bottom);
+
+    struct Row {
+        int id;
+        const wchar_t* className;
+        const wchar_t* text;  // null: not compared (the icon)
+        RECT units;           // x, y, width, height
+        LONG_PTR styles;      // bits that must be set
+    };
+    const LONG_PTR tab = WS_TABSTOP;
+    const Row rows[] = {
+        {1, L"Button", L"OK", {107, 122, 50, 14}, tab | BS_DEFPUSHBUTTON},
+        {2, L"Button", L"Cancel", {161, 122, 50, 14}, tab},
+        {201, L"Edit", L"", {60, 89, 94, 14}, tab | ES_READONLY | ES_AUTOHSCROLL},
+        {-1, L"Static", L"JRE Path:", {12, 92, 45, 8}, WS_GROUP},
+        {202, L"Button", L"Browse...", {157, 89, 50, 14}, tab},
+        {-1, L"Button", L"Missing JRE", {8, 11, 203, 103}, BS_GROUPBOX},
+        {204, L"Static", nullptr, {16, 24, 20, 20}, SS_ICON},
+        {203, L"Static", L"", {42, 24, 149, 24}, 0},
+        {205, L"Static", kAddress, {44, 55, 75, 8}, 0},
+        {206, L"Static", L"If you have a JRE installed you can browse for it below:", {12, 73, 195, 8}, 0},
+    };
+    HWND child = GetWindow(window, GW_CHILD);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.id);
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(GetDlgCtrlID(child), row.id);
+        wchar_t className[32] = {}, text[128] = {};
+        GetClassNameW(child, className, 32);
+        GetWindowTextW(child, text, 128);
+        EXPECT_EQ(lstrcmpiW(className, row.className), 0) << narrow(className);
+        if (row.text) EXPECT_STREQ(text, row.text);
+        const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
+        if (row.styles & 0xF) EXPECT_EQ(style & 0xF, row.styles & 0xF);  // the button or static type
+        EXPECT_EQ(style & row.styles & ~0xFLL, row.styles & ~0xFLL);
+        // Position and size are converted one by one, as the dialog manager does.
+        RECT expected = row.units;
+        MapDialogRect(window, &expected);
+        expected.right += expected.left;
+        expected.bottom += expected.top;
+        RECT actual{};
+        GetWindowRect(child, &actual);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&actual), 2);
+        if (row.id == 204) expected.right = actual.right, expected.bottom = actual.bottom;  // takes the icon's size
+        EXPECT_TRUE(EqualRect(&expected, &actual)) << actual.left << "," << actual.top << " " << actual.right << ","
+                                                   << actual.bottom;
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(child, nullptr);
+    // The edit has a border, the link no tab stop, and the icon is the system's error icon.
+    EXPECT_TRUE((GetWindowLongPtrW(GetDlgItem(window, 201), GWL_STYLE) & WS_BORDER) ||
+                (GetWindowLongPtrW(GetDlgItem(window, 201), GWL_EXSTYLE) & WS_EX_CLIENTEDGE));
+    EXPECT_EQ(GetWindowLongPtrW(GetDlgItem(window, 205), GWL_STYLE) & WS_TABSTOP, 0);
+    EXPECT_NE(SendDlgItemMessageW(window, 204, STM_GETICON, 0, 0), 0);
+    DestroyWindow(window);
+    FreeLibrary(module);
+}
+
+TEST(JreDiscoveryDialog, CancelEscapeAndTheCloseBoxEndTheLaunchWritingNothing) {
+    JavaRegistry registry;  // nothing registered meanwhile
+    const UiAction actions[] = {{IDCANCEL, L"", false}, {-1, L"escape", false}, {-1, L"", true}};
+    bool first = true;
+    for (const UiAction& action : actions) {
+        SCOPED_TRACE(narrow(action.key) + (action.close ? "close" : ""));
+        TempDir dir;
+        const std::string ini = std::string(kProduct) + "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\n"
+                                "Maximum Version=17\r\n";
+        LauncherCopy app(dir.path(), L"MyApp.exe", ini);
+        auto process = app.start(L"", {{L"APPDATA", dir / L"appdata"}});
+        ASSERT_TRUE(process.started());
+        if (first) {
+            first = false;
+            WindowSnapshot shown = dialog(process.pid());
+            ASSERT_TRUE(shown.found);
+            EXPECT_EQ(shown.caption, L"JRE Not Found");
+            EXPECT_EQ(shown.text(203), L"The Java Runtime Environment (JRE) was not found. Please  download and install "
+                                       L"a JRE (maximum version 17) from:");
+            EXPECT_EQ(shown.text(205), kAddress);
+            auto state = states(shown);
+            EXPECT_FALSE(state[IDOK].enabled);
+            EXPECT_TRUE(state[202].enabled);
+            EXPECT_EQ(state[205].style & SS_NOTIFY, static_cast<unsigned long>(SS_NOTIFY));
+            // Centred in the work area of a 1280 x 1024 screen.
+            EXPECT_NEAR((shown.rect.left + shown.rect.right) / 2, 640, 2);
+            // Enter with OK disabled does nothing.
+            dialog(process.pid(), L"--type enter");
+        }
+        WindowSnapshot closed = waitForWindow(process.pid(), action);
+        EXPECT_TRUE(closed.gone);
+        EXPECT_EQ(process.exitCode(), -1);
+        EXPECT_FALSE(exists(dir / L"appdata"));
+        EXPECT_EQ(readFile(app.iniPath()), ini);
+    }
+}
+
+TEST(JreDiscoveryDialog, TheChosenRuntimeStartsTheApplicationAndTheNextStartFindsIt) {
+    JavaRegistry registry;
+    TempDir dir;
+    const auto rt = runtime(dir / L"rt\\");
+    makeDirs(dir / L"empty");
+    const std::wstring out = dir / L"jvm-path.txt";
+    LauncherCopy app(dir / L"app\\", L"MyApp.exe", std::string(kProduct) + application(dir.path(), out));
+    // The user's file holds more than "JRE Path": all of it stays, in order.
+    const std::wstring perUser = dir / L"appdata\\Prod\\C1\\MyApp.ini";
+    const std::string before = "[First]\r\na=1\r\n[Java Runtime Environment]\r\nOther=x\r\nJRE Path=\r\nMore=y\r\n"
+                               "[Last]\r\nz=2\r\n";
+    writeFile(perUser, before);
+    const std::map<std::wstring, std::optional<std::wstring>> env{{L"APPDATA", dir / L"appdata"}};
+
+    auto process = app.start(L"-nosplash", env);
+    ASSERT_TRUE(process.started());
+    ASSERT_TRUE(dialog(process.pid()).found);
+    browse(process.pid(), dir / L"empty");
+    EXPECT_EQ(dialog(process.pid()).text(201), dir / L"empty");
+    EXPECT_FALSE(okEnabled(process.pid()));
+    browse(process.pid(), dir / L"rt");
+    EXPECT_TRUE(okEnabled(process.pid()));
+    browse(process.pid(), dir / L"empty");  // a valid folder, then an invalid one
+    EXPECT_FALSE(okEnabled(process.pid()));
+    browse(process.pid(), dir / L"rt");
+    UiAction ok;
+    ok.press = IDOK;
+    EXPECT_TRUE(waitForWindow(process.pid(), ok).gone);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(widen(readFile(out)), rt.jvmPath());
+
+    std::string after = before;
+    after.replace(after.find("JRE Path=") + 9, 0, narrow(dir / L"rt\\"));
+    EXPECT_EQ(readFile(perUser), after);
+
+    // The next start goes straight to the application.
+    DeleteFileW(out.c_str());
+    auto again = app.start(L"-nosplash", env);
+    EXPECT_EQ(again.exitCode(20000), 0);
+    EXPECT_EQ(widen(readFile(out)), rt.jvmPath());
+}
+
+TEST(JreDiscoveryDialog, WhereTheChoiceIsWrittenAndWhatOkAccepts) {
+    JavaRegistry registry;
+    TempDir dir;
+    runtime(dir / L"client\\");
+    runtime(dir / L"server\\", L"bin\\server\\jvm.dll");
+    // A runtime at the root of a drive: the root of C: in the test prefix.
+    struct RootRuntime {
+        bool made = !exists(L"C:\\bin\\client\\jvm.dll");
+        RootRuntime() {
+            if (made) copyFile(standin::jvmDll(), L"C:\\bin\\client\\jvm.dll");
+        }
+        ~RootRuntime() {
+            if (!made) return;
+            DeleteFileW(L"C:\\bin\\client\\jvm.dll");
+            RemoveDirectoryW(L"C:\\bin\\client");
+            RemoveDirectoryW(L"C:\\bin");
+        }
+    } rootRuntime;
+    const std::wstring out = dir / L"jvm-path.txt";
+    const std::wstring paired = dir / L"pair\\Paired.exe";
+    makeDirs(dir / L"pair");
+    const std::string pair = "[Application]\r\nPair Product=" + narrow(paired) + "\r\n";
+    struct Row {
+        const char* what;
+        std::string extra;           // more of [Java Runtime Environment]
+        std::string application;     // [Application]
+        std::wstring folder;         // chosen in the browser
+        bool accepted;
+        std::vector<std::wstring> written;  // files that must hold the folder
+    };
+    const std::wstring appData = dir / L"appdata\\";
+    const std::vector<Row> rows = {
+        {"server asked, client only", "JVM Type=server\r\n", "", dir / L"client", false, {}},
+        {"server asked and found", "JVM Type=server\r\n", "", dir / L"server", true,
+         {appData + L"Prod\\C1\\MyApp.ini"}},
+        // (The browser takes a drive as "C:", and gives back "C:\\".)
+        {"a drive's root keeps its one backslash", "", "", L"C:", true, {appData + L"Prod\\C1\\MyApp.ini"}},
+        {"paired", "", pair, dir / L"client", true, {appData + L"Prod\\C1\\MyApp.ini", appData + L"Prod\\C1\\Paired.ini"}},
+        {"service, paired", "", pair + "Application Type=service\r\n", dir / L"client", true,
+         {dir / L"app\\MyApp.ini", dir / L"pair\\Paired.ini"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        removeTree(dir / L"appdata");
+        makeDirs(dir / L"appdata");
+        DeleteFileW((dir / L"pair\\Paired.ini").c_str());
+        LauncherCopy app(dir / L"app\\", L"MyApp.exe",
+                         std::string(kProduct) + application(dir.path(), out, row.extra) + row.application);
+        auto process = app.start(L"-nosplash", {{L"APPDATA", dir / L"appdata"}});
+        ASSERT_TRUE(process.started());
+        ASSERT_TRUE(dialog(process.pid()).found);
+        browse(process.pid(), row.folder);
+        EXPECT_EQ(okEnabled(process.pid()), row.accepted);
+        UiAction end;
+        end.press = row.accepted ? IDOK : IDCANCEL;
+        waitForWindow(process.pid(), end);
+        EXPECT_EQ(process.exitCode(), row.accepted ? 0 : -1);
+        std::wstring stored = row.folder;
+        if (stored.back() != L'\\') stored += L'\\';
+        for (const std::wstring& file : row.written) {
+            wchar_t value[MAX_PATH] = {};
+            GetPrivateProfileStringW(L"Java Runtime Environment", L"JRE Path", L"", value, MAX_PATH, file.c_str());
+            EXPECT_EQ(value, stored) << narrow(file);
+        }
+        if (row.written.empty() || row.written.front().find(L"appdata") == std::wstring::npos)
+            EXPECT_FALSE(exists(dir / L"appdata\\Prod"));
+    }
+}
+
+TEST(JreDiscoveryDialog, LinkColoursFromTheUsersSettings) {
+    JavaRegistry registry;
+    RegistryValues settings(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\Settings");
+    const unsigned long blue = 0xFF0000, green = 0x008000, red = 0x0000FF;
+    struct Row {
+        const char* what;
+        DWORD type;
+        std::string data;
+        unsigned long colour;
+    };
+    const Row rows[] = {
+        {"valid", REG_SZ, wideBytes(L"255,0,0"), red},
+        {"expandable, blanks, low byte", REG_EXPAND_SZ, wideBytes(L" 0, 384 ,0"), green},
+        {"two numbers", REG_SZ, wideBytes(L"255,0"), blue},
+        {"empty", REG_SZ, wideBytes(L""), blue},
+        {"too long", REG_SZ, wideBytes(L"0,128,000000000"), blue},
+        {"wrong type", REG_BINARY, wideBytes(L"255,0,0"), blue},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        settings.set(L"Anchor Color", row.type, row.data);
+        TempDir dir;
+        LauncherCopy app(dir.path(), L"MyApp.exe", "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\n");
+        auto process = app.start(L"", {{L"APPDATA", dir / L"appdata"}});
+        ASSERT_TRUE(process.started());
+        dialog(process.pid());
+        Sleep(300);
+        WindowSnapshot shown = dialog(process.pid(), L"--pixels 205");
+        EXPECT_GE(pixelsOf(shown, row.colour), 20);
+        for (unsigned long other : {blue, green, red})
+            if (other != row.colour) EXPECT_EQ(pixelsOf(shown, other), 0) << std::hex << other;
+        waitForWindow(process.pid(), {IDCANCEL, L"", false});
+        EXPECT_EQ(process.exitCode(), -1);
+    }
+}
+
+TEST(JreDiscoveryDialog, LinkCursorClicksAndKeysOpenTheAddress) {
+    JavaRegistry registry;
+    RegistryValues settings(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\Settings");
+    settings.remove(L"Anchor Color");
+    settings.set(L"Anchor Color Visited", REG_SZ, wideBytes(L"0,128,0"));
+    // The web browser is the command-line probe, which logs how it was started.
+    RegistryValues https(HKEY_LOCAL_MACHINE, L"Software\\Classes\\https\\shell\\open\\command");
+    const std::wstring browser = artefact(L"cmdprobe.exe");
+    https.set(L"", REG_SZ, wideBytes(quoted(browser) + L" \"%1\""));
+
+    TempDir dir;
+    const std::wstring log = dir / L"browser.txt";
+    LauncherCopy app(dir.path(), L"MyApp.exe", "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\n");
+    auto process = app.start(L"", {{L"APPDATA", dir / L"appdata"}, {L"VEXA_CMDPROBE_LOG", log}});
+    ASSERT_TRUE(process.started());
+    ASSERT_TRUE(dialog(process.pid()).found);
+    auto opened = [&](size_t times) {
+        const std::string line = narrow(quoted(browser) + L" \"" + kAddress + L"\"") + "\n";
+        std::string expected;
+        for (size_t i = 0; i < times; ++i) expected += line;
+        for (int i = 0; i < 100 && readFile(log).size() < expected.size(); ++i) Sleep(50);
+        Sleep(200);
+        return readFile(log) == expected;
+    };
+
+    // The hand inside the text only: beyond its end, the cursor of the dialog.
+    WindowSnapshot pointer = dialog(process.pid(), L"--move 0 8 8 --move 205 4 6 --move 205 128 6 --move 0 8 8");
+    EXPECT_NE(cursorAt(pointer, 1), cursorAt(pointer, 0));
+    EXPECT_EQ(cursorAt(pointer, 2), cursorAt(pointer, 0));
+    EXPECT_EQ(cursorAt(pointer, 3), cursorAt(pointer, 0));
+
+    // A click that ends outside the text opens nothing.
+    dialog(process.pid(), L"--move 205 4 6 --down --move 205 4 40 --up");
+    EXPECT_TRUE(opened(0));
+    // A click opens it, and then the link has the focus: Enter and space too.
+    WindowSnapshot clicked = dialog(process.pid(), L"--move 205 4 6 --down --up --pixels 205");
+    EXPECT_TRUE(opened(1));
+    dialog(process.pid(), L"--type enter");
+    EXPECT_TRUE(opened(2));
+    dialog(process.pid(), L"--type space --move 0 8 8");
+    EXPECT_TRUE(opened(3));
+    // Opened, it shows the visited colour.
+    Sleep(300);
+    EXPECT_GE(pixelsOf(dialog(process.pid(), L"--pixels 205"), 0x008000), 20);
+    waitForWindow(process.pid(), {IDCANCEL, L"", false});
+    EXPECT_EQ(process.exitCode(), -1);
+}
