@@ -7,6 +7,7 @@ set(VEXA_PORTABLE_SOURCES
   launcher/ForwardedArguments.cpp
   config/SettingsBlock.cpp
   config/SettingsText.cpp
+  config/ProfileText.cpp
   foundation/Crypto.cpp
   jre/JavaVersion.cpp
   jvm/ClassPathText.cpp

@@ -3,6 +3,7 @@
 #include "config/EmbeddedBlock.h"
 #include "config/SettingsPaths.h"
 #include "config/SettingsStore.h"
+#include "foundation/StepTiming.h"
 #include "foundation/PathText.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
@@ -141,6 +142,7 @@ bool loadEmbeddedSettings(LauncherApp& app) {
 
 bool LauncherSettings::read(LauncherApp& app) {
     if (!loadEmbeddedSettings(app)) return false;
+    VEXA_STEP("embedded block");
     std::wstring path;
     if (!SettingsFile::mainPath(app, path)) return false;
     // A missing file reads as all keys empty; one that is there but cannot be
@@ -155,25 +157,27 @@ bool LauncherSettings::read(LauncherApp& app) {
     diag::log(error == ERROR_SUCCESS ? L"settings file %s: read" : L"settings file %s: missing, every key reads empty",
               path);
 
-    {
-        SettingsFile plain(path);
-        app.productCode = plain.readValue(kProductInformation, L"Product Code");
-        app.productName = plain.readValue(kProductInformation, L"Product Name");
-        diag::log(L"setting [%s] \"Product Code\" = \"%s\", \"Product Name\" = \"%s\" from the file only",
-                  kProductInformation, app.productCode, app.productName);
-    }
-
+    // One read of the file serves both the plain and the layered keys.
     LayeredSettingsFile layered(path, app.embeddedSettings);
+    app.productCode = layered.SettingsFile::readValue(kProductInformation, L"Product Code");
+    app.productName = layered.SettingsFile::readValue(kProductInformation, L"Product Name");
+    diag::log(L"setting [%s] \"Product Code\" = \"%s\", \"Product Name\" = \"%s\" from the file only",
+              kProductInformation, app.productCode, app.productName);
+
     app.minVersion = readBound(layered.readValue(kJre, L"Minimum Version"), false);
     app.maxVersion = readBound(layered.readValue(kJre, L"Maximum Version"), true);
     app.isService = layered.readValue(kApplication, L"Application Type") == L"service";
     app.preferredVersions = splitList(layered.readValue(kJre, L"Preferred versions"), L";");
+    VEXA_STEP("settings reads");
     app.jrePath = fullJrePath(app, readJrePath(app, layered));
     if (!app.jrePath.empty()) diag::log(L"\"JRE Path\" resolves to %s", app.jrePath);
+    VEXA_STEP("per-user file");
     app.jvmType = jvmTypeOf(layered.readValue(kJre, L"JVM Type"));
     applyJvmSource(app, layered.readValue(kJre, L"JVM Source"));
     applyVmProvider(app, layered.readValue(kJre, L"VM Provider"));
     app.searchCommonLocations = !equalsIgnoreCase(layered.readValue(kJre, L"Search Common Locations"), L"No");
+
+    app.settingsContent = layered.content();
 
     std::wstring mainClass = layered.readValue(kJre, L"Main Class");
     if (mainClass.empty()) {
@@ -187,6 +191,7 @@ bool LauncherSettings::read(LauncherApp& app) {
     app.libraryPath = layered.readValue(kJre, L"Library Path");
     app.pairProduct = layered.readValue(kApplication, L"Pair Product");
     app.pairReturnCode = isYes(layered.readValue(kApplication, L"Pair Return Code"));
+    VEXA_STEP("settings reads (rest)");
     return true;
 }
 
@@ -196,6 +201,7 @@ void LauncherSettings::storeJrePath(LauncherApp& app, const std::wstring& folder
     diag::log(L"\"JRE Path\" %s chosen in the dialog: stored in the %s settings", folder,
               app.isService ? L"main" : L"per-user");
     if (app.isService) {
+        app.settingsContent.reset();  // what is read from now on includes the new value
         SettingsFile(mainFile).writeValue(kJre, kJrePathKey, folder);
         if (!app.pairProduct.empty())
             SettingsFile(settingsPathBeside(app.pairProduct)).writeValue(kJre, kJrePathKey, folder);

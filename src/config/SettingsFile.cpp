@@ -13,6 +13,23 @@ namespace {
 // the reads stop growing their buffer there instead of looping on.
 constexpr DWORD kLargestRead = 64u * 1024u * 1024u;
 
+// The text of a settings file's bytes in the encoding its mark names, or the
+// ANSI code page without one.
+std::wstring decodeProfileBytes(std::string_view bytes) {
+    std::size_t mark = 0;
+    const ProfileEncoding encoding = detectProfileEncoding(bytes, mark);
+    bytes.remove_prefix(mark);
+    if (encoding == ProfileEncoding::Utf16Le || encoding == ProfileEncoding::Utf16Be)
+        return decodeUtf16(bytes, encoding == ProfileEncoding::Utf16Be);
+    const UINT codePage = encoding == ProfileEncoding::Utf8 ? CP_UTF8 : CP_ACP;
+    if (bytes.empty()) return {};
+    const int size = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (size <= 0) return {};
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    return text;
+}
+
 }  // namespace
 
 bool SettingsFile::mainPath(LauncherApp& app, std::wstring& path) {
@@ -58,20 +75,28 @@ std::uint32_t SettingsFile::checkReadable() {
     return 0;
 }
 
-std::wstring SettingsFile::readValue(const std::wstring& section, const std::wstring& key) {
-    const std::wstring file = profilePath();
-    std::wstring buffer(256, L'\0');
-    for (;;) {
-        DWORD length = GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer.data(),
-                                                static_cast<DWORD>(buffer.size()), file.c_str());
-        // A value of exactly size - 1 characters may have been cut: read again
-        // with twice the room until it fits.
-        if (length + 1 < buffer.size() || buffer.size() >= kLargestRead) {
-            buffer.resize(length < buffer.size() ? length : 0);
-            return buffer;
+std::shared_ptr<const ProfileText> SettingsFile::content() {
+    if (content_) return content_;
+    auto content = std::make_shared<ProfileText>();
+    // Opened as the profile functions open it: others may read and write it
+    // meanwhile; a file that cannot be opened has no values.
+    FileHandle file(CreateFileW(profilePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (file && GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 && size.QuadPart < 2 * kLargestRead) {
+        std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+        DWORD read = 0;
+        if (ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+            bytes.resize(read);
+            content->parse(decodeProfileBytes(bytes));
         }
-        buffer.assign(buffer.size() * 2, L'\0');
     }
+    content_ = std::move(content);
+    return content_;
+}
+
+std::wstring SettingsFile::readValue(const std::wstring& section, const std::wstring& key) {
+    return content()->value(section, key);
 }
 
 void SettingsFile::readSectionNames(std::vector<std::wstring>& names) {
@@ -95,6 +120,7 @@ void SettingsFile::readSectionNames(std::vector<std::wstring>& names) {
 }
 
 int SettingsFile::writeValue(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
+    content_.reset();  // the next read sees the file as written
     return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), profilePath().c_str()) ? 1 : 0;
 }
 

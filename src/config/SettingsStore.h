@@ -4,10 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "config/ProfileText.h"
 
 namespace vexa {
 
@@ -45,9 +48,15 @@ private:
     std::vector<Section> sections_;
 };
 
+// Values are read as the profile-string functions read them, from the file's
+// content read once, at the first value asked for (ProfileText has the
+// rules); a store made with the content of an earlier store of the same file
+// reads nothing at all.
 class SettingsFile : public SettingsStore {
 public:
     explicit SettingsFile(std::wstring path) : path_(std::move(path)) {}
+    SettingsFile(std::wstring path, std::shared_ptr<const ProfileText> content)
+        : path_(std::move(path)), content_(std::move(content)) {}
 
     // The main settings file: the executable's path with everything after its
     // last "." replaced by "ini". False when it cannot be derived.
@@ -63,6 +72,8 @@ public:
     int deleteFile() override;
 
     const std::wstring& path() const { return path_; }
+    // The file's content as read (empty when the file cannot be read).
+    std::shared_ptr<const ProfileText> content();
 
 private:
     // The path handed to the profile functions, which cannot open a path of
@@ -70,6 +81,7 @@ private:
     std::wstring profilePath() const;
 
     std::wstring path_;
+    std::shared_ptr<const ProfileText> content_;
 };
 
 // A value extended from a "+" section: one blank in between unless the
@@ -82,8 +94,9 @@ std::wstring joinExtendedValue(const std::wstring& key, std::wstring value, cons
 // replaced by the file's value, or extended from the section named with "+".
 class LayeredSettingsFile : public SettingsFile {
 public:
-    LayeredSettingsFile(std::wstring path, const EmbeddedSettings& embedded)
-        : SettingsFile(std::move(path)), embedded_(embedded) {}
+    LayeredSettingsFile(std::wstring path, const EmbeddedSettings& embedded,
+                        std::shared_ptr<const ProfileText> content = nullptr)
+        : SettingsFile(std::move(path), std::move(content)), embedded_(embedded) {}
 
     std::wstring readValue(const std::wstring& section, const std::wstring& key) override;
 

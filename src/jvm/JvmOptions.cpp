@@ -1,6 +1,7 @@
 #include "config/LauncherSettings.h"
 #include "config/SettingsStore.h"
 #include "foundation/Handle.h"
+#include "foundation/StepTiming.h"
 #include "foundation/PathText.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
@@ -64,7 +65,7 @@ void appendClassPathEntry(std::wstring& accumulator, const std::wstring& path) {
 bool LauncherApp::BuildJvmOptions() {
     std::wstring settingsPath;
     if (!SettingsFile::mainPath(*this, settingsPath)) return false;
-    LayeredSettingsFile settings(settingsPath, embeddedSettings);
+    LayeredSettingsFile settings(settingsPath, embeddedSettings, settingsContent);
 
     std::wstring classPath;
     for (const auto& piece : LauncherSettings::splitList(settings.readValue(kClassPath, kClassPath), L";")) {
@@ -80,6 +81,7 @@ bool LauncherApp::BuildJvmOptions() {
         }
     }
 
+    VEXA_STEP("class-path expansion");
     if (equalsIgnoreCase(settings.readValue(kApplication, L"Embedded Jar"), L"Yes")) {
         std::wstring executable;
         if (GetExecutablePath(executable)) classPath = ansiSafePath(executable) + L";" + classPath;

@@ -2,6 +2,7 @@
 // and what happens when main ends with an uncaught exception.
 #include <string>
 
+#include "foundation/StepTiming.h"
 #include "foundation/Text.h"
 #include "jvm/JvmHost.h"
 #include "jvm/ModifiedUtf8.h"

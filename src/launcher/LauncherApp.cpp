@@ -1,6 +1,9 @@
 #include "launcher/LauncherApp.h"
 
+#include <cstring>
+
 #include "config/LauncherSettings.h"
+#include "foundation/StepTiming.h"
 #include "foundation/SystemLibrary.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
@@ -68,6 +71,7 @@ LauncherApp::~LauncherApp() {
         javaVm = nullptr;
         diag::log(L"DestroyJavaVM returned: the process ends");
     }
+    VEXA_STEP("JVM destruction");
     ShutdownSingleInstance();
     instanceEvent.reset();
     nativeSplashClose.callOnce();
@@ -79,11 +83,15 @@ LauncherApp* LauncherApp::current() { return g_launcher; }
 bool LauncherApp::init() {
     startedByPairedLauncher = takeHandOverMarker();
     ReadArguments(arguments);
+    VEXA_STEP("command line");
     if (!LauncherSettings::read(*this)) return false;
     if (!SetupSingleInstance()) return false;
+    VEXA_STEP("single-instance setup");
     if (singleInstanceActive && !isPrimaryInstance) return true;  // a second instance waits in run
     if (overrideWorkingDir) ApplyWorkingDirectory();
-    if (JreLocator(*this).locate()) return true;
+    const bool found = JreLocator(*this).locate();
+    VEXA_STEP("discovery");
+    if (found) return true;
     return chooseRuntimeInDialog();
 }
 
@@ -150,12 +158,16 @@ std::int32_t LauncherApp::runPairedLauncher() {
 
 std::int32_t LauncherApp::runNormalLaunch() {
     PrepareLibraryPath();
+    VEXA_STEP("library path and environment");
     if (!HasNoSplashSwitch() && !startSplash()) {
         diag::log(L"the launcher's own path, needed for the splash settings, could not be read: the launch ends");
         return 0;
     }
+    VEXA_STEP("splash");
     if (!loadJvmLibrary(jvmLibraryPath)) return -1;
+    VEXA_STEP("JVM library load");
     BuildJvmOptions();  // a missing class path is reported there; the launch goes on
+    VEXA_STEP("option list (rest)");
 
     if (threadStackSize == 0) {
         JDK1_1InitArgs defaults{};
@@ -163,6 +175,7 @@ std::int32_t LauncherApp::runNormalLaunch() {
         getDefaultInitArgs(&defaults);
         threadStackSize = defaults.javaStackSize > 0 ? static_cast<std::uint64_t>(defaults.javaStackSize) : 0;
     }
+    VEXA_STEP("default stack size");
 
     DWORD status = 1;
     DWORD threadId = 0;
@@ -173,6 +186,7 @@ std::int32_t LauncherApp::runNormalLaunch() {
     if (javaThread) {
         WaitForSingleObject(javaThread.get(), INFINITE);
         GetExitCodeThread(javaThread.get(), &status);
+        VEXA_STEP("Java main thread end");
     } else {
         status = (createJvm() && callMainClass()) ? 0 : 1;
         if (status == 0 && isService && javaVm) {
@@ -187,8 +201,10 @@ std::int32_t LauncherApp::runNormalLaunch() {
 }
 
 DWORD WINAPI LauncherApp::javaThreadMain(void* param) {
+    VEXA_STEP("thread creation");
     auto* app = static_cast<LauncherApp*>(param);
     if (!app || !app->createJvm()) return 1;
+    VEXA_STEP("JVM creation");
     if (!app->callMainClass()) {
         // A thread that ends still attached would count as a running Java
         // thread, and destroying the JVM at teardown would wait for it forever.
@@ -199,6 +215,7 @@ DWORD WINAPI LauncherApp::javaThreadMain(void* param) {
         app->javaVm->DestroyJavaVM();
         app->javaVm = nullptr;
     }
+    VEXA_STEP("main method");
     return 0;
 }
 
@@ -215,25 +232,25 @@ void LauncherApp::checkJvmArchitecture() {
     MappedView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
     if (!view) return;
 
-    // The headers are checked against the file size before the image helper
-    // reads them, so that a short or damaged file cannot make it read past
-    // the view.
+    // The PE header is where the DOS header says, as the image helper
+    // library would find it; read here, checked against the file size, so
+    // that no library is loaded for one lookup and a short or damaged file
+    // cannot make the read go past the view.
     const auto* dos = static_cast<const IMAGE_DOS_HEADER*>(view.get());
     const auto fileSize = static_cast<std::uint64_t>(size.QuadPart);
     if (fileSize < sizeof(IMAGE_DOS_HEADER) || dos->e_magic != IMAGE_DOS_SIGNATURE) return;
     if (dos->e_lfanew < 0 ||
         static_cast<std::uint64_t>(dos->e_lfanew) + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER) > fileSize)
         return;
-
-    Module dbghelp = loadSystemLibrary(L"dbghelp.dll");
-    if (!dbghelp) return;
-    using ImageNtHeaderFn = PIMAGE_NT_HEADERS(WINAPI*)(PVOID);
-    auto imageNtHeader = reinterpret_cast<ImageNtHeaderFn>(GetProcAddress(dbghelp.get(), "ImageNtHeader"));
-    if (!imageNtHeader) return;
-    const IMAGE_NT_HEADERS* headers = imageNtHeader(const_cast<void*>(view.get()));
-    if (headers && headers->Signature == IMAGE_NT_SIGNATURE && headers->FileHeader.Machine == kPairedMachine) {
+    const auto* base = static_cast<const unsigned char*>(view.get());
+    DWORD signature = 0;
+    IMAGE_FILE_HEADER fileHeader{};
+    std::memcpy(&signature, base + dos->e_lfanew, sizeof(signature));
+    std::memcpy(&fileHeader, base + dos->e_lfanew + sizeof(signature), sizeof(fileHeader));
+    if (signature == IMAGE_NT_SIGNATURE && fileHeader.Machine == kPairedMachine) {
         runPairProduct = true;
-        diag::log(L"JVM library %s is for the other architecture: the launch goes to \"Pair Product\" %s", jvmLibraryPath, pairProduct);
+        diag::log(L"JVM library %s is for the other architecture: the launch goes to \"Pair Product\" %s", jvmLibraryPath,
+                  pairProduct);
     }
 }
 

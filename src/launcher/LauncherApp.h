@@ -186,6 +186,10 @@ public:
     FindClassFromBootLoaderFn findClassFromBootLoader = nullptr;
     // The settings block embedded in the executable, read once at start-up.
     EmbeddedSettings embeddedSettings;
+    // The main settings file as the settings reader read it: the steps after
+    // it (single instance, options, splash) read their keys from it instead
+    // of reading the file again.
+    std::shared_ptr<const ProfileText> settingsContent;
     // "Search Common Locations": after the registry families, look at
     // JAVA_HOME, today's vendor keys and their folders under %ProgramFiles%.
     bool searchCommonLocations = true;

@@ -134,7 +134,7 @@ bool callSecondaryMain(JNIEnv* env, const std::wstring& mainClass, const Forward
 bool LauncherApp::SetupSingleInstance() {
     std::wstring path;
     if (!SettingsFile::mainPath(*this, path)) return false;
-    LayeredSettingsFile settings(path, embeddedSettings);
+    LayeredSettingsFile settings(path, embeddedSettings, settingsContent);
     if (settings.readValue(L"Application", L"Application Type") == L"service") return true;
     if (settings.readValue(L"Application", L"Single Instance") != L"yes") return true;
     std::wstring executable;

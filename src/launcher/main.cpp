@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "foundation/StepTiming.h"
 #include "foundation/SystemLibrary.h"
 #include "launcher/Diagnostics.h"
 #include "launcher/LauncherApp.h"
@@ -16,6 +17,7 @@ void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    VEXA_STEP("entry");
     // Before anything loads a DLL: none may come from the working folder.
     vexa::keepWorkingFolderOutOfDllSearch();
     int result;
@@ -24,11 +26,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         SetThreadLocale(GetSystemDefaultLCID());
         // Lets the window manager set the thread up before any window exists.
         DefWindowProcW(nullptr, 0, 0, 0);
+        VEXA_STEP("locale and window-system start-up");
         const bool ready = app.init();
         result = ready ? app.run() : -1;
         vexa::diag::log(ready ? L"launcher ends with exit code %d" : L"launcher ends before starting Java: exit code %d",
                         result);
     }
     vexa::releaseWindowClasses();
+    VEXA_STEP("teardown (rest)");
+    VEXA_STEP_REPORT();
     return result;
 }

@@ -55,7 +55,7 @@ bool startNativeSplash(LauncherApp& app, const std::wstring& libraryPath) {
 bool LauncherApp::startSplash() {
     std::wstring settingsPath;
     if (!SettingsFile::mainPath(*this, settingsPath)) return false;
-    SettingsFile settings(settingsPath);
+    SettingsFile settings(settingsPath, settingsContent);
     splashImagePath = settings.readValue(L"Display", L"Splash Screen");
     splashShadow = settings.readValue(L"Display", L"Splash Screen Shadow");
     const std::wstring preferNative = settings.readValue(L"Display", L"Preffer Native Splash Screen");

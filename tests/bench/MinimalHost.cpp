@@ -1,14 +1,23 @@
-// bench-minimal-host: the least a program must do to run a Java main class
-// in-process, as the yardstick of the launch benchmark.
+// bench-minimal-host: the least a GUI program must do to run a Java main
+// class in-process, as the yardstick of the launch benchmark.
 //
-//   bench-minimal-host JVM_DLL MAIN_CLASS [OPTION...]
+//   bench-minimal-host OPTIONS_FILE
 //
-// Loads the JVM library by its full path, creates the JVM with the options
-// (ANSI code page) plus "abort" and "exit" hooks, calls MAIN_CLASS.main (slash
-// form) with an empty String array, and destroys the JVM. Exit code 0 when
-// main returned, 1 otherwise.
+// OPTIONS_FILE holds, one per line ("\n"), the JVM library's full path
+// (UTF-8), the main class in slash form, and then each JVM option's exact
+// bytes. A file rather than the command line, since a class path of
+// a thousand jars does not fit on a command line.
+//
+// Starts the thread's window system as vexa.exe does (one DefWindowProcW
+// call), loads the JVM library by its full path, creates the JVM with the
+// options plus "abort" and "exit" hooks, calls main with an empty String
+// array, and destroys the JVM. Exit code 0 when main returned, 1 otherwise.
+//
+// With VEXA_HOST_LOG set it writes its own steps there as vexa-steps.exe
+// does, so that the runtime's share of both can be put side by side.
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,27 +28,84 @@ namespace {
 void JNICALL onExit(jint) {}
 void JNICALL onAbort() {}
 
-std::string ansi(const wchar_t* text) {
-    int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size > 0 ? size : 1), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), size, nullptr, nullptr);
-    out.resize(out.size() - 1);
+std::wstring fromUtf8(const std::string& text) {
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
     return out;
 }
+
+bool readLines(const wchar_t* path, std::vector<std::string>& lines) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    std::string text(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    const bool ok = ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &read, nullptr) && read == text.size();
+    CloseHandle(file);
+    size_t start = 0;
+    while (ok && start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return ok && lines.size() >= 2;
+}
+
+// The host's own step marks: the end time of each step.
+struct Steps {
+    const char* names[8];
+    LONGLONG ends[8];
+    int count = 0;
+    FILETIME entry{};
+
+    void mark(const char* name) {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        if (count == 0) GetSystemTimePreciseAsFileTime(&entry);
+        if (count < 8) {
+            names[count] = name;
+            ends[count++] = now.QuadPart;
+        }
+    }
+    void report() const {
+        wchar_t path[MAX_PATH];
+        const DWORD length = GetEnvironmentVariableW(L"VEXA_HOST_LOG", path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return;
+        FILE* out = _wfopen(path, L"w");
+        if (!out) return;
+        FILETIME created{}, exited{}, kernel{}, user{};
+        GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+        auto ticks = [](const FILETIME& t) {
+            return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+        };
+        std::fprintf(out, "process start to entry\t%.3f\n", static_cast<double>(ticks(entry) - ticks(created)) / 1e4);
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        for (int i = 1; i < count; ++i)
+            std::fprintf(out, "%s\t%.3f\n", names[i],
+                         static_cast<double>(ends[i] - ends[i - 1]) * 1000.0 / static_cast<double>(frequency.QuadPart));
+        std::fclose(out);
+    }
+};
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) return 2;
-    HMODULE library = LoadLibraryW(argv[1]);
+    Steps steps;
+    steps.mark("entry");
+    DefWindowProcW(nullptr, 0, 0, 0);
+    std::vector<std::string> lines;
+    if (argc < 2 || !readLines(argv[1], lines)) return 2;
+    steps.mark("window-system start-up, options file");
+    HMODULE library = LoadLibraryW(fromUtf8(lines[0]).c_str());
     if (!library) return 1;
     auto create = reinterpret_cast<CreateJavaVmFn>(GetProcAddress(library, "JNI_CreateJavaVM"));
     if (!create) return 1;
+    steps.mark("JVM library load");
 
-    std::vector<std::string> texts;
-    for (int i = 3; i < argc; ++i) texts.push_back(ansi(argv[i]));
     std::vector<JavaVMOption> options;
-    for (std::string& text : texts) options.push_back({text.data(), nullptr});
+    for (size_t i = 2; i < lines.size(); ++i) options.push_back({lines[i].data(), nullptr});
     options.push_back({const_cast<char*>("abort"), reinterpret_cast<void*>(&onAbort)});
     options.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(&onExit)});
     JavaVMInitArgs initArgs{JNI_VERSION_1_2, static_cast<jint>(options.size()), options.data(), JNI_FALSE};
@@ -47,8 +113,8 @@ int wmain(int argc, wchar_t** argv) {
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
     if (create(&vm, reinterpret_cast<void**>(&env), &initArgs) != JNI_OK) return 1;
-    const std::string mainClass = ansi(argv[2]);
-    jclass type = env->FindClass(mainClass.c_str());
+    steps.mark("JVM creation");
+    jclass type = env->FindClass(lines[1].c_str());
     jmethodID main = type ? env->GetStaticMethodID(type, "main", "([Ljava/lang/String;)V") : nullptr;
     jclass stringType = main ? env->FindClass("java/lang/String") : nullptr;
     jobjectArray arguments = stringType ? env->NewObjectArray(0, stringType, nullptr) : nullptr;
@@ -57,6 +123,9 @@ int wmain(int argc, wchar_t** argv) {
         env->CallStaticVoidMethod(type, main, arguments);
         status = env->ExceptionOccurred() ? 1 : 0;
     }
+    steps.mark("main class and main method");
     vm->DestroyJavaVM();
+    steps.mark("JVM destruction");
+    steps.report();
     return status;
 }

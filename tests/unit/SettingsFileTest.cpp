@@ -139,3 +139,92 @@ TEST(LayeredSettings, EmbeddedValueReplacedByTheFileOrExtendedFromThePlusSection
                   vexa::test::widen(c.file ? c.file : ""));
     }
 }
+
+namespace {
+
+std::string utf16(const std::wstring& text, bool bigEndian = false) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (wchar_t c : text) {
+        const char low = static_cast<char>(c & 0xFF);
+        const char high = static_cast<char>((c >> 8) & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+// What the system's profile function returns with room enough.
+std::wstring systemValue(const std::wstring& path, const std::wstring& section, const std::wstring& key) {
+    std::wstring buffer(100000, L'\0');
+    DWORD length = GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer.data(),
+                                            static_cast<DWORD>(buffer.size()), path.c_str());
+    buffer.resize(length);
+    return buffer;
+}
+
+}  // namespace
+
+// The settings file reads its content once and answers from memory; every
+// value must be what the profile function itself returns for the same file.
+TEST(SettingsFileRead, TrickyFilesReadAsTheProfileFunctionReadsThem) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::pair<std::wstring, std::wstring>> reads;
+    };
+    const std::vector<std::pair<std::wstring, std::wstring>> sk = {{L"S", L"K"}, {L"S", L"L"}, {L"T", L"K"}};
+    std::string longValue(70000, 'v');
+    const std::vector<Case> cases = {
+        {"duplicates: first key, first section", "[S]\r\nK=1\r\nK=2\r\n[T]\r\nK=t\r\n[S]\r\nK=3\r\nL=second\r\n", sk},
+        {"names ignore case", "[s]\r\nk=lower\r\n[t]\r\nK=x\r\n", {{L"S", L"K"}, {L"T", L"k"}, {L"S", L"k"}}},
+        {"blanks around names and values", "  [S]  \r\n \t K \t = \t v a l \t \r\nL=\x0B\x0C v \x1A\r\n", sk},
+        {"control characters", "[S]\r\nK=\x1C\x1Dv\x1E\x1F\r\nL=\x01w\x7F\r\n[T]\r\nK=\x85x\x85\r\n", sk},
+        {"no-break space in the ANSI page", "[S]\r\nK=\xA0v\xA0\r\nL\xA0=w\r\n", sk},
+        {"wide white space",
+         utf16(L"[S]\r\nK=\u3000\u2000\u200Av\u2028\u205F\r\nL=\u200Bw\u200B\u0085\u1680\u180E\u202F\r\n"
+               L"[T]\r\nK=\uFEFFx\u00A0\u2029\r\n"),
+         sk},
+        {"quotes",
+         "[S]\r\nK=\"quoted\"\r\nL='single'\r\nM=\"mixed'\r\nN=\"\r\nO=\"\"\r\nP='\r\nQ=\"a\"b\"\r\n"
+         "R= \"spaced\" \r\nU=\"\"\"\r\nV=x\"y\"\r\n",
+         {{L"S", L"K"}, {L"S", L"L"}, {L"S", L"M"}, {L"S", L"N"}, {L"S", L"O"}, {L"S", L"P"}, {L"S", L"Q"},
+          {L"S", L"R"}, {L"S", L"U"}, {L"S", L"V"}}},
+        {"line feeds only", "[S]\nK=lf\nL=2\n[T]\nK=3", sk},
+        {"lone carriage returns", "[S]\rK=cr\r\r\rL=2\r[T]\rK=3\r", sk},
+        {"mixed line ends", "[S]\r\r\nK=a\n\r\nL=b\r\n\n\r[T]\n\rK=c", sk},
+        {"UTF-16 LE", utf16(L"[S]\r\nK=\u00e9t\u00e9 \u65e5\u672c\r\n[T]\r\nK=\U0001F600\r\n"), sk},
+        {"UTF-16 BE", utf16(L"[S]\r\nK=\u00e9t\u00e9 \u65e5\u672c\r\n[T]\nK=t\r\n", true), sk},
+        {"UTF-8 with mark", "\xEF\xBB\xBF[S]\r\nK=\xC3\xA9t\xC3\xA9\r\nL=\xE6\x97\xA5\r\n", sk},
+        {"UTF-8 without mark", "[S]\r\nK=\xC3\xA9t\xC3\xA9\r\n", sk},
+        {"ANSI", "[S]\r\nK=\xE9t\xE9\r\n[\xC9T\xC9]\r\nK=accent\r\n", {{L"S", L"K"}, {L"\u00e9t\u00e9", L"K"}}},
+        {"mark only", "\xFF\xFE", sk},
+        {"empty", "", sk},
+        {"section forms",
+         "[ S ]\r\nK=spaced\r\n[S]trailing\r\nK=trail\r\n[T]]\r\nK=double\r\n[[U]\r\nK=open\r\n[]\r\nK=none\r\n"
+         "[V\r\nK=unterminated\r\n[W]trailing\r\nK=w\r\n[X] ]\r\nK=x\r\n",
+         {{L"S", L"K"}, {L" S ", L"K"}, {L"T", L"K"}, {L"T]", L"K"}, {L"[U", L"K"}, {L"", L"K"}, {L"V", L"K"},
+          {L"W", L"K"}, {L"X", L"K"}, {L"X ]", L"K"}, {L"X]", L"K"}}},
+        {"key forms",
+         "[S]\r\nK\r\nK=later\r\n=empty name\r\nL==v\r\nM = a = b\r\n;N=comment\r\nN\t=\ttab\r\nO  P=inner\r\n",
+         {{L"S", L"K"}, {L"S", L"L"}, {L"S", L"M"}, {L"S", L"N"}, {L"S", L";N"}, {L"S", L"O  P"}, {L"S", L""}}},
+        {"keys before the first section", "K=orphan\r\n[S]\r\nL=1\r\n", {{L"", L"K"}, {L"S", L"K"}, {L"S", L"L"}}},
+        {"zero character in a value", utf16(std::wstring(L"[S]\r\nK=ab\0cd\r\nL=\"q\0\"\r\n", 22)), sk},
+        {"letters beyond ASCII in names",
+         utf16(L"[\u00c9T\u00c9]\r\nK=1\r\n[\u017F]\r\nK=long s\r\n[T]\r\n\u212A=kelvin\r\n\u0131=dotless\r\n"
+               L"\u0130=dotted\r\n"),
+         {{L"\u00e9t\u00e9", L"K"}, {L"s", L"K"}, {L"S", L"K"}, {L"T", L"k"}, {L"T", L"K"}, {L"T", L"I"},
+          {L"T", L"i"}}},
+        {"long value", "[S]\r\nK=" + longValue + "\r\nL=\"" + longValue + "\"\r\n", sk},
+    };
+    TempDir dir;
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::wstring path = dir / (L"tricky" + std::to_wstring(n++) + L".ini");
+        writeFile(path, c.bytes);
+        SettingsFile file(path);
+        for (const auto& [section, key] : c.reads) {
+            EXPECT_EQ(file.readValue(section, key), systemValue(path, section, key))
+                << c.name << ": [" << vexa::test::narrow(section) << "] " << vexa::test::narrow(key);
+        }
+    }
+}
