@@ -90,16 +90,6 @@ const char kHello[] =
     "    println out Hello from main: ${args}\n"
     "    println err to the error stream\n";
 
-// A path (without blanks) as script text, where a backslash starts an escape.
-std::string scriptPath(const std::wstring& path) {
-    std::string text;
-    for (char c : narrow(path)) {
-        if (c == '\\') text += '\\';
-        text += c;
-    }
-    return text;
-}
-
 // JNI calls made with an exception pending, or through the wrong result type.
 void expectCleanJniUse(const Record& record) {
     EXPECT_FALSE(record.contains("pending-call")) << record.text();

@@ -18,16 +18,6 @@ using namespace vexa::test::standin;
 
 namespace {
 
-// A script path: backslashes doubled, since a backslash starts an escape.
-std::string scriptPath(const std::wstring& path) {
-    std::string text;
-    for (char c : narrow(path)) {
-        if (c == '\\') text += '\\';
-        text += c;
-    }
-    return text;
-}
-
 // main runs until the file "release" appears in the application folder, then
 // ends with `mainEnd` (a script line); secondaryMain is `secondary` (lines).
 std::string appScript(const std::wstring& folder, const std::string& secondary, const std::string& mainEnd = "return") {

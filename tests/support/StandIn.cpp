@@ -512,4 +512,13 @@ void writeScript(const std::wstring& dir, const std::wstring& relative, std::str
     writeFile(withSlash(dir) + relative, script);
 }
 
+std::string scriptPath(const std::wstring& path) {
+    std::string text;
+    for (char c : narrow(path)) {
+        if (c == '\\') text += '\\';
+        text += c;
+    }
+    return text;
+}
+
 }  // namespace vexa::test::standin

@@ -47,6 +47,8 @@ std::wstring exampleApp(const std::wstring& name);
 // values (%uXXXX).
 std::string decodeBytes(std::string_view escaped);
 std::wstring decodeText(std::string_view escaped);
+// A path as script text, where a backslash starts an escape: backslashes doubled.
+std::string scriptPath(const std::wstring& path);
 
 struct Event {
     unsigned long pid = 0;
