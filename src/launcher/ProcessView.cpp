@@ -10,6 +10,7 @@
 #include "launcher/LauncherApp.h"
 #include "resources/resource.h"
 #include "ui/Messages.h"
+#include "ui/ShellApi.h"
 
 namespace vexa {
 
@@ -158,9 +159,12 @@ std::wstring GetUserDataFolder() {
         // Without it, the shell knows the user's folder. Never the root of
         // the current drive, where any user may create folders.
         folder.clear();
+        const ShellApi shell;
         PWSTR known = nullptr;
-        if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &known)) && known) folder = known;
-        CoTaskMemFree(known);
+        if (shell.knownFolderPath && shell.coTaskMemFree) {
+            if (SUCCEEDED(shell.knownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &known)) && known) folder = known;
+            shell.coTaskMemFree(known);
+        }
     }
     return folder;
 }

@@ -90,7 +90,7 @@ void HyperLink::initialise() {
     }
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
+    if (shell_.initCommonControlsEx) shell_.initCommonControlsEx(&controls);
     tooltip_.reset(CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                    CW_USEDEFAULT, window_, nullptr, GetModuleHandleW(nullptr), nullptr));
 
@@ -186,8 +186,9 @@ void HyperLink::paint(HDC dc) {
 }
 
 void HyperLink::open() {
+    if (!shell_.shellExecute) return;
     const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", target_.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        shell_.shellExecute(nullptr, L"open", target_.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result > 32) {
         visited_ = true;
         InvalidateRect(window_, nullptr, FALSE);

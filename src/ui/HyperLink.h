@@ -8,6 +8,7 @@
 #include <string>
 
 #include "foundation/Handle.h"
+#include "ui/ShellApi.h"
 
 namespace vexa {
 
@@ -44,6 +45,7 @@ private:
     void rebuildLinkFont();
     void detach();
 
+    ShellApi shell_;  // the tooltip control and the shell's "open"
     HWND window_ = nullptr;
     WNDPROC previous_ = nullptr;
     std::wstring label_;

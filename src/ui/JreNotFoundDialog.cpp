@@ -1,8 +1,5 @@
 #include "ui/JreNotFoundDialog.h"
 
-#include <objbase.h>
-#include <shlobj.h>
-
 #include "jre/JreLocator.h"
 #include "resources/resource.h"
 #include "ui/Messages.h"
@@ -21,10 +18,12 @@ INT_PTR JreNotFoundDialog::run(const std::wstring& text, JvmType type) {
     chosenFolder.clear();
     foundLibrary.clear();
     // The folder browser and the shell's "open" need COM on this thread.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const HRESULT com = shell_.coInitializeEx
+                            ? shell_.coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)
+                            : E_NOTIMPL;
     INT_PTR result = runModal(IDD_JRE_NOT_FOUND, GetActiveWindow());
     const DWORD error = GetLastError();
-    if (SUCCEEDED(com)) CoUninitialize();
+    if (SUCCEEDED(com)) shell_.coUninitialize();
     SetLastError(error);
     return result;
 }
@@ -46,11 +45,12 @@ void JreNotFoundDialog::chooseFolder() {
     browse.hwndOwner = dialog;
     browse.lpszTitle = title.c_str();
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse);
+    if (!shell_.browseForFolder || !shell_.pathFromIdList || !shell_.coTaskMemFree) return;
+    PIDLIST_ABSOLUTE item = shell_.browseForFolder(&browse);
     if (!item) return;  // cancelled: nothing changes
     wchar_t path[MAX_PATH] = {};
-    if (!SHGetPathFromIDListW(item, path)) path[0] = L'\0';
-    CoTaskMemFree(item);
+    if (!shell_.pathFromIdList(item, path)) path[0] = L'\0';
+    shell_.coTaskMemFree(item);
 
     SetDlgItemTextW(dialog, IDC_JRE_PATH, path);
     chosenFolder = path;

@@ -9,6 +9,7 @@
 
 #include "jre/JrePolicy.h"
 #include "ui/HyperLink.h"
+#include "ui/ShellApi.h"
 #include "ui/Window.h"
 
 namespace vexa {
@@ -33,6 +34,7 @@ protected:
     LRESULT processMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
+    ShellApi shell_;  // the folder browser and COM
     void onInitDialog();
     void chooseFolder();
 };
