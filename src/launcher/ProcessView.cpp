@@ -54,7 +54,19 @@ std::wstring lastComponent(std::wstring_view path) {
 // is checked first, so that only likely runs cost a file lookup.
 class ModuleNameTest {
 public:
-    explicit ModuleNameTest(const std::wstring& executable) : executable_(executable) {
+    explicit ModuleNameTest(const std::wstring& executable) : executable_(executable) {}
+
+    bool operator()(std::wstring_view candidate) const {
+        // Only an unquoted program name with blanks asks; the names and the
+        // file identity are looked up then, not at every start.
+        if (!prepared_) prepare();
+        return test(candidate);
+    }
+
+private:
+    void prepare() const {
+        prepared_ = true;
+        const std::wstring& executable = executable_;
         if (executable.empty()) return;
         names_.push_back(lastComponent(executable));
         const size_t dot = names_[0].rfind(L'.');
@@ -71,7 +83,7 @@ public:
         haveIdentity_ = fileIdentity(executable, identity_);
     }
 
-    bool operator()(std::wstring_view candidate) const {
+    bool test(std::wstring_view candidate) const {
         const std::wstring last = lastComponent(candidate);
         bool likely = false;
         for (const std::wstring& name : names_) likely = likely || equalsIgnoreCase(last, name);
@@ -93,11 +105,11 @@ public:
                info.nFileIndexHigh == identity_.nFileIndexHigh && info.nFileIndexLow == identity_.nFileIndexLow;
     }
 
-private:
     std::wstring executable_;
-    std::vector<std::wstring> names_;
-    bool haveIdentity_ = false;
-    BY_HANDLE_FILE_INFORMATION identity_{};
+    mutable bool prepared_ = false;
+    mutable std::vector<std::wstring> names_;
+    mutable bool haveIdentity_ = false;
+    mutable BY_HANDLE_FILE_INFORMATION identity_{};
 };
 
 }  // namespace
