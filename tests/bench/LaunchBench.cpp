@@ -47,6 +47,7 @@ struct Sample {
     double ms = 0;
     double peakMiB = 0;
     DWORD exitCode = 0;
+    DWORD startError = 0;  // why CreateProcessW failed, when it did
 };
 
 // Starts `commandLine` and waits for it. With `sampleMemory` the wait polls
@@ -61,6 +62,7 @@ Sample measure(const std::wstring& commandLine, const std::wstring& directory, b
     const double start = nowMs();
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
                         &info)) {
+        sample.startError = GetLastError();
         sample.exitCode = 0xFFFFFFFE;
         return sample;
     }
@@ -165,8 +167,12 @@ bool runScenario(const TempDir& dir, const standin::JavaHome& runtime, const Sce
     const std::wstring hostCommand = quoted(artefact(L"bench-minimal-host.exe")) + L" " + quoted(hostFile);
     const std::wstring stepLog = dir / (name + L"-steps.txt");
     const std::wstring hostLog = dir / (name + L"-host-steps.txt");
-    SetEnvironmentVariableW(L"VEXA_STEP_LOG", stepLog.c_str());
-    SetEnvironmentVariableW(L"VEXA_HOST_LOG", hostLog.c_str());
+    // The host and vexa-steps.exe share the step recorder: each is told its
+    // own log. vexa.exe records nothing.
+    auto measureWithLog = [&](const std::wstring& command, const std::wstring& log, bool memoryRun) {
+        SetEnvironmentVariableW(L"VEXA_STEP_LOG", log.c_str());
+        return measure(command, dir.path(), memoryRun);
+    };
 
     std::vector<Sample> vexa, host, stepsRuns, vexaMemory, hostMemory;
     std::vector<std::wstring> stepOrder, hostStepOrder;
@@ -179,19 +185,20 @@ bool runScenario(const TempDir& dir, const standin::JavaHome& runtime, const Sce
         Sample a, b;
         if (i % 2) {
             a = measure(vexaCommand, dir.path(), memoryRun);
-            b = measure(hostCommand, dir.path(), memoryRun);
+            b = measureWithLog(hostCommand, hostLog, memoryRun);
         } else {
-            b = measure(hostCommand, dir.path(), memoryRun);
+            b = measureWithLog(hostCommand, hostLog, memoryRun);
             a = measure(vexaCommand, dir.path(), memoryRun);
         }
         Sample c;
         if (!memoryRun) {
             DeleteFileW(stepLog.c_str());
-            c = measure(stepsCommand, dir.path(), false);
+            c = measureWithLog(stepsCommand, stepLog, false);
         }
         if (a.exitCode != 0 || b.exitCode != 0 || c.exitCode != 0) {
-            std::printf("%ls, run %d failed: vexa.exe %lu, host %lu, vexa-steps.exe %lu\n", scenario.title.c_str(), i,
-                        a.exitCode, b.exitCode, c.exitCode);
+            std::printf("%ls, run %d failed: vexa.exe %lu, host %lu, vexa-steps.exe %lu (start errors %lu, %lu, %lu)\n",
+                        scenario.title.c_str(), i, a.exitCode, b.exitCode, c.exitCode, a.startError, b.startError,
+                        c.startError);
             return false;
         }
         if (!scenario.listFolder.empty() && !memoryRun) listings.push_back(listingMs(scenario.listFolder));

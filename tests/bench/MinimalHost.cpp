@@ -13,14 +13,16 @@
 // options plus "abort" and "exit" hooks, calls main with an empty String
 // array, and destroys the JVM. Exit code 0 when main returned, 1 otherwise.
 //
-// With VEXA_HOST_LOG set it writes its own steps there as vexa-steps.exe
-// does, so that the runtime's share of both can be put side by side.
+// With VEXA_STEP_LOG set it writes its own steps there, through the same
+// recorder as vexa-steps.exe, so that the runtime's share of both can be put
+// side by side.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "foundation/StepTiming.h"
 #include "jvm/Jni.h"
 
 namespace {
@@ -52,57 +54,19 @@ bool readLines(const wchar_t* path, std::vector<std::string>& lines) {
     return ok && lines.size() >= 2;
 }
 
-// The host's own step marks: the end time of each step.
-struct Steps {
-    const char* names[8];
-    LONGLONG ends[8];
-    int count = 0;
-    FILETIME entry{};
-
-    void mark(const char* name) {
-        LARGE_INTEGER now;
-        QueryPerformanceCounter(&now);
-        if (count == 0) GetSystemTimePreciseAsFileTime(&entry);
-        if (count < 8) {
-            names[count] = name;
-            ends[count++] = now.QuadPart;
-        }
-    }
-    void report() const {
-        wchar_t path[MAX_PATH];
-        const DWORD length = GetEnvironmentVariableW(L"VEXA_HOST_LOG", path, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) return;
-        FILE* out = _wfopen(path, L"w");
-        if (!out) return;
-        FILETIME created{}, exited{}, kernel{}, user{};
-        GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-        auto ticks = [](const FILETIME& t) {
-            return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-        };
-        std::fprintf(out, "process start to entry\t%.3f\n", static_cast<double>(ticks(entry) - ticks(created)) / 1e4);
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        for (int i = 1; i < count; ++i)
-            std::fprintf(out, "%s\t%.3f\n", names[i],
-                         static_cast<double>(ends[i] - ends[i - 1]) * 1000.0 / static_cast<double>(frequency.QuadPart));
-        std::fclose(out);
-    }
-};
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    Steps steps;
-    steps.mark("entry");
+    VEXA_STEP("entry");
     DefWindowProcW(nullptr, 0, 0, 0);
     std::vector<std::string> lines;
     if (argc < 2 || !readLines(argv[1], lines)) return 2;
-    steps.mark("window-system start-up, options file");
+    VEXA_STEP("window-system start-up, options file");
     HMODULE library = LoadLibraryW(fromUtf8(lines[0]).c_str());
     if (!library) return 1;
     auto create = reinterpret_cast<CreateJavaVmFn>(GetProcAddress(library, "JNI_CreateJavaVM"));
     if (!create) return 1;
-    steps.mark("JVM library load");
+    VEXA_STEP("JVM library load");
 
     std::vector<JavaVMOption> options;
     for (size_t i = 2; i < lines.size(); ++i) options.push_back({lines[i].data(), nullptr});
@@ -113,7 +77,7 @@ int wmain(int argc, wchar_t** argv) {
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
     if (create(&vm, reinterpret_cast<void**>(&env), &initArgs) != JNI_OK) return 1;
-    steps.mark("JVM creation");
+    VEXA_STEP("JVM creation");
     jclass type = env->FindClass(lines[1].c_str());
     jmethodID main = type ? env->GetStaticMethodID(type, "main", "([Ljava/lang/String;)V") : nullptr;
     jclass stringType = main ? env->FindClass("java/lang/String") : nullptr;
@@ -123,9 +87,9 @@ int wmain(int argc, wchar_t** argv) {
         env->CallStaticVoidMethod(type, main, arguments);
         status = env->ExceptionOccurred() ? 1 : 0;
     }
-    steps.mark("main class and main method");
+    VEXA_STEP("main class and main method");
     vm->DestroyJavaVM();
-    steps.mark("JVM destruction");
-    steps.report();
+    VEXA_STEP("JVM destruction");
+    VEXA_STEP_REPORT();
     return status;
 }
