@@ -352,5 +352,20 @@ int wmain() {
 
     if (!runScenario(dir, runtime, plain, 1)) return 1;
     if (!runScenario(dir, runtime, full, 2)) return 1;
+
+    // What one more thread costs under this Wine, whatever the program: the
+    // design has the Java main thread in every launch and the listener with
+    // single instance; the minimal host has neither.
+    const std::wstring threadCost = quoted(artefact(L"bench-thread-cost.exe"));
+    std::vector<Sample> without, with;
+    for (int i = 0; i < kMemoryRuns; ++i) {
+        without.push_back(measure(threadCost, dir.path(), true));
+        with.push_back(measure(threadCost + L" thread", dir.path(), true));
+    }
+    const double withoutPeak = median(column(without, &Sample::peakMiB));
+    const double withPeak = median(column(with, &Sample::peakMiB));
+    std::printf("\n== one thread started and ended\npeak working set  without %.2f MiB  with %.2f MiB  difference "
+                "%+.2f MiB (medians of %d runs)\n",
+                withoutPeak, withPeak, withPeak - withoutPeak, kMemoryRuns);
     return 0;
 }
