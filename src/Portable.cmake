@@ -3,13 +3,13 @@
 set(VEXA_PORTABLE_SOURCES
   foundation/Text.cpp
   foundation/PathText.cpp
-  launcher/CommandLine.cpp
+  foundation/CommandLine.cpp
   launcher/ForwardedArguments.cpp
   config/SettingsBlock.cpp
   config/SettingsText.cpp
   config/ProfileText.cpp
   foundation/Crypto.cpp
-  jre/JavaVersion.cpp
+  foundation/JavaVersion.cpp
   jvm/ClassPathText.cpp
   jvm/EnvironmentReferences.cpp
   jvm/LibraryPathText.cpp

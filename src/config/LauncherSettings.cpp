@@ -3,14 +3,13 @@
 #include "config/EmbeddedBlock.h"
 #include "config/SettingsPaths.h"
 #include "config/SettingsStore.h"
-#include "foundation/StepTiming.h"
+#include "foundation/Diagnostics.h"
+#include "foundation/MessageIds.h"
 #include "foundation/PathText.h"
+#include "foundation/ProcessView.h"
+#include "foundation/StepTiming.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
-#include "launcher/Diagnostics.h"
-#include "launcher/LauncherApp.h"
-#include "resources/resource.h"
-#include "ui/Messages.h"
 
 namespace vexa {
 namespace {
@@ -30,7 +29,7 @@ JavaVersion readBound(const std::wstring& value, bool upper) {
     return version;
 }
 
-void applyJvmSource(LauncherApp& app, const std::wstring& value) {
+void applyJvmSource(JrePolicy& policy, const std::wstring& value) {
     struct Choice {
         const wchar_t* name;
         bool both, jdk, jre;
@@ -44,17 +43,17 @@ void applyJvmSource(LauncherApp& app, const std::wstring& value) {
     };
     for (const Choice& c : choices) {
         if (value == c.name) {
-            app.bothSources = c.both;
-            app.jdkSource = c.jdk;
-            app.jreSource = c.jre;
+            policy.bothSources = c.both;
+            policy.jdkSource = c.jdk;
+            policy.jreSource = c.jre;
             return;
         }
     }
     // An unknown source opens no registry key at all.
-    app.bothSources = app.jdkSource = app.jreSource = false;
+    policy.bothSources = policy.jdkSource = policy.jreSource = false;
 }
 
-void applyVmProvider(LauncherApp& app, const std::wstring& value) {
+void applyVmProvider(JrePolicy& policy, const std::wstring& value) {
     if (value.empty()) return;
     struct Choice {
         const wchar_t* name;
@@ -70,12 +69,12 @@ void applyVmProvider(LauncherApp& app, const std::wstring& value) {
     };
     for (const Choice& c : choices) {
         if (!equalsIgnoreCase(value, c.name)) continue;
-        app.jrockitAllowed = c.jrockitAllowed;
-        app.jrockitFavoured = c.jrockitFavoured;
-        app.sunAllowed = c.sunAllowed;
-        app.sunFavoured = c.sunFavoured;
-        app.ibmAllowed = c.ibmAllowed;
-        app.ibmFavoured = c.ibmFavoured;
+        policy.jrockitAllowed = c.jrockitAllowed;
+        policy.jrockitFavoured = c.jrockitFavoured;
+        policy.sunAllowed = c.sunAllowed;
+        policy.sunFavoured = c.sunFavoured;
+        policy.ibmAllowed = c.ibmAllowed;
+        policy.ibmFavoured = c.ibmFavoured;
         return;
     }
 }
@@ -89,11 +88,9 @@ JvmType jvmTypeOf(const std::wstring& value) {
 // "JRE Path" of a non-service application lives in the per-user file once
 // that file exists: the main file's value is then ignored, even when the
 // per-user file lacks the key.
-std::wstring readJrePath(LauncherApp& app, LayeredSettingsFile& layered) {
-    if (app.isService) return layered.readValue(kJre, kJrePathKey);
-    std::wstring executable;
-    std::wstring perUser;
-    if (app.GetExecutablePath(executable)) perUser = SettingsFile::perUserPath(app, executable, false);
+std::wstring readJrePath(const LauncherSettings& settings, LayeredSettingsFile& layered) {
+    if (settings.isService) return layered.readValue(kJre, kJrePathKey);
+    const std::wstring perUser = settings.perUserPath(settings.executable, false);
     if (!perUser.empty() && pathExists(perUser)) {
         std::wstring value = SettingsFile(perUser).readValue(kJre, kJrePathKey);
         diag::log(L"setting [%s] \"%s\" = \"%s\" from the per-user file %s (the main file's value does not count)",
@@ -106,114 +103,115 @@ std::wstring readJrePath(LauncherApp& app, LayeredSettingsFile& layered) {
 
 // "JRE Path" as a full path: a relative folder lies beside the launcher,
 // wherever the process was started from, and "/" separates folders too.
-std::wstring fullJrePath(LauncherApp& app, const std::wstring& value) {
+std::wstring fullJrePath(const std::wstring& executable, const std::wstring& value) {
     const std::wstring path = trimSpace(value);
     if (path.empty()) return {};
-    std::wstring folder;
-    if (!app.GetLauncherFolder(folder) || folder.empty()) return normalisePath(path);
+    const std::wstring folder = folderOf(executable);
+    if (folder.empty()) return normalisePath(path);
     return resolveAgainstFolder(path, folder);
 }
 
 // The settings block embedded in the executable, read whole or not at all.
-bool loadEmbeddedSettings(LauncherApp& app) {
+bool loadEmbeddedSettings(EmbeddedSettings& embedded) {
     std::wstring text;
     switch (readOwnEmbeddedBlock(text)) {
     case EmbeddedBlockState::Absent:
-        app.embeddedSettings = EmbeddedSettings();
         diag::log(L"embedded settings block: none");
         return true;
     case EmbeddedBlockState::Read:
-        app.embeddedSettings.parse(text);
-        diag::log(L"embedded settings block: read, %d sections",
-                  static_cast<std::int32_t>(app.embeddedSettings.sections().size()));
+        embedded.parse(text);
+        diag::log(L"embedded settings block: read, %d sections", static_cast<std::int32_t>(embedded.sections().size()));
         return true;
     case EmbeddedBlockState::Damaged:
         diag::log(L"embedded settings block: damaged");
         break;
     }
-    app.embeddedSettings = EmbeddedSettings();
-    std::wstring executable;
-    app.GetExecutablePath(executable);
-    showFormattedError(app.messageOwner, loadMessage(IDS_EMBEDDED_SETTINGS_DAMAGED), executable);
+    embedded = EmbeddedSettings();
     return false;
 }
 
 }  // namespace
 
-bool LauncherSettings::read(LauncherApp& app) {
-    if (!loadEmbeddedSettings(app)) return false;
+Result<LauncherSettings> LauncherSettings::read(const std::wstring& executable) {
+    LauncherSettings settings;
+    settings.executable = executable;
+    if (!loadEmbeddedSettings(settings.embedded)) return Failure::of(IDS_EMBEDDED_SETTINGS_DAMAGED, {executable});
     VEXA_STEP("embedded block");
-    std::wstring path;
-    if (!SettingsFile::mainPath(app, path)) return false;
+    const std::wstring path = settingsPathBeside(executable);
+    settings.mainFile = path;
     // A missing file reads as all keys empty; one that is there but cannot be
     // read (locked, a folder, no access) would read the same, and is reported
     // as what it is instead.
     const std::uint32_t error = SettingsFile(path).checkReadable();
     if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-        showFormattedError(app.messageOwner, loadMessage(IDS_SETTINGS_UNREADABLE), path,
-                           static_cast<std::int32_t>(error));
-        return false;
+        return Failure::of(IDS_SETTINGS_UNREADABLE, {path, static_cast<std::int32_t>(error)});
     }
     diag::log(error == ERROR_SUCCESS ? L"settings file %s: read" : L"settings file %s: missing, every key reads empty",
               path);
 
     // One read of the file serves both the plain and the layered keys.
-    LayeredSettingsFile layered(path, app.embeddedSettings);
-    app.productCode = layered.SettingsFile::readValue(kProductInformation, L"Product Code");
-    app.productName = layered.SettingsFile::readValue(kProductInformation, L"Product Name");
+    LayeredSettingsFile layered(path, settings.embedded);
+    settings.productCode = layered.SettingsFile::readValue(kProductInformation, L"Product Code");
+    settings.productName = layered.SettingsFile::readValue(kProductInformation, L"Product Name");
     diag::log(L"setting [%s] \"Product Code\" = \"%s\", \"Product Name\" = \"%s\" from the file only",
-              kProductInformation, app.productCode, app.productName);
+              kProductInformation, settings.productCode, settings.productName);
 
-    app.minVersion = readBound(layered.readValue(kJre, L"Minimum Version"), false);
-    app.maxVersion = readBound(layered.readValue(kJre, L"Maximum Version"), true);
-    app.isService = layered.readValue(kApplication, L"Application Type") == L"service";
-    app.preferredVersions = splitList(layered.readValue(kJre, L"Preferred versions"), L";");
+    settings.runtime.minVersion = readBound(layered.readValue(kJre, L"Minimum Version"), false);
+    settings.runtime.maxVersion = readBound(layered.readValue(kJre, L"Maximum Version"), true);
+    settings.isService = layered.readValue(kApplication, L"Application Type") == L"service";
+    settings.runtime.preferredVersions = splitList(layered.readValue(kJre, L"Preferred versions"), L";");
     VEXA_STEP("settings reads");
-    app.jrePath = fullJrePath(app, readJrePath(app, layered));
-    if (!app.jrePath.empty()) diag::log(L"\"JRE Path\" resolves to %s", app.jrePath);
+    settings.jrePath = fullJrePath(executable, readJrePath(settings, layered));
+    if (!settings.jrePath.empty()) diag::log(L"\"JRE Path\" resolves to %s", settings.jrePath);
     VEXA_STEP("per-user file");
-    app.jvmType = jvmTypeOf(layered.readValue(kJre, L"JVM Type"));
-    applyJvmSource(app, layered.readValue(kJre, L"JVM Source"));
-    applyVmProvider(app, layered.readValue(kJre, L"VM Provider"));
-    app.searchCommonLocations = !equalsIgnoreCase(layered.readValue(kJre, L"Search Common Locations"), L"No");
+    settings.runtime.jvmType = jvmTypeOf(layered.readValue(kJre, L"JVM Type"));
+    applyJvmSource(settings.runtime, layered.readValue(kJre, L"JVM Source"));
+    applyVmProvider(settings.runtime, layered.readValue(kJre, L"VM Provider"));
+    settings.runtime.searchCommonLocations = !equalsIgnoreCase(layered.readValue(kJre, L"Search Common Locations"), L"No");
 
-    app.settingsContent = layered.content();
+    settings.content = layered.content();
 
     std::wstring mainClass = layered.readValue(kJre, L"Main Class");
     if (mainClass.empty()) {
-        showErrorBox(app.messageOwner, loadMessage(IDS_NO_MAIN_CLASS));
-        return false;
+        return Failure::of(IDS_NO_MAIN_CLASS);
     }
-    app.mainClass = replaceAll(std::move(mainClass), L'.', L'/');
-    app.failureCheck = isYes(layered.readValue(kApplication, L"Failure Check"));
-    app.overrideWorkingDir = isYes(layered.readValue(kApplication, L"Override WorkingDir"));
-    app.systemPath = layered.readValue(kJre, L"System Path");
-    app.libraryPath = layered.readValue(kJre, L"Library Path");
-    app.pairProduct = layered.readValue(kApplication, L"Pair Product");
-    app.pairReturnCode = isYes(layered.readValue(kApplication, L"Pair Return Code"));
+    settings.mainClass = replaceAll(std::move(mainClass), L'.', L'/');
+    settings.failureCheck = isYes(layered.readValue(kApplication, L"Failure Check"));
+    settings.overrideWorkingDir = isYes(layered.readValue(kApplication, L"Override WorkingDir"));
+    settings.systemPath = layered.readValue(kJre, L"System Path");
+    settings.libraryPath = layered.readValue(kJre, L"Library Path");
+    settings.pairProduct = layered.readValue(kApplication, L"Pair Product");
+    settings.pairReturnCode = isYes(layered.readValue(kApplication, L"Pair Return Code"));
     VEXA_STEP("settings reads (rest)");
-    return true;
+    return settings;
 }
 
-void LauncherSettings::storeJrePath(LauncherApp& app, const std::wstring& folder) {
-    std::wstring mainFile;
-    if (!SettingsFile::mainPath(app, mainFile)) return;  // nothing is written
+std::wstring LauncherSettings::perUserPath(const std::wstring& executablePath, bool createFolders) const {
+    const std::wstring appData = userDataFolder();
+    std::wstring path = perUserSettingsPath(appData, productName, productCode, executablePath);
+    if (createFolders && !path.empty()) {
+        // Each folder below the application-data folder, outermost first.
+        for (size_t slash = path.find(L'\\', appData.size() + 1); slash != std::wstring::npos;
+             slash = path.find(L'\\', slash + 1))
+            CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+    }
+    return path;
+}
+
+void LauncherSettings::storeJrePath(const std::wstring& folder) {
     diag::log(L"\"JRE Path\" %s chosen in the dialog: stored in the %s settings", folder,
-              app.isService ? L"main" : L"per-user");
-    if (app.isService) {
-        app.settingsContent.reset();  // what is read from now on includes the new value
+              isService ? L"main" : L"per-user");
+    if (isService) {
+        content.reset();  // what is read from now on includes the new value
         SettingsFile(mainFile).writeValue(kJre, kJrePathKey, folder);
-        if (!app.pairProduct.empty())
-            SettingsFile(settingsPathBeside(app.pairProduct)).writeValue(kJre, kJrePathKey, folder);
+        if (!pairProduct.empty()) SettingsFile(settingsPathBeside(pairProduct)).writeValue(kJre, kJrePathKey, folder);
         return;
     }
-    std::wstring executable;
-    if (!app.GetExecutablePath(executable)) return;
     // Without an application-data folder there is no per-user file to write.
-    const std::wstring own = SettingsFile::perUserPath(app, executable, true);
+    const std::wstring own = perUserPath(executable, true);
     if (!own.empty()) SettingsFile(own).writeValue(kJre, kJrePathKey, folder);
-    if (app.pairProduct.empty()) return;
-    const std::wstring paired = SettingsFile::perUserPath(app, app.pairProduct, true);
+    if (pairProduct.empty()) return;
+    const std::wstring paired = perUserPath(pairProduct, true);
     if (!paired.empty()) SettingsFile(paired).writeValue(kJre, kJrePathKey, folder);
 }
 

@@ -3,8 +3,7 @@
 #include "config/SettingsPaths.h"
 #include "config/SettingsStore.h"
 #include "foundation/Handle.h"
-#include "launcher/Diagnostics.h"
-#include "launcher/LauncherApp.h"
+#include "foundation/Diagnostics.h"
 
 namespace vexa {
 namespace {
@@ -31,25 +30,6 @@ std::wstring decodeProfileBytes(std::string_view bytes) {
 }
 
 }  // namespace
-
-bool SettingsFile::mainPath(LauncherApp& app, std::wstring& path) {
-    std::wstring executable;
-    if (!app.GetExecutablePath(executable)) return false;  // reported
-    path = settingsPathBeside(executable);
-    return true;
-}
-
-std::wstring SettingsFile::perUserPath(const LauncherApp& app, const std::wstring& executablePath, bool createFolders) {
-    const std::wstring appData = GetUserDataFolder();
-    std::wstring path = perUserSettingsPath(appData, app.productName, app.productCode, executablePath);
-    if (createFolders && !path.empty()) {
-        // Each folder below the application-data folder, outermost first.
-        for (size_t slash = path.find(L'\\', appData.size() + 1); slash != std::wstring::npos;
-             slash = path.find(L'\\', slash + 1))
-            CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
-    }
-    return path;
-}
 
 std::wstring SettingsFile::profilePath() const {
     if (path_.size() < MAX_PATH) return path_;

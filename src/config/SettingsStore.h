@@ -14,8 +14,6 @@
 
 namespace vexa {
 
-class LauncherApp;
-
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
@@ -57,13 +55,6 @@ public:
     explicit SettingsFile(std::wstring path) : path_(std::move(path)) {}
     SettingsFile(std::wstring path, std::shared_ptr<const ProfileText> content)
         : path_(std::move(path)), content_(std::move(content)) {}
-
-    // The main settings file: the executable's path with everything after its
-    // last "." replaced by "ini". False when it cannot be derived.
-    static bool mainPath(LauncherApp& app, std::wstring& path);
-    // The per-user settings file for `executablePath`, under %APPDATA%, the
-    // product folder and the product code; creates the folders when asked.
-    static std::wstring perUserPath(const LauncherApp& app, const std::wstring& executablePath, bool createFolders);
 
     std::uint32_t checkReadable() override;
     std::wstring readValue(const std::wstring& section, const std::wstring& key) override;

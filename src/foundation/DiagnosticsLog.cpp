@@ -22,7 +22,7 @@ std::string timeStamp() {
 }  // namespace
 
 bool DiagnosticsLog::open(const std::wstring& path) {
-    file_.reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    file_.reset(CreateFileW(path.c_str(), FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     open_.store(static_cast<bool>(file_), std::memory_order_relaxed);
     return isOpen();
@@ -47,9 +47,18 @@ void DiagnosticsLog::write(std::wstring_view text) {
             return;
         }
     }
+    // Launches that share the file take turns: an append is one write on
+    // Windows, but not on every system that runs Windows programs, and two
+    // launches writing at once must not lose a line. The lock is on a byte
+    // far beyond any log's end, so readers are never held up.
+    OVERLAPPED turn{};
+    turn.Offset = 0xFFFFFFF0u;
+    turn.OffsetHigh = 0x7FFFFFFFu;
+    const bool locked = LockFileEx(file_.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn);
     DWORD done = 0;
     if (!WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &done, nullptr) || done != line.size())
         open_.store(false, std::memory_order_relaxed);
+    if (locked) UnlockFileEx(file_.get(), 0, 1, 0, &turn);
 }
 
 }  // namespace vexa

@@ -105,4 +105,13 @@ bool samePathText(std::wstring_view a, std::wstring_view b) {
     return equalsIgnoreCase(normalisePath(a), normalisePath(b));
 }
 
+std::wstring StripPathComponents(std::wstring_view text, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t slash = text.rfind(L'\\');
+        if (slash == std::wstring_view::npos) break;
+        text = text.substr(0, slash);
+    }
+    return std::wstring(text);
+}
+
 }  // namespace vexa

@@ -2,6 +2,7 @@
 // API: nothing here looks at the file system.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -31,5 +32,9 @@ std::wstring resolveAgainstFolder(std::wstring_view path, std::wstring_view fold
 // True when both name the same path, ignoring letter case and how the path
 // is written ("/" or "\", ".", "..").
 bool samePathText(std::wstring_view a, std::wstring_view b);
+
+// `text` with its last path component removed `count` times: each removal cuts
+// at the last "\", dropping it and what follows. Text without "\" stays.
+std::wstring StripPathComponents(std::wstring_view text, std::size_t count);
 
 }  // namespace vexa

@@ -6,20 +6,12 @@
 #include "foundation/WinText.h"
 #include "jre/CommonRuntimes.h"
 #include "jre/JreLocator.h"
-#include "launcher/Diagnostics.h"
-#include "launcher/LauncherApp.h"
+#include "foundation/Diagnostics.h"
 
 namespace vexa {
 namespace {
 
 constexpr DWORD kReleaseFileLimit = 64 * 1024;  // a real one is under 2 KiB
-constexpr DWORD kImageHeadSize = 4096;           // the headers of a JVM library lie well within
-// The machine of the runtimes this launcher cannot host itself.
-#ifdef _WIN64
-constexpr std::uint16_t kOtherMachine = 0x014C;  // x86
-#else
-constexpr std::uint16_t kOtherMachine = 0x8664;  // x64
-#endif
 
 const wchar_t* jvmTypeName(JvmType type) {
     switch (type) {
@@ -28,19 +20,6 @@ const wchar_t* jvmTypeName(JvmType type) {
         case JvmType::Default: break;
     }
     return L"default";
-}
-
-// The first `limit` bytes of a file (fewer when it is shorter); empty when
-// it cannot be read.
-std::string readStart(const std::wstring& path, DWORD limit) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return {};
-    std::string text(limit, '\0');
-    DWORD read = 0;
-    if (!ReadFile(file.get(), text.data(), limit, &read, nullptr)) return {};
-    text.resize(read);
-    return text;
 }
 
 // A string value of an open key, up to its first NUL; empty when it is
@@ -95,14 +74,14 @@ public:
         }
         // This process cannot load a 32-bit runtime; only a paired launcher
         // can run one.
-        if (!paired_ && jre::imageMachine(readStart(library, kImageHeadSize)) == kOtherMachine) {
+        if (!paired_ && jre::imageMachine(jre::readFileStart(library, jre::kImageHeadSize)) == jre::kOtherMachine) {
             diag::log(L"runtime %s (%s): rejected, a 32-bit runtime and no \"Pair Product\" to run it", root, source);
             return;
         }
         const jre::RuntimeKind kind = pathExists(root + L"bin\\javac.exe") ? jre::RuntimeKind::Jdk : jre::RuntimeKind::Jre;
         const wchar_t* kindName = kind == jre::RuntimeKind::Jdk ? L"JDK" : L"JRE";
 
-        std::optional<JavaVersion> version = jre::releaseFileVersion(readStart(root + L"release", kReleaseFileLimit));
+        std::optional<JavaVersion> version = jre::releaseFileVersion(jre::readFileStart(root + L"release", kReleaseFileLimit));
         const wchar_t* from = L"release file";
         if (!version) {
             version = jre::nameVersion(name);
@@ -174,6 +153,17 @@ private:
 
 }  // namespace
 
+std::string jre::readFileStart(const std::wstring& path, std::uint32_t limit) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
+    std::string text(limit, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.get(), text.data(), limit, &read, nullptr)) return {};
+    text.resize(read);
+    return text;
+}
+
 bool JreLocator::searchCommonRuntimes() {
     if (!policy_.searchCommonLocations) {
         diag::log(L"JAVA_HOME, vendor keys and install folders: not searched (\"Search Common Locations\" is no)");
@@ -183,7 +173,7 @@ bool JreLocator::searchCommonRuntimes() {
         diag::log(L"JAVA_HOME, vendor keys and install folders: not searched (\"VM Provider\" excludes them)");
         return false;
     }
-    const CommonSearch search(policy_, !app_.pairProduct.empty());
+    const CommonSearch search(policy_, !places_.pairProduct.empty());
     std::vector<JreCandidate> candidates;
 
     auto choose = [&](std::wstring_view pass, bool wow32) {
@@ -192,13 +182,10 @@ bool JreLocator::searchCommonRuntimes() {
         candidates.clear();
         if (!choice) return false;
         bool isServer = false;
-        app_.jvmLibraryPath = probeJvmLibrary(choice->home, policy_.jvmType, isServer);
-        if (app_.jvmLibraryPath.empty()) return false;
-        if (wow32) {
-            app_.runPairProduct = true;
-        } else {
-            app_.checkJvmArchitecture();  // a 32-bit runtime runs in the paired launcher, as from "JRE Path"
-        }
+        choice_.jvmLibraryPath = probeJvmLibrary(choice->home, policy_.jvmType, isServer);
+        if (choice_.jvmLibraryPath.empty()) return false;
+        // A 32-bit runtime runs in the paired launcher, as from "JRE Path".
+        choice_.runPairProduct = wow32 || needsPairedLauncher(choice_.jvmLibraryPath, places_.pairProduct);
         return true;
     };
 
@@ -222,7 +209,7 @@ bool JreLocator::searchCommonRuntimes() {
     if (choose(L"vendor keys and install folders", false)) return true;
 
     // Only a paired launcher can host a runtime of the 32-bit view.
-    if (app_.pairProduct.empty() || !hasOtherView()) return false;
+    if (places_.pairProduct.empty() || !hasOtherView()) return false;
     for (const jre::VendorKey& key : jre::vendorKeys()) search.scanKey(key, RegistryView::Wow32, candidates);
     return choose(L"vendor keys, 32-bit view", true);
 }

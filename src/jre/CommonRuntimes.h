@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "jre/JavaVersion.h"
-#include "jre/JrePolicy.h"
+#include "foundation/JavaVersion.h"
+#include "foundation/JrePolicy.h"
 #include "jre/JreSelection.h"
 
 namespace vexa::jre {
@@ -54,6 +54,20 @@ std::optional<std::wstring> absoluteFolder(std::wstring_view value);
 // The machine type in the headers of a PE image, given its first bytes
 // (0x8664 for x64, 0x014C for x86); 0 when they are not a PE image's.
 std::uint16_t imageMachine(std::string_view head);
+
+// How much of a JVM library is read for its machine type: its headers lie
+// well within.
+constexpr std::uint32_t kImageHeadSize = 4096;
+// The machine of the runtimes this launcher cannot host itself.
+#ifdef _WIN64
+constexpr std::uint16_t kOtherMachine = 0x014C;  // x86
+#else
+constexpr std::uint16_t kOtherMachine = 0x8664;  // x64
+#endif
+
+// The first `limit` bytes of a file (fewer when it is shorter); empty when
+// it cannot be read.
+std::string readFileStart(const std::wstring& path, std::uint32_t limit);
 
 // Whether the extra search runs at all: the setting allows it and the
 // JavaSoft family, to which these OpenJDK builds belong, is allowed.

@@ -1,11 +1,9 @@
 #include "jre/JreLocator.h"
 
+#include "foundation/Diagnostics.h"
 #include "foundation/Handle.h"
 #include "foundation/WinText.h"
-#include "launcher/Diagnostics.h"
-#include "launcher/LauncherApp.h"
-#include "resources/resource.h"
-#include "ui/Messages.h"
+#include "jre/CommonRuntimes.h"
 
 namespace vexa {
 namespace {
@@ -27,7 +25,16 @@ std::wstring readJavaHome(HKEY versionKey) {
 
 }  // namespace
 
-JreLocator::JreLocator(LauncherApp& app) : app_(app), policy_(app.jrePolicy()) {}
+JreLocator::JreLocator(JrePolicy policy, RuntimeSearchPlaces places)
+    : policy_(std::move(policy)), places_(std::move(places)) {}
+
+bool needsPairedLauncher(const std::wstring& library, const std::wstring& pairProduct) {
+    if (pairProduct.empty()) return false;
+    if (jre::imageMachine(jre::readFileStart(library, jre::kImageHeadSize)) != jre::kOtherMachine) return false;
+    diag::log(L"JVM library %s is for the other architecture: the launch goes to \"Pair Product\" %s", library,
+              pairProduct);
+    return true;
+}
 
 std::wstring JreLocator::probeJvmLibrary(const std::wstring& home, JvmType type, bool& isServer) {
     for (std::wstring_view name : jre::jvmLibraryNames(type)) {
@@ -44,26 +51,28 @@ std::wstring JreLocator::probeJvmLibrary(const std::wstring& home, JvmType type,
 
 bool JreLocator::hasJavaDll(const std::wstring& folder) { return pathExists(folder + L"bin\\java.dll"); }
 
-bool JreLocator::locate() {
+std::optional<RuntimeChoice> JreLocator::locate() {
     bool isServer = false;
+    choice_ = RuntimeChoice();
 
     // The folder the settings name.
-    if (!app_.jrePath.empty()) {
-        std::wstring library = probeJvmLibrary(jre::withTrailingBackslash(app_.jrePath), policy_.jvmType, isServer);
-        if (library.empty()) diag::log(L"\"JRE Path\" %s: rejected, no JVM library for its \"JVM Type\"", app_.jrePath);
-        else diag::log(L"\"JRE Path\" %s: chosen, %s", app_.jrePath, library);
+    const std::wstring& jrePath = places_.jrePath;
+    if (!jrePath.empty()) {
+        std::wstring library = probeJvmLibrary(jre::withTrailingBackslash(jrePath), policy_.jvmType, isServer);
+        if (library.empty()) diag::log(L"\"JRE Path\" %s: rejected, no JVM library for its \"JVM Type\"", jrePath);
+        else diag::log(L"\"JRE Path\" %s: chosen, %s", jrePath, library);
         if (!library.empty()) {
-            app_.jvmLibraryPath = std::move(library);
-            app_.checkJvmArchitecture();
-            return true;
+            choice_.runPairProduct = needsPairedLauncher(library, places_.pairProduct);
+            choice_.jvmLibraryPath = std::move(library);
+            return choice_;
         }
     }
 
     // A runtime shipped with the application: the launcher's own folder, or
     // its "jre64\" folder. A folder that is neither is not probed, so that no
     // library is looked for relative to the working directory.
-    std::wstring folder;
-    if (app_.GetLauncherFolder(folder) && !folder.empty()) {
+    const std::wstring& folder = places_.launcherFolder;
+    if (!folder.empty()) {
         std::wstring home = folder;
         if (!hasJavaDll(home)) {
             home += L"jre64\\";
@@ -75,8 +84,8 @@ bool JreLocator::locate() {
             if (library.empty()) diag::log(L"runtime beside the launcher %s: rejected, no JVM library for its \"JVM Type\"", home);
             else diag::log(L"runtime beside the launcher %s: chosen, %s", home, library);
             if (!library.empty()) {
-                app_.jvmLibraryPath = std::move(library);
-                return true;
+                choice_.jvmLibraryPath = std::move(library);
+                return choice_;
             }
         }
     }
@@ -84,15 +93,18 @@ bool JreLocator::locate() {
     // The registered runtimes: the process's own view, then the 32-bit one.
     std::optional<std::wstring> home = searchRegistry(RegistryView::Native);
     if (!home) home = searchRegistry(RegistryView::Wow32);
-    if (!home) return searchCommonRuntimes();
-    app_.jvmLibraryPath = probeJvmLibrary(*home, policy_.jvmType, isServer);
-    if (app_.jvmLibraryPath.empty()) app_.ibmRegistryRuntime = false;
-    return !app_.jvmLibraryPath.empty();
+    if (!home) {
+        if (searchCommonRuntimes()) return choice_;
+        return std::nullopt;
+    }
+    choice_.jvmLibraryPath = probeJvmLibrary(*home, policy_.jvmType, isServer);
+    if (choice_.jvmLibraryPath.empty()) return std::nullopt;
+    return choice_;
 }
 
 std::optional<std::wstring> JreLocator::searchRegistry(RegistryView view) {
     // Only a paired launcher can host a runtime of the 32-bit view.
-    if (view == RegistryView::Wow32 && (app_.pairProduct.empty() || !JreLocator::hasOtherView())) {
+    if (view == RegistryView::Wow32 && (places_.pairProduct.empty() || !JreLocator::hasOtherView())) {
         diag::log(L"registry, 32-bit view: not searched without \"Pair Product\"");
         return std::nullopt;
     }
@@ -103,8 +115,8 @@ std::optional<std::wstring> JreLocator::searchRegistry(RegistryView view) {
     std::optional<JreCandidate> choice = chooseCandidate(candidates, policy_);
     logChoice(view == RegistryView::Wow32 ? L"registry, 32-bit view" : L"registry", candidates, choice);
     if (!choice) return std::nullopt;
-    if (view == RegistryView::Wow32) app_.runPairProduct = true;
-    app_.ibmRegistryRuntime = choice->isIbmFamily;
+    if (view == RegistryView::Wow32) choice_.runPairProduct = true;
+    choice_.ibmRegistryRuntime = choice->isIbmFamily;
     return std::move(choice->home);
 }
 
@@ -161,13 +173,6 @@ void JreLocator::orderCandidates(std::vector<JreCandidate>& candidates, const Jr
 std::optional<JreCandidate> JreLocator::chooseCandidate(std::vector<JreCandidate>& candidates,
                                                         const JrePolicy& policy) {
     return jre::chooseCandidate(candidates, policy);
-}
-
-std::wstring JreLocator::describeRequirement(const JrePolicy& policy) {
-    const jre::RequirementTexts texts{loadMessage(IDS_LATEST_VERSION), loadMessage(IDS_MAXIMUM_VERSION),
-                                      loadMessage(IDS_MINIMUM_VERSION), loadMessage(IDS_EXACT_VERSION),
-                                      loadMessage(IDS_VERSION_RANGE)};
-    return jre::describeRequirement(policy, texts);
 }
 
 unsigned long JreLocator::registryAccess(RegistryView view) {

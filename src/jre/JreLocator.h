@@ -7,12 +7,32 @@
 #include <string>
 #include <vector>
 
-#include "jre/JrePolicy.h"
+#include "foundation/JrePolicy.h"
 #include "jre/JreSelection.h"
 
 namespace vexa {
 
-class LauncherApp;
+// Where the search looks besides the registry, and whether a runtime that
+// only the paired launcher can host may be chosen.
+struct RuntimeSearchPlaces {
+    std::wstring jrePath;         // "JRE Path" as a full path, or empty
+    std::wstring launcherFolder;  // the launcher's folder, with its "\\"
+    std::wstring pairProduct;     // "Pair Product", or empty
+};
+
+// The runtime the search chose.
+struct RuntimeChoice {
+    std::wstring jvmLibraryPath;
+    // The library is for the other architecture: the paired launcher runs it.
+    bool runPairProduct = false;
+    // The runtime was registered under the IBM key family; only such a
+    // runtime gets the IBM treatment at the end of main.
+    bool ibmRegistryRuntime = false;
+};
+
+// Whether the JVM library at `library` must be run by the paired launcher:
+// "Pair Product" is set and the library is an image of the other architecture.
+bool needsPairedLauncher(const std::wstring& library, const std::wstring& pairProduct);
 
 class JreLocator {
 public:
@@ -23,11 +43,10 @@ public:
                  // the paired launcher can host
     };
 
-    explicit JreLocator(LauncherApp& app);
+    JreLocator(JrePolicy policy, RuntimeSearchPlaces places);
 
-    // Runs the search; fills jvmLibraryPath (and runPairProduct) of the
-    // launcher. False when no runtime was found.
-    bool locate();
+    // Runs the search: the runtime chosen, or none.
+    std::optional<RuntimeChoice> locate();
 
     // The JVM library for `type` below `home` (which ends in "\"), or empty.
     // `isServer` is set when the server library was found and cleared for any
@@ -42,7 +61,8 @@ public:
     static bool hasOtherView();
 
     // One registry pass: the home of the chosen runtime, or nothing. A pass
-    // in the 32-bit view that chooses a runtime sets runPairProduct.
+    // in the 32-bit view that chooses a runtime marks the choice for the
+    // paired launcher.
     std::optional<std::wstring> searchRegistry(RegistryView view);
 
     // Appends the runtimes registered under `key` that pass the bounds and
@@ -52,7 +72,7 @@ public:
     // After every other source has found nothing: the folder named by
     // JAVA_HOME, then the vendor keys of today's OpenJDK distributions with
     // their install folders under %ProgramFiles%, then those keys in the
-    // 32-bit view (with a paired launcher only). Fills jvmLibraryPath as the
+    // 32-bit view (with a paired launcher only). Fills the choice as the
     // other sources do; switched off by "Search Common Locations".
     bool searchCommonRuntimes();
 
@@ -64,13 +84,10 @@ public:
     static void orderCandidates(std::vector<JreCandidate>& candidates, const JrePolicy& policy);
     static std::optional<JreCandidate> chooseCandidate(std::vector<JreCandidate>& candidates, const JrePolicy& policy);
 
-    // The version phrase of the "JRE Not Found" message, in the words of the
-    // launcher's message table.
-    static std::wstring describeRequirement(const JrePolicy& policy);
-
 private:
-    LauncherApp& app_;
     JrePolicy policy_;
+    RuntimeSearchPlaces places_;
+    RuntimeChoice choice_;
 };
 
 }  // namespace vexa

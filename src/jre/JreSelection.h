@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "jre/JavaVersion.h"
-#include "jre/JrePolicy.h"
+#include "foundation/JavaVersion.h"
+#include "foundation/JrePolicy.h"
 
 namespace vexa {
 

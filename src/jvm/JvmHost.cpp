@@ -6,13 +6,12 @@
 #include <optional>
 
 #include "config/LauncherSettings.h"
+#include "foundation/Diagnostics.h"
+#include "foundation/Handle.h"
+#include "foundation/MessageIds.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
 #include "jvm/DatePicture.h"
-#include "launcher/Diagnostics.h"
-#include "launcher/LauncherApp.h"
-#include "resources/resource.h"
-#include "ui/Messages.h"
 
 namespace vexa {
 namespace {
@@ -39,49 +38,50 @@ std::optional<std::wstring> formatTimePart(const std::wstring& picture, const SY
     return out;
 }
 
-std::wstring createFailureReason(jint result) {
+// The message that says why creation failed; 0 when the result names none.
+unsigned createFailureReason(jint result) {
     // The range is checked before negating: -INT_MIN does not exist.
     constexpr jint kLowest = -static_cast<jint>(std::size(kCreateFailureReasons));
-    if (result > -1 || result < kLowest) return {};
-    return loadMessage(kCreateFailureReasons[-result - 1]);
+    if (result > -1 || result < kLowest) return 0;
+    return kCreateFailureReasons[-result - 1];
 }
 
 }  // namespace
 
-bool LauncherApp::loadJvmLibrary(const std::wstring& path) {
+std::optional<Failure> JvmSession::load(const std::wstring& path) {
     // The library is never freed: a JVM cannot be unloaded from a process,
     // so it stays until the process ends, also when an export is missing.
     HMODULE library = LoadLibraryW(path.c_str());
     if (!library) {
         const DWORD error = GetLastError();
-        showFormattedError(messageOwner, loadMessage(IDS_JVM_LOAD_FAILED), path, static_cast<std::int32_t>(error));
-        return false;
+        return Failure::of(IDS_JVM_LOAD_FAILED, {path, static_cast<std::int32_t>(error)});
     }
-    createJavaVm = reinterpret_cast<CreateJavaVmFn>(GetProcAddress(library, "JNI_CreateJavaVM"));
-    if (!createJavaVm) {
-        showWindowsError(messageOwner, IDS_NO_CREATE_JAVA_VM, GetLastError());
-        return false;
-    }
-    getDefaultInitArgs =
+    createJavaVm_ = reinterpret_cast<CreateJavaVmFn>(GetProcAddress(library, "JNI_CreateJavaVM"));
+    if (!createJavaVm_) return Failure::windowsError(IDS_NO_CREATE_JAVA_VM, GetLastError());
+    getDefaultInitArgs_ =
         reinterpret_cast<GetDefaultJavaVmInitArgsFn>(GetProcAddress(library, "JNI_GetDefaultJavaVMInitArgs"));
-    if (!getDefaultInitArgs) {
-        showWindowsError(messageOwner, IDS_NO_CREATE_JAVA_VM, GetLastError());
-        return false;
-    }
+    if (!getDefaultInitArgs_) return Failure::windowsError(IDS_NO_CREATE_JAVA_VM, GetLastError());
     // Optional: without it the main class is looked up with FindClass alone.
-    findClassFromBootLoader =
+    findClassFromBootLoader_ =
         reinterpret_cast<FindClassFromBootLoaderFn>(GetProcAddress(library, "JVM_FindClassFromBootLoader"));
-    diag::log(L"JVM library %s loaded; JVM_FindClassFromBootLoader: %s", path, findClassFromBootLoader != nullptr);
-    return true;
+    diag::log(L"JVM library %s loaded; JVM_FindClassFromBootLoader: %s", path, findClassFromBootLoader_ != nullptr);
+    return std::nullopt;
 }
 
-bool LauncherApp::createJvm() {
+std::uint64_t JvmSession::defaultStackSize() const {
+    JDK1_1InitArgs defaults{};
+    defaults.version = JNI_VERSION_1_1;
+    getDefaultInitArgs_(&defaults);
+    return defaults.javaStackSize > 0 ? static_cast<std::uint64_t>(defaults.javaStackSize) : 0;
+}
+
+std::optional<Failure> JvmSession::create(JvmHooks hooks) {
     std::vector<JavaVMOption> options;
-    options.reserve(jvmOptions.size() + 2);
-    for (const std::string& option : jvmOptions.entries())
+    options.reserve(options_.size() + 2);
+    for (const std::string& option : options_.entries())
         options.push_back({const_cast<char*>(option.c_str()), nullptr});
-    options.push_back({const_cast<char*>("abort"), reinterpret_cast<void*>(&jvmAbortHook)});
-    options.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(&jvmExitHook)});
+    options.push_back({const_cast<char*>("abort"), reinterpret_cast<void*>(hooks.abort)});
+    options.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(hooks.exit)});
 
     JavaVMInitArgs initArgs{};
     initArgs.version = JNI_VERSION_1_2;
@@ -90,34 +90,35 @@ bool LauncherApp::createJvm() {
     initArgs.ignoreUnrecognized = JNI_FALSE;
 
     if (diag::on()) {
-        for (std::size_t i = 0; i < jvmOptions.size(); ++i)
-            diag::log(L"JVM option %d: %s", static_cast<std::int32_t>(i + 1), fromThreadAnsi(jvmOptions[i]));
+        for (std::size_t i = 0; i < options_.size(); ++i)
+            diag::log(L"JVM option %d: %s", static_cast<std::int32_t>(i + 1), fromThreadAnsi(options_[i]));
         diag::log(L"JVM options: %d in all, with the \"abort\" and \"exit\" hooks; JNI_CreateJavaVM called",
                   static_cast<std::int32_t>(options.size()));
     }
-    jint result = createJavaVm(&javaVm, reinterpret_cast<void**>(&jniEnv), &initArgs);
+    jint result = createJavaVm_(&javaVm_, reinterpret_cast<void**>(&jniEnv_), &initArgs);
     // A runtime that reports success without handing out both the JVM and
     // this thread's environment has not created anything usable.
-    if (result == JNI_OK && (!javaVm || !jniEnv)) result = JNI_ERR;
+    if (result == JNI_OK && (!javaVm_ || !jniEnv_)) result = JNI_ERR;
     if (result != JNI_OK) {
         diag::log(L"JNI_CreateJavaVM failed: result %d", static_cast<std::int32_t>(result));
         // Whatever the runtime left in them, there is no JVM to use or destroy.
-        javaVm = nullptr;
-        jniEnv = nullptr;
-        showErrorBox(messageOwner, formatMessage(loadMessage(IDS_JNI_EXCEPTION_REASON),
-                                                 {loadMessage(IDS_CREATE_VM_FAILED), createFailureReason(result)}));
-        return false;
+        javaVm_ = nullptr;
+        jniEnv_ = nullptr;
+        return Failure{IDS_JNI_EXCEPTION_REASON, {IDS_CREATE_VM_FAILED, createFailureReason(result)}, {}};
     }
-
     diag::log(L"JNI_CreateJavaVM: JVM created");
-    redirectOutputFiles(*this);
-    return true;
+    return std::nullopt;
 }
 
-bool LauncherApp::redirectStream(const std::wstring& path, bool append, JavaStream target) {
-    createParentFolders(path);  // when that fails, opening the file fails below
-    jobject printStream = openPrintStream(jniEnv, path, append);
-    return printStream && setJavaStream(jniEnv, printStream, target);
+bool JvmSession::detach() { return javaVm_ && javaVm_->DetachCurrentThread() == JNI_OK; }
+
+void JvmSession::destroy() {
+    if (!javaVm_) return;
+    diag::log(L"DestroyJavaVM: waiting for the application's other non-daemon threads");
+    // Returns once the application's other non-daemon threads have ended.
+    javaVm_->DestroyJavaVM();
+    javaVm_ = nullptr;
+    diag::log(L"DestroyJavaVM returned: the process ends");
 }
 
 jobject openPrintStream(JNIEnv* env, const std::wstring& path, bool append) {
@@ -150,19 +151,6 @@ bool setJavaStream(JNIEnv* env, jobject printStream, JavaStream target) {
         return false;
     }
     return true;
-}
-
-void JNICALL jvmExitHook(jint status) {
-    diag::log(L"System.exit(%d) reached the \"exit\" hook: the JVM ends the process with exit code %d",
-              static_cast<std::int32_t>(status), static_cast<std::int32_t>(status));
-    LauncherApp* app = LauncherApp::current();
-    if (app && app->hookTarget) app->hookTarget->onExit(status);
-}
-
-void JNICALL jvmAbortHook() {
-    diag::log(L"the JVM aborted through the \"abort\" hook: it ends the process");
-    LauncherApp* app = LauncherApp::current();
-    if (app && app->hookTarget) app->hookTarget->onAbort();
 }
 
 jstring newJavaString(JNIEnv* env, const std::wstring& text) {

@@ -1,18 +1,19 @@
-#include "config/LauncherSettings.h"
-#include "config/SettingsStore.h"
+#include "jvm/JvmOptions.h"
+
+#include <windows.h>
+
+#include "foundation/CommandLine.h"
 #include "foundation/Handle.h"
-#include "foundation/StepTiming.h"
+#include "foundation/MessageIds.h"
 #include "foundation/PathText.h"
+#include "foundation/ProcessView.h"
+#include "foundation/StepTiming.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
 #include "jvm/ClassPathText.h"
 #include "jvm/ExpandEnvironment.h"
 #include "jvm/MemoryOptions.h"
 #include "jvm/VmParameters.h"
-#include "launcher/CommandLine.h"
-#include "launcher/LauncherApp.h"
-#include "resources/resource.h"
-#include "ui/Messages.h"
 
 namespace vexa {
 namespace {
@@ -62,10 +63,9 @@ void appendClassPathEntry(std::wstring& accumulator, const std::wstring& path) {
 
 }  // namespace
 
-bool LauncherApp::BuildJvmOptions() {
-    std::wstring settingsPath;
-    if (!SettingsFile::mainPath(*this, settingsPath)) return false;
-    LayeredSettingsFile settings(settingsPath, embeddedSettings, settingsContent);
+Result<JvmLaunchOptions> buildJvmOptions(const LauncherSettings& launcher) {
+    LayeredSettingsFile settings = launcher.layered();
+    const std::wstring launcherFolder = folderOf(launcher.executable);
 
     std::wstring classPath;
     for (const auto& piece : LauncherSettings::splitList(settings.readValue(kClassPath, kClassPath), L";")) {
@@ -77,59 +77,54 @@ bool LauncherApp::BuildJvmOptions() {
         if (ClassifyClassPathEntry(entry) == ClassPathEntryKind::Absolute) {
             appendClassPathEntry(classPath, normalisePath(entry));
         } else {
-            ExpandClassPathEntry(entry, classPath);
+            ExpandClassPathEntry(entry, launcherFolder, classPath);
         }
     }
 
     VEXA_STEP("class-path expansion");
-    if (equalsIgnoreCase(settings.readValue(kApplication, L"Embedded Jar"), L"Yes")) {
-        std::wstring executable;
-        if (GetExecutablePath(executable)) classPath = ansiSafePath(executable) + L";" + classPath;
-    }
+    if (equalsIgnoreCase(settings.readValue(kApplication, L"Embedded Jar"), L"Yes"))
+        classPath = ansiSafePath(launcher.executable) + L";" + classPath;
     // No empty entry at the end: a runtime reads one as the current folder.
     if (!classPath.empty() && classPath.back() == L';') classPath.pop_back();
 
-    if (classPath.empty()) {
-        showErrorBox(messageOwner, loadMessage(IDS_NO_CLASS_PATH));
-        return false;
-    }
+    if (classPath.empty()) return Failure::of(IDS_NO_CLASS_PATH);
 
-    std::vector<std::wstring> options;
+    JvmLaunchOptions result;
+    std::vector<std::wstring>& options = result.options;
     options.push_back(L"-Djava.class.path=" + classPath);
     classPath.clear();
     classPath.shrink_to_fit();
     for (auto& token : SplitVmParameters(settings.readValue(kJre, L"Virtual Machine Parameters"))) {
-        ProcessVmParameter(std::move(token), options);
+        ProcessVmParameter(std::move(token), options, result.threadStackSize);
     }
-    for (auto& option : options) {
-        // References are expanded only now, after the size rules have seen
-        // the token as written.
-        ExpandEnvironment(option);
-        jvmOptions.Add(option);
-    }
+    // References are expanded only now, after the size rules have seen the
+    // token as written.
+    for (auto& option : options) ExpandEnvironment(option);
 
-    outputFile = fileSetting(settings, L"Output File");
-    outputAppend = settings.readValue(kApplication, L"Output Append") == L"yes";
-    errorFile = fileSetting(settings, L"Error File");
-    errorAppend = settings.readValue(kApplication, L"Error Append") == L"yes";
+    OutputRedirection& output = result.output;
+    output.outputFile = fileSetting(settings, L"Output File");
+    output.outputAppend = settings.readValue(kApplication, L"Output Append") == L"yes";
+    output.errorFile = fileSetting(settings, L"Error File");
+    output.errorAppend = settings.readValue(kApplication, L"Error Append") == L"yes";
 
-    commandText = settings.readValue(kApplication, L"Cmd");
-    if (!commandText.empty()) {
-        ExpandEnvironment(commandText);
+    result.commandText = settings.readValue(kApplication, L"Cmd");
+    if (!result.commandText.empty()) {
+        ExpandEnvironment(result.commandText);
         std::vector<std::wstring> pieces;
-        SplitArguments(commandText, pieces);
+        SplitArguments(result.commandText, pieces);
         for (auto& piece : pieces) {
-            if (!piece.empty()) arguments.push_back(std::move(piece));
+            if (!piece.empty()) result.commandArguments.push_back(std::move(piece));
         }
     }
-    return true;
+    return result;
 }
 
-void LauncherApp::ExpandClassPathEntry(const std::wstring& entry, std::wstring& accumulator) {
+void ExpandClassPathEntry(const std::wstring& entry, const std::wstring& launcherFolderWithSlash,
+                          std::wstring& accumulator) {
     std::wstring launcherFolder;
     if (ClassifyClassPathEntry(entry, false) == ClassPathEntryKind::Relative) {
-        if (!GetLauncherFolder(launcherFolder)) return;
         // The folder without its "\": a relative entry brings its own.
+        launcherFolder = launcherFolderWithSlash;
         if (!launcherFolder.empty()) launcherFolder.pop_back();
     }
     const std::wstring pattern = ClassPathSearchPattern(entry, launcherFolder);
@@ -147,7 +142,7 @@ void LauncherApp::ExpandClassPathEntry(const std::wstring& entry, std::wstring& 
     } while (FindNextFileW(search.get(), &found));
 }
 
-void LauncherApp::ProcessVmParameter(std::wstring token, std::vector<std::wstring>& options) {
+void ProcessVmParameter(std::wstring token, std::vector<std::wstring>& options, std::uint64_t& threadStackSize) {
     StripParameterQuotes(token);
     if (IsMemoryPercentageForm(token)) ApplyMemoryPercentage(token, currentMemory());
     if (std::optional<std::uint64_t> stack = StackSizeOfOption(token)) threadStackSize = *stack;

@@ -1,14 +1,17 @@
 #include "jvm/LibraryPath.h"
 
+#include <windows.h>
+
 #include "foundation/PathText.h"
 #include "foundation/WinText.h"
 #include "jvm/ExpandEnvironment.h"
-#include "launcher/Diagnostics.h"
-#include "launcher/LauncherApp.h"
+#include "foundation/Diagnostics.h"
 
 namespace vexa {
 
-void LauncherApp::PrepareLibraryPath() {
+std::optional<std::wstring> prepareLibraryPath(const std::wstring& jvmLibraryPath, const std::wstring& configured,
+                                               const std::wstring& systemPath, const std::wstring& launcherFolder) {
+    std::optional<std::wstring> libraryPath;
     SetEnvironmentVariableW(L"VEXA_JVM_PATH", jvmLibraryPath.c_str());
     const std::wstring javaHome = JavaHomeOf(jvmLibraryPath);
     SetEnvironmentVariableW(L"VEXA_JVM_HOME", javaHome.c_str());
@@ -19,34 +22,32 @@ void LauncherApp::PrepareLibraryPath() {
     // unexpanded would only put a bogus folder on both paths.
     const bool inheritedPath = !environmentValue(L"Path").empty();
 
-    if (libraryPath.find_first_not_of(L' ') != std::wstring::npos) {
-        std::wstring launcherFolder;
-        GetLauncherFolder(launcherFolder);
+    if (configured.find_first_not_of(L' ') != std::wstring::npos) {
         // "/" separates folders in the setting as "\" does.
-        libraryPath = ComposeLibraryPath(withBackslashes(libraryPath), launcherFolder,
+        libraryPath = ComposeLibraryPath(withBackslashes(configured), launcherFolder,
                                          RuntimeLibFolderOf(jvmLibraryPath), inheritedPath);
-        ExpandEnvironment(libraryPath);
-        jvmOptions.Add(L"-Djava.library.path=" + libraryPath);
-        diag::log(L"java.library.path=%s", libraryPath);
+        ExpandEnvironment(*libraryPath);
+        diag::log(L"java.library.path=%s", *libraryPath);
     } else {
         diag::log(L"java.library.path: not set, \"Library Path\" is empty");
     }
 
     const std::wstring bin = RuntimeBinFolderOf(jvmLibraryPath);
-    const std::wstring configured = withBackslashes(systemPath);
-    std::wstring path = ComposeSystemPath(configured, bin, inheritedPath);
+    const std::wstring system = withBackslashes(systemPath);
+    std::wstring path = ComposeSystemPath(system, bin, inheritedPath);
     ExpandEnvironment(path);
     if (path.size() > kLongestVariableValue || path.find(L"%Path%") != std::wstring::npos) {
         // Too long for a variable (or too long to expand): the runtime's bin
         // folder must not be the part that is cut, so room is made in the
         // inherited entries instead.
-        std::wstring front = ComposeSystemPath(configured, L"", false);
+        std::wstring front = ComposeSystemPath(system, L"", false);
         ExpandEnvironment(front);
         path = FitSystemPath(front, inheritedPath ? environmentValue(L"Path") : std::wstring(), bin);
         diag::log(L"Path too long for an environment variable: inherited entries cut to fit");
     }
     SetEnvironmentVariableW(L"Path", path.c_str());
     diag::log(L"environment Path=%s", path);
+    return libraryPath;
 }
 
 }  // namespace vexa

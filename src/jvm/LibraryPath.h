@@ -1,17 +1,16 @@
 // Folders derived from the JVM library path and the texts of the
 // "-Djava.library.path=" option and the "Path" variable. Free of the platform
-// API; LauncherApp::PrepareLibraryPath puts them into the environment.
+// API; the library-path step puts them into the environment.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
-namespace vexa {
+#include "foundation/PathText.h"
 
-// `text` with its last path component removed `count` times: each removal cuts
-// at the last "\", dropping it and what follows. Text without "\" stays.
-std::wstring StripPathComponents(std::wstring_view text, std::size_t count);
+namespace vexa {
 
 // For C:\Java\jre\bin\server\jvm.dll: C:\Java\jre, C:\Java\jre\bin, C:\Java\jre\lib.
 std::wstring JavaHomeOf(std::wstring_view jvmLibraryPath);
@@ -41,5 +40,11 @@ constexpr std::size_t kLongestVariableValue = 32766;
 // inherited value that would push the bin folder out are dropped.
 std::wstring FitSystemPath(std::wstring_view front, std::wstring_view inherited, std::wstring_view runtimeBinFolder,
                            std::size_t limit = kLongestVariableValue);
+
+// Sets VEXA_JVM_PATH, VEXA_JVM_HOME and "Path" for the runtime at
+// `jvmLibraryPath`, and works out "Library Path" (`configured`): the value of
+// "-Djava.library.path=", or none when the setting is blank.
+std::optional<std::wstring> prepareLibraryPath(const std::wstring& jvmLibraryPath, const std::wstring& configured,
+                                               const std::wstring& systemPath, const std::wstring& launcherFolder);
 
 }  // namespace vexa

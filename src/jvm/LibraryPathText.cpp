@@ -1,5 +1,7 @@
 #include "jvm/LibraryPath.h"
 
+#include "foundation/PathText.h"
+
 namespace vexa {
 namespace {
 
@@ -16,15 +18,6 @@ void appendList(std::wstring& out, std::wstring_view text) {
 }
 
 }  // namespace
-
-std::wstring StripPathComponents(std::wstring_view text, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        std::size_t slash = text.rfind(L'\\');
-        if (slash == std::wstring_view::npos) break;
-        text = text.substr(0, slash);
-    }
-    return std::wstring(text);
-}
 
 std::wstring JavaHomeOf(std::wstring_view jvmLibraryPath) { return StripPathComponents(jvmLibraryPath, 3); }
 

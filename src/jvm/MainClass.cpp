@@ -2,15 +2,11 @@
 // and what happens when main ends with an uncaught exception.
 #include <string>
 
-#include "foundation/StepTiming.h"
+#include "foundation/Diagnostics.h"
+#include "foundation/MessageIds.h"
 #include "foundation/Text.h"
 #include "jvm/JvmHost.h"
 #include "jvm/ModifiedUtf8.h"
-#include "launcher/Diagnostics.h"
-#include "launcher/LauncherApp.h"
-#include "resources/resource.h"
-#include "ui/JavaExceptionDialog.h"
-#include "ui/Messages.h"
 
 namespace vexa {
 namespace {
@@ -78,51 +74,54 @@ std::wstring throwableClassName(JNIEnv* env, jthrowable throwable) {
 
 constexpr const char kMainSignature[] = "([Ljava/lang/String;)V";
 
-// The main class by its slash name, through the class path; null after the
-// failure has been shown.
-jclass findMainClass(JNIEnv* env, const std::wstring& mainClass, HWND messageOwner) {
+// The application's main class and its main method, as checked before the call.
+struct MainEntry {
+    jclass type = nullptr;
+    jmethodID method = nullptr;
+};
+
+// The main class with its main method, checked first by the launcher and
+// then, when the runtime has one, by its own launcher helper.
+Result<MainEntry> findMain(JNIEnv* env, FindClassFromBootLoaderFn findClassFromBootLoader,
+                           const std::wstring& mainClass);
+
+// The main class by its slash name, through the class path.
+Result<jclass> findMainClass(JNIEnv* env, const std::wstring& mainClass) {
     jstring name = newJavaString(env, mainClass);
-    if (!name) {
-        showFormattedError(messageOwner, loadMessage(IDS_MAIN_CLASS_LOAD_FAILED), mainClass);
-        return nullptr;
-    }
+    if (!name) return Failure::of(IDS_MAIN_CLASS_LOAD_FAILED, {mainClass});
     StringUtfChars bytes(env, name);
     if (!bytes.get()) {
         env->ExceptionDescribe();
-        return nullptr;
+        return Failure::silent();
     }
     jclass found = env->FindClass(bytes.get());
     diag::log(found ? L"main class %s: found through FindClass" : L"main class %s: FindClass did not find it on the class path",
               mainClass);
     if (!found) {
         env->ExceptionDescribe();
-        showFormattedError(messageOwner, loadMessage(IDS_MAIN_CLASS_NOT_FOUND), decodeModifiedUtf8(bytes.get()));
+        return Failure::of(IDS_MAIN_CLASS_NOT_FOUND, {decodeModifiedUtf8(bytes.get())});
     }
     return found;
 }
 
-}  // namespace
-
-bool LauncherApp::callMainClass() {
-    JNIEnv* env = jniEnv;
+Result<MainEntry> findMain(JNIEnv* env, FindClassFromBootLoaderFn findClassFromBootLoader_,
+                           const std::wstring& mainClass) {
     // The class and its main method are checked here first, with the
     // launcher's own messages, so that the runtime's launcher helper never
     // gets the chance to end the process over them where nobody sees it.
-    jclass mainType = findMainClass(env, mainClass, messageOwner);
-    if (!mainType) return false;
-    jmethodID mainMethod = env->GetStaticMethodID(mainType, "main", kMainSignature);
-    if (!mainMethod) {
+    Result<jclass> found = findMainClass(env, mainClass);
+    if (!found) return found.failure();
+    MainEntry entry{found.value(), nullptr};
+    entry.method = env->GetStaticMethodID(entry.type, "main", kMainSignature);
+    if (!entry.method) {
         if (env->ExceptionOccurred()) env->ExceptionDescribe();
-        const bool javaFx = findClassFromBootLoader && isJavaFxApplication(env, mainType);
+        const bool javaFx = findClassFromBootLoader_ && isJavaFxApplication(env, entry.type);
         diag::log(L"main class %s: no static void main(String[]); a JavaFX application for the launcher helper: %s",
                   mainClass, javaFx);
-        if (!javaFx) {
-            showErrorBox(messageOwner, loadMessage(IDS_NO_MAIN_METHOD));
-            return false;
-        }
+        if (!javaFx) return Failure::of(IDS_NO_MAIN_METHOD);
     }
-    if (findClassFromBootLoader) {
-        jclass checked = lookUpThroughLauncherHelper(env, findClassFromBootLoader, mainClass);
+    if (findClassFromBootLoader_) {
+        jclass checked = lookUpThroughLauncherHelper(env, findClassFromBootLoader_, mainClass);
         // What the helper reported is the runtime's; what follows starts with
         // no exception pending, as every JNI call requires.
         if (env->ExceptionOccurred()) {
@@ -133,47 +132,33 @@ bool LauncherApp::callMainClass() {
                           : L"main class %s: sun.launcher.LauncherHelper did not hand it back; FindClass's class is used",
                   mainClass);
         if (checked) {
-            mainType = checked;
-            mainMethod = env->GetStaticMethodID(mainType, "main", kMainSignature);
-            if (!mainMethod && env->ExceptionOccurred()) env->ExceptionDescribe();
+            entry.type = checked;
+            entry.method = env->GetStaticMethodID(entry.type, "main", kMainSignature);
+            if (!entry.method && env->ExceptionOccurred()) env->ExceptionDescribe();
         }
-        if (!mainMethod) {
-            showErrorBox(messageOwner, loadMessage(IDS_NO_MAIN_METHOD));
-            return false;
-        }
+        if (!entry.method) return Failure::of(IDS_NO_MAIN_METHOD);
     } else {
         diag::log(L"main class %s: no JVM_FindClassFromBootLoader, FindClass's class is used", mainClass);
     }
+    return entry;
+}
 
+}  // namespace
+
+MainResult JvmSession::callMain(const std::wstring& mainClass, const std::vector<std::wstring>& arguments,
+                                void (*beforeMain)(void* context), void* context) {
+    JNIEnv* env = jniEnv_;
+    Result<MainEntry> entry = findMain(env, findClassFromBootLoader_, mainClass);
+    if (!entry) return {entry.failure()};
     jobjectArray javaArguments = newJavaStringArray(env, arguments);
     if (!javaArguments) {
         env->ExceptionDescribe();
-        return false;
+        return {Failure::silent()};
     }
-    // The single-instance workers wait for this before they call the class.
-    signalInstanceReady();
-
+    if (beforeMain) beforeMain(context);
     diag::log(L"calling %s.main, argument count %d", mainClass, static_cast<std::int32_t>(arguments.size()));
-    env->CallStaticVoidMethod(mainType, mainMethod, javaArguments);
-
-    if (jthrowable thrown = env->ExceptionOccurred()) {
-        diag::log(L"main ended with an uncaught exception; \"Failure Check\": %s", failureCheck);
-        closeSplashWindow();
-        if (failureCheck && showJavaException(thrown, env)) {
-            diag::log(L"Java exception dialog: Stop, System.exit(-1) is called");
-            callSystemExit(env);
-        }
-    } else {
-        diag::log(L"main returned");
-    }
-    // Only a runtime registered under the IBM key gets this: its JVM alone
-    // decides when the process ends. The splash has no reason to stay.
-    if (ibmRegistryRuntime) {
-        diag::log(L"runtime registered under the IBM key: its JVM alone ends the process");
-        closeSplashWindow();
-        Sleep(INFINITE);
-    }
-    return javaVm->DetachCurrentThread() == JNI_OK;
+    env->CallStaticVoidMethod(entry->type, entry->method, javaArguments);
+    return {std::nullopt, env->ExceptionOccurred()};
 }
 
 jobjectArray newJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& list) {
@@ -194,16 +179,13 @@ jobjectArray newJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& li
     return array;
 }
 
-bool LauncherApp::showJavaException(jthrowable throwable, JNIEnv* env) {
+std::wstring javaExceptionText(jthrowable throwable, JNIEnv* env) {
     std::wstring trace = stackTraceText(throwable, env);
     // When not even the first line of the trace could be printed, the
     // exception's class still tells the user what happened.
     if (trace.empty()) trace = throwableClassName(env, throwable);
     if (env->ExceptionOccurred()) env->ExceptionDescribe();
-    if (trace.empty()) return false;  // nothing to show: go on as after Ignore
-    JavaExceptionDialog dialog(std::move(trace));
-    // A dialog that cannot be made counts as Stop.
-    return dialog.run(GetActiveWindow()) != IDOK;
+    return trace;
 }
 
 std::wstring stackTraceText(jthrowable throwable, JNIEnv* env) {

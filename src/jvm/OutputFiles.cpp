@@ -1,15 +1,12 @@
 // Where the Java output streams go: "Output File" and "Error File".
 #include <optional>
 
-#include "config/SettingsPaths.h"
-#include "config/SettingsStore.h"
 #include "foundation/Handle.h"
+#include "foundation/MessageIds.h"
 #include "foundation/PathText.h"
+#include "foundation/ProcessView.h"
 #include "foundation/Text.h"
 #include "jvm/JvmHost.h"
-#include "launcher/LauncherApp.h"
-#include "resources/resource.h"
-#include "ui/Messages.h"
 
 namespace vexa {
 namespace {
@@ -24,45 +21,22 @@ std::wstring fullPathOf(const std::wstring& path) {
     return full;
 }
 
-// The volume and file index of an existing file; none when it cannot be opened.
-std::optional<std::pair<DWORD, ULONGLONG>> fileIdentity(const std::wstring& path) {
-    FileHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file) return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
-    return std::make_pair(info.dwVolumeSerialNumber,
-                          (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
-}
-
 // Whether two names reach one file: the same full path, or, for a file that
 // exists, the same file under another name (a short name, a link).
 bool sameFile(const std::wstring& a, const std::wstring& b) {
-    if (samePathText(fullPathOf(a), fullPathOf(b))) return true;
-    std::optional<std::pair<DWORD, ULONGLONG>> first = fileIdentity(a);
-    return first && first == fileIdentity(b);
-}
-
-// The launcher's executable and its settings files, which output must never
-// overwrite.
-bool isLauncherFile(LauncherApp& app, const std::wstring& path) {
-    std::wstring executable;
-    if (!app.GetExecutablePath(executable)) return false;
-    for (const std::wstring& own :
-         {executable, settingsPathBeside(executable), SettingsFile::perUserPath(app, executable, false)}) {
-        if (!own.empty() && sameFile(path, own)) return true;
-    }
-    return false;
+    return samePathText(fullPathOf(a), fullPathOf(b)) || isSameFile(a, b);
 }
 
 // Opens `path` for `target`; the print stream, or null when the stream keeps
-// its target.
-jobject redirect(LauncherApp& app, const std::wstring& path, bool append, JavaStream target) {
-    if (isLauncherFile(app, path)) {
-        showFormattedError(app.messageOwner, loadMessage(IDS_OUTPUT_IS_LAUNCHER_FILE), path);
-        return nullptr;
+// its target. A path in `refused` is told about in `failures`.
+jobject redirect(JNIEnv* env, const std::wstring& path, bool append, JavaStream target,
+                 const std::vector<std::wstring>& refused, std::vector<Failure>& failures) {
+    for (const std::wstring& own : refused) {
+        if (!own.empty() && sameFile(path, own)) {
+            failures.push_back(Failure::of(IDS_OUTPUT_IS_LAUNCHER_FILE, {path}));
+            return nullptr;
+        }
     }
-    JNIEnv* env = app.jniEnv;
     createParentFolders(path);  // when that fails, opening the file fails below
     jobject printStream = openPrintStream(env, path, append);
     if (printStream && setJavaStream(env, printStream, target)) return printStream;
@@ -72,31 +46,34 @@ jobject redirect(LauncherApp& app, const std::wstring& path, bool append, JavaSt
 
 }  // namespace
 
-void redirectOutputFiles(LauncherApp& app) {
+std::vector<Failure> redirectOutputFiles(JNIEnv* env, OutputRedirection& output,
+                                         const std::vector<std::wstring>& refused) {
+    std::vector<Failure> failures;
     // Both names are formatted from the same instant.
-    const bool outputHasPicture = app.outputFile.find(L'%') != std::wstring::npos;
-    const bool errorHasPicture = app.errorFile.find(L'%') != std::wstring::npos;
+    const bool outputHasPicture = output.outputFile.find(L'%') != std::wstring::npos;
+    const bool errorHasPicture = output.errorFile.find(L'%') != std::wstring::npos;
     if (outputHasPicture || errorHasPicture) {
         SYSTEMTIME now{};
         GetLocalTime(&now);
-        if (outputHasPicture) expandDateTimePattern(app.outputFile, now);
-        if (errorHasPicture) expandDateTimePattern(app.errorFile, now);
+        if (outputHasPicture) expandDateTimePattern(output.outputFile, now);
+        if (errorHasPicture) expandDateTimePattern(output.errorFile, now);
     }
     // Written plainly before any folder is made: "logs\new\..\out.txt" makes
     // no folder "new", and "/" separates folders as "\" does.
-    if (!app.outputFile.empty()) app.outputFile = normalisePath(app.outputFile);
-    if (!app.errorFile.empty()) app.errorFile = normalisePath(app.errorFile);
+    if (!output.outputFile.empty()) output.outputFile = normalisePath(output.outputFile);
+    if (!output.errorFile.empty()) output.errorFile = normalisePath(output.errorFile);
 
-    jobject output = nullptr;
-    if (!app.outputFile.empty()) output = redirect(app, app.outputFile, app.outputAppend, JavaStream::Out);
-    if (app.errorFile.empty()) return;
-    if (output && sameFile(app.outputFile, app.errorFile)) {
+    jobject out = nullptr;
+    if (!output.outputFile.empty())
+        out = redirect(env, output.outputFile, output.outputAppend, JavaStream::Out, refused, failures);
+    if (output.errorFile.empty()) return failures;
+    if (out && sameFile(output.outputFile, output.errorFile)) {
         // Two streams on one file would write over each other.
-        if (!setJavaStream(app.jniEnv, output, JavaStream::Err) && app.jniEnv->ExceptionOccurred())
-            app.jniEnv->ExceptionDescribe();
-        return;
+        if (!setJavaStream(env, out, JavaStream::Err) && env->ExceptionOccurred()) env->ExceptionDescribe();
+        return failures;
     }
-    redirect(app, app.errorFile, app.errorAppend, JavaStream::Err);
+    redirect(env, output.errorFile, output.errorAppend, JavaStream::Err, refused, failures);
+    return failures;
 }
 
 }  // namespace vexa

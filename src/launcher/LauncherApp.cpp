@@ -1,16 +1,15 @@
 #include "launcher/LauncherApp.h"
 
-#include <cstring>
-
-#include "config/LauncherSettings.h"
+#include "config/SettingsPaths.h"
+#include "foundation/Diagnostics.h"
+#include "foundation/MessageIds.h"
+#include "foundation/ProcessView.h"
 #include "foundation/StepTiming.h"
-#include "foundation/SystemLibrary.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
-#include "launcher/Diagnostics.h"
-#include "jre/JreLocator.h"
-#include "resources/resource.h"
-#include "splash/SplashScreenWindow.h"
+#include "jvm/JvmOptions.h"
+#include "jvm/LibraryPath.h"
+#include "ui/JavaExceptionDialog.h"
 #include "ui/JreNotFoundDialog.h"
 #include "ui/Messages.h"
 
@@ -22,14 +21,6 @@ LauncherApp* g_launcher = nullptr;
 // Set by a launcher for the paired launcher it starts. The paired launcher
 // takes it out of its own environment at once, so that the Java application
 // and the programs it starts never see it.
-// The machine type of the runtimes that only the paired launcher can host:
-// 32-bit ones for vexa.exe, 64-bit ones for vexa32.exe.
-#ifdef _WIN64
-constexpr WORD kPairedMachine = IMAGE_FILE_MACHINE_I386;
-#else
-constexpr WORD kPairedMachine = IMAGE_FILE_MACHINE_AMD64;
-#endif
-
 constexpr wchar_t kHandOverMarker[] = L"VEXA_PAIRED_LAUNCHER";
 
 bool takeHandOverMarker() {
@@ -38,98 +29,148 @@ bool takeHandOverMarker() {
     return present;
 }
 
-// Whether two paths name the same file (also through another spelling, a
-// short name or a hard link). False when either cannot be opened.
-bool isSameFile(const std::wstring& a, const std::wstring& b) {
-    auto identify = [](const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-        FileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        return file && GetFileInformationByHandle(file.get(), &info);
-    };
-    BY_HANDLE_FILE_INFORMATION first{};
-    BY_HANDLE_FILE_INFORMATION second{};
-    return identify(a, first) && identify(b, second) &&
-           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+// The "exit" and "abort" options: forwarded to the launcher's hook target
+// when there is one, otherwise they return at once and the JVM goes on.
+void JNICALL jvmExitHook(jint status) {
+    diag::log(L"System.exit(%d) reached the \"exit\" hook: the JVM ends the process with exit code %d",
+              static_cast<std::int32_t>(status), static_cast<std::int32_t>(status));
+    LauncherApp* app = LauncherApp::current();
+    if (app && app->hookTarget) app->hookTarget->onExit(status);
+}
+
+void JNICALL jvmAbortHook() {
+    diag::log(L"the JVM aborted through the \"abort\" hook: it ends the process");
+    LauncherApp* app = LauncherApp::current();
+    if (app && app->hookTarget) app->hookTarget->onAbort();
 }
 
 }  // namespace
 
+std::wstring describeRequirement(const JrePolicy& policy) {
+    const jre::RequirementTexts texts{loadMessage(IDS_LATEST_VERSION), loadMessage(IDS_MAXIMUM_VERSION),
+                                      loadMessage(IDS_MINIMUM_VERSION), loadMessage(IDS_EXACT_VERSION),
+                                      loadMessage(IDS_VERSION_RANGE)};
+    return jre::describeRequirement(policy, texts);
+}
+
 LauncherApp::LauncherApp() {
     g_launcher = this;
     const std::wstring logPath = environmentValue(diag::kVariable);
-    if (!logPath.empty() && diagnostics.open(logPath)) diag::log(L"launcher started: %s", GetCommandLineW());
+    if (!logPath.empty() && diagnostics_.open(logPath)) {
+        diag::installSink(&diagnostics_);
+        diag::log(L"launcher started: %s", GetCommandLineW());
+    }
 }
 
 LauncherApp::~LauncherApp() {
     closeSplashWindow();
-    if (javaVm) {
-        diag::log(L"DestroyJavaVM: waiting for the application's other non-daemon threads");
-        // Returns once the application's other non-daemon threads have ended.
-        javaVm->DestroyJavaVM();
-        javaVm = nullptr;
-        diag::log(L"DestroyJavaVM returned: the process ends");
-    }
+    jvm_.destroy();
     VEXA_STEP("JVM destruction");
     ShutdownSingleInstance();
-    instanceEvent.reset();
-    nativeSplashClose.callOnce();
+    splash_.nativeClose().callOnce();
+    diag::installSink(nullptr);
     g_launcher = nullptr;
 }
 
 LauncherApp* LauncherApp::current() { return g_launcher; }
 
+void LauncherApp::report(const Failure& failure) const { showFailure(splash_.messageOwner(), failure); }
+
+// ---- init ------------------------------------------------------------------
+
 bool LauncherApp::init() {
-    startedByPairedLauncher = takeHandOverMarker();
-    ReadArguments(arguments);
+    startedByPairedLauncher_ = takeHandOverMarker();
+    std::wstring executable;
+    const std::uint32_t pathError = queryExecutablePath(executable);
+    ReadArguments(arguments_);
     VEXA_STEP("command line");
-    if (!LauncherSettings::read(*this)) return false;
+    if (pathError) {
+        report(Failure::windowsError(IDS_MODULE_PATH_FAILED, pathError));
+        return false;
+    }
+    Result<LauncherSettings> read = LauncherSettings::read(executable);
+    if (!read) {
+        report(read.failure());
+        return false;
+    }
+    settings_ = std::move(read.value());
     if (!SetupSingleInstance()) return false;
     VEXA_STEP("single-instance setup");
-    if (singleInstanceActive && !isPrimaryInstance) return true;  // a second instance waits in run
-    if (overrideWorkingDir) ApplyWorkingDirectory();
-    const bool found = JreLocator(*this).locate();
+    if (instance_.isActive() && !instance_.isPrimary()) return true;  // a second instance waits in run
+    if (settings_.overrideWorkingDir) ApplyWorkingDirectory();
+    std::optional<RuntimeChoice> found =
+        JreLocator(settings_.runtime, {settings_.jrePath, folderOf(settings_.executable), settings_.pairProduct})
+            .locate();
     VEXA_STEP("discovery");
-    if (found) return true;
+    if (found) {
+        runtime_ = std::move(*found);
+        return true;
+    }
     return chooseRuntimeInDialog();
 }
 
+void LauncherApp::ReadArguments(std::vector<std::wstring>& out) {
+    std::wstring executable;
+    queryExecutablePath(executable);  // only helps to recognise the program name
+    out = readArguments(executable);
+}
+
+bool LauncherApp::SetupSingleInstance() {
+    Result<SingleInstance::Role> role = instance_.setUp(settings_, arguments_);
+    if (!role) {
+        report(role.failure());
+        return false;
+    }
+    return true;
+}
+
+void LauncherApp::ApplyWorkingDirectory() { applyWorkingDirectory(settings_.executable); }
+
 bool LauncherApp::chooseRuntimeInDialog() {
-    std::wstring message =
-        formatMessage(loadMessage(jvmType == JvmType::Server ? IDS_JRE_NOT_FOUND_SERVER : IDS_JRE_NOT_FOUND),
-                      {JreLocator::describeRequirement(jrePolicy())});
+    const JrePolicy& policy = settings_.runtime;
+    std::wstring message = formatMessage(
+        loadMessage(policy.jvmType == JvmType::Server ? IDS_JRE_NOT_FOUND_SERVER : IDS_JRE_NOT_FOUND),
+        {describeRequirement(policy)});
     JreNotFoundDialog dialog;
     diag::log(L"\"JRE Not Found\" dialog shown: %s", message);
-    INT_PTR result = dialog.run(message, jvmType);
+    INT_PTR result = dialog.run(message, policy.jvmType, [](const std::wstring& folder, JvmType type) {
+        bool isServer = false;
+        return JreLocator::probeJvmLibrary(folder, type, isServer);
+    });
     if (result == -1 && GetLastError() == ERROR_OUTOFMEMORY) return false;
     if (result != IDOK) {
         diag::log(L"\"JRE Not Found\" dialog: no runtime chosen, the launch ends");
         return false;
     }
-    jvmLibraryPath = dialog.foundLibrary;
-    diag::log(L"\"JRE Not Found\" dialog: %s chosen, JVM library %s", dialog.chosenFolder, jvmLibraryPath);
+    runtime_ = RuntimeChoice{dialog.foundLibrary};
+    diag::log(L"\"JRE Not Found\" dialog: %s chosen, JVM library %s", dialog.chosenFolder, runtime_.jvmLibraryPath);
     checkJvmArchitecture();
-    LauncherSettings::storeJrePath(*this, dialog.chosenFolder);
+    settings_.storeJrePath(dialog.chosenFolder);
     return true;
 }
 
+void LauncherApp::checkJvmArchitecture() {
+    runtime_.runPairProduct = needsPairedLauncher(runtime_.jvmLibraryPath, settings_.pairProduct);
+}
+
+// ---- run -------------------------------------------------------------------
+
 std::int32_t LauncherApp::run() {
-    if (runPairProduct) return runPairedLauncher();
-    if (singleInstanceActive && !isPrimaryInstance) return WaitForFirstInstance();
+    if (runtime_.runPairProduct) return runPairedLauncher();
+    if (instance_.isActive() && !instance_.isPrimary()) return WaitForFirstInstance();
     return runNormalLaunch();
 }
 
 std::int32_t LauncherApp::runPairedLauncher() {
+    const std::wstring& pairProduct = settings_.pairProduct;
     // A launcher that hands over to itself, or back to the launcher that
     // handed over to it, would start copies without end.
-    if (startedByPairedLauncher) {
-        showFormattedError(messageOwner, loadMessage(IDS_PAIR_AGAIN), jvmLibraryPath);
+    if (startedByPairedLauncher_) {
+        report(Failure::of(IDS_PAIR_AGAIN, {runtime_.jvmLibraryPath}));
         return -1;
     }
-    std::wstring self;
-    if (GetExecutablePath(self) && isSameFile(self, pairProduct)) {
-        showFormattedError(messageOwner, loadMessage(IDS_PAIR_IS_SELF), pairProduct);
+    if (isSameFile(settings_.executable, pairProduct)) {
+        report(Failure::of(IDS_PAIR_IS_SELF, {pairProduct}));
         return -1;
     }
     SetEnvironmentVariableW(kHandOverMarker, L"1");
@@ -141,14 +182,14 @@ std::int32_t LauncherApp::runPairedLauncher() {
     if (!CreateProcessW(pairProduct.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
         // Not starting the paired launcher is a failed launch, not a success.
-        showWindowsError(messageOwner, IDS_PAIR_START_FAILED, GetLastError());
+        report(Failure::windowsError(IDS_PAIR_START_FAILED, GetLastError()));
         return -1;
     }
     Handle child(process.hProcess);
     Handle childThread(process.hThread);
     diag::log(L"launch handed to the paired launcher %s, process %d; \"Pair Return Code\": %s", pairProduct,
-              static_cast<std::int32_t>(process.dwProcessId), pairReturnCode);
-    if (!pairReturnCode) return 0;
+              static_cast<std::int32_t>(process.dwProcessId), settings_.pairReturnCode);
+    if (!settings_.pairReturnCode) return 0;
     WaitForSingleObject(child.get(), INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(child.get(), &code);
@@ -156,48 +197,81 @@ std::int32_t LauncherApp::runPairedLauncher() {
     return static_cast<std::int32_t>(code);
 }
 
+std::int32_t LauncherApp::WaitForFirstInstance() { return instance_.waitForFirstInstance(); }
+
 std::int32_t LauncherApp::runNormalLaunch() {
     PrepareLibraryPath();
     VEXA_STEP("library path and environment");
-    if (!HasNoSplashSwitch() && !startSplash()) {
-        diag::log(L"the launcher's own path, needed for the splash settings, could not be read: the launch ends");
-        return 0;
-    }
+    if (!HasNoSplashSwitch()) startSplash();
     VEXA_STEP("splash");
-    if (!loadJvmLibrary(jvmLibraryPath)) return -1;
+    if (!loadJvmLibrary(runtime_.jvmLibraryPath)) return -1;
     VEXA_STEP("JVM library load");
     BuildJvmOptions();  // a missing class path is reported there; the launch goes on
     VEXA_STEP("option list (rest)");
-
-    if (threadStackSize == 0) {
-        JDK1_1InitArgs defaults{};
-        defaults.version = JNI_VERSION_1_1;
-        getDefaultInitArgs(&defaults);
-        threadStackSize = defaults.javaStackSize > 0 ? static_cast<std::uint64_t>(defaults.javaStackSize) : 0;
-    }
+    if (threadStackSize_ == 0) threadStackSize_ = jvm_.defaultStackSize();
     VEXA_STEP("default stack size");
 
     DWORD status = 1;
     DWORD threadId = 0;
     // The size is a reservation, so that a small "-Xss" really gives a small
     // stack instead of the executable's default reserve.
-    Handle javaThread(CreateThread(nullptr, static_cast<SIZE_T>(threadStackSize), &LauncherApp::javaThreadMain, this,
-                                   threadStackSize ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0, &threadId));
+    Handle javaThread(CreateThread(nullptr, static_cast<SIZE_T>(threadStackSize_), &LauncherApp::javaThreadMain, this,
+                                   threadStackSize_ ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0, &threadId));
     if (javaThread) {
         WaitForSingleObject(javaThread.get(), INFINITE);
         GetExitCodeThread(javaThread.get(), &status);
         VEXA_STEP("Java main thread end");
     } else {
         status = (createJvm() && callMainClass()) ? 0 : 1;
-        if (status == 0 && isService && javaVm) {
-            javaVm->DestroyJavaVM();
-            javaVm = nullptr;
-        }
+        if (status == 0 && settings_.isService) jvm_.destroy();
     }
     if (status == 0) return 0;
     diag::log(L"the JVM could not be created or its main class not called");
-    nativeSplashClose.callOnce();
+    splash_.nativeClose().callOnce();
     return -1;
+}
+
+void LauncherApp::PrepareLibraryPath() {
+    if (std::optional<std::wstring> libraryPath =
+            prepareLibraryPath(runtime_.jvmLibraryPath, settings_.libraryPath, settings_.systemPath,
+                               folderOf(settings_.executable)))
+        jvm_.options().Add(L"-Djava.library.path=" + *libraryPath);
+}
+
+bool LauncherApp::HasNoSplashSwitch() const { return hasNoSplashSwitch(arguments_); }
+
+void LauncherApp::startSplash() {
+    SettingsFile settings = settings_.plain();
+    SplashSettings splash;
+    splash.imagePath = settings.readValue(L"Display", L"Splash Screen");
+    splash.shadow = settings.readValue(L"Display", L"Splash Screen Shadow");
+    const std::wstring preferNative = settings.readValue(L"Display", L"Preffer Native Splash Screen");
+    splash.preferNative = equalsIgnoreCase(preferNative, L"Yes");
+    diag::log(L"setting [Display] \"Splash Screen\" = \"%s\", \"Splash Screen Shadow\" = \"%s\", "
+              L"\"Preffer Native Splash Screen\" = \"%s\" from the file only",
+              splash.imagePath, splash.shadow, preferNative);
+    splash_.start(splash, runtime_.jvmLibraryPath);
+}
+
+bool LauncherApp::loadJvmLibrary(const std::wstring& path) {
+    if (std::optional<Failure> failed = jvm_.load(path)) {
+        report(*failed);
+        return false;
+    }
+    return true;
+}
+
+bool LauncherApp::BuildJvmOptions() {
+    Result<JvmLaunchOptions> built = buildJvmOptions(settings_);
+    if (!built) {
+        report(built.failure());
+        return false;
+    }
+    for (const std::wstring& option : built->options) jvm_.options().Add(option);
+    threadStackSize_ = built->threadStackSize;
+    output_ = std::move(built->output);
+    for (std::wstring& argument : built->commandArguments) arguments_.push_back(std::move(argument));
+    return true;
 }
 
 DWORD WINAPI LauncherApp::javaThreadMain(void* param) {
@@ -208,69 +282,72 @@ DWORD WINAPI LauncherApp::javaThreadMain(void* param) {
     if (!app->callMainClass()) {
         // A thread that ends still attached would count as a running Java
         // thread, and destroying the JVM at teardown would wait for it forever.
-        if (app->javaVm) app->javaVm->DetachCurrentThread();
+        app->jvm_.detach();
         return 1;
     }
-    if (app->isService && app->javaVm) {
-        app->javaVm->DestroyJavaVM();
-        app->javaVm = nullptr;
-    }
+    if (app->settings_.isService) app->jvm_.destroy();
     VEXA_STEP("main method");
     return 0;
 }
 
-void LauncherApp::checkJvmArchitecture() {
-    runPairProduct = false;
-    if (pairProduct.empty()) return;
-    FileHandle file(CreateFileW(jvmLibraryPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) return;
-    Handle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping) return;
-    MappedView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
-    if (!view) return;
-
-    // The PE header is where the DOS header says, as the image helper
-    // library would find it; read here, checked against the file size, so
-    // that no library is loaded for one lookup and a short or damaged file
-    // cannot make the read go past the view.
-    const auto* dos = static_cast<const IMAGE_DOS_HEADER*>(view.get());
-    const auto fileSize = static_cast<std::uint64_t>(size.QuadPart);
-    if (fileSize < sizeof(IMAGE_DOS_HEADER) || dos->e_magic != IMAGE_DOS_SIGNATURE) return;
-    if (dos->e_lfanew < 0 ||
-        static_cast<std::uint64_t>(dos->e_lfanew) + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER) > fileSize)
-        return;
-    const auto* base = static_cast<const unsigned char*>(view.get());
-    DWORD signature = 0;
-    IMAGE_FILE_HEADER fileHeader{};
-    std::memcpy(&signature, base + dos->e_lfanew, sizeof(signature));
-    std::memcpy(&fileHeader, base + dos->e_lfanew + sizeof(signature), sizeof(fileHeader));
-    if (signature == IMAGE_NT_SIGNATURE && fileHeader.Machine == kPairedMachine) {
-        runPairProduct = true;
-        diag::log(L"JVM library %s is for the other architecture: the launch goes to \"Pair Product\" %s", jvmLibraryPath,
-                  pairProduct);
+bool LauncherApp::createJvm() {
+    if (std::optional<Failure> failed = jvm_.create({&jvmExitHook, &jvmAbortHook})) {
+        report(*failed);
+        return false;
     }
+    if (output_.outputFile.empty() && output_.errorFile.empty()) return true;
+    // Output never overwrites the launcher's executable or its settings files.
+    const std::wstring& executable = settings_.executable;
+    const std::vector<std::wstring> refused = {executable, settingsPathBeside(executable),
+                                               settings_.perUserPath(executable, false)};
+    for (const Failure& failure : redirectOutputFiles(jvm_.env(), output_, refused)) report(failure);
+    return true;
 }
 
-JrePolicy LauncherApp::jrePolicy() const {
-    JrePolicy policy;
-    policy.jvmType = jvmType;
-    policy.bothSources = bothSources;
-    policy.jdkSource = jdkSource;
-    policy.jreSource = jreSource;
-    policy.sunAllowed = sunAllowed;
-    policy.sunFavoured = sunFavoured;
-    policy.jrockitAllowed = jrockitAllowed;
-    policy.jrockitFavoured = jrockitFavoured;
-    policy.ibmAllowed = ibmAllowed;
-    policy.ibmFavoured = ibmFavoured;
-    policy.minVersion = minVersion;
-    policy.maxVersion = maxVersion;
-    policy.preferredVersions = preferredVersions;
-    policy.searchCommonLocations = searchCommonLocations;
-    return policy;
+bool LauncherApp::callMainClass() {
+    // The single-instance workers wait for the ready signal before they call
+    // the class.
+    MainResult result = jvm_.callMain(
+        settings_.mainClass, arguments_, [](void* app) { static_cast<LauncherApp*>(app)->signalInstanceReady(); }, this);
+    if (result.failure) {
+        report(*result.failure);
+        return false;
+    }
+    if (jthrowable thrown = result.thrown) {
+        JNIEnv* env = jvm_.env();
+        diag::log(L"main ended with an uncaught exception; \"Failure Check\": %s", settings_.failureCheck);
+        closeSplashWindow();
+        if (settings_.failureCheck && showJavaException(thrown, env)) {
+            diag::log(L"Java exception dialog: Stop, System.exit(-1) is called");
+            callSystemExit(env);
+        }
+    } else {
+        diag::log(L"main returned");
+    }
+    // Only a runtime registered under the IBM key gets this: its JVM alone
+    // decides when the process ends. The splash has no reason to stay.
+    if (runtime_.ibmRegistryRuntime) {
+        diag::log(L"runtime registered under the IBM key: its JVM alone ends the process");
+        closeSplashWindow();
+        Sleep(INFINITE);
+    }
+    return jvm_.detach();
 }
+
+void LauncherApp::signalInstanceReady() { instance_.signalReady(jvm_.vm(), runtime_.ibmRegistryRuntime); }
+
+bool LauncherApp::showJavaException(jthrowable throwable, JNIEnv* env) {
+    std::wstring trace = javaExceptionText(throwable, env);
+    if (trace.empty()) return false;  // nothing to show: go on as after Ignore
+    JavaExceptionDialog dialog(std::move(trace));
+    // A dialog that cannot be made counts as Stop.
+    return dialog.run(GetActiveWindow()) != IDOK;
+}
+
+// ---- teardown --------------------------------------------------------------
+
+void LauncherApp::closeSplashWindow() { splash_.close(); }
+
+void LauncherApp::ShutdownSingleInstance() { instance_.shutdown(); }
 
 }  // namespace vexa

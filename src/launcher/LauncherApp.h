@@ -1,28 +1,25 @@
-// The launcher application object: all launcher state, the init and run
-// phases, and the teardown. One exists per process, on the stack of process
-// entry; the JVM's exit and abort hooks reach it through LauncherApp::current.
+// The launcher application object: it runs the launch step by step, each step
+// a call into the part that owns what the step needs: the settings as read,
+// the runtime chosen, single instance, the splash, the JVM session. One
+// exists per process, on the stack of process entry; the JVM's exit and abort
+// hooks reach it through LauncherApp::current.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "config/SettingsStore.h"
+#include "config/LauncherSettings.h"
 #include "foundation/DiagnosticsLog.h"
-#include "foundation/Handle.h"
-#include "jre/JavaVersion.h"
-#include "jre/JrePolicy.h"
-#include "jvm/Jni.h"
-#include "jvm/JvmOptionList.h"
+#include "foundation/Failure.h"
+#include "jre/JreLocator.h"
+#include "jvm/JvmHost.h"
+#include "launcher/SingleInstance.h"
+#include "splash/SplashController.h"
 
 namespace vexa {
-
-class SplashScreenWindow;
 
 // Receiver of the JVM's exit and abort callbacks.
 class JvmHookTarget {
@@ -34,28 +31,9 @@ protected:
     ~JvmHookTarget() = default;
 };
 
-// Holds the native splash library's close function and calls it at most once,
-// whoever asks first.
-class NativeSplashClose {
-public:
-    using Function = void(JNICALL*)();
-
-    void callOnce() {
-        if (Function f = function_.exchange(nullptr)) f();
-    }
-    // Storing a different function first closes with the old one.
-    void replace(Function f) {
-        if (f != function_.load()) callOnce();
-        function_.store(f);
-    }
-    bool isSet() const { return function_.load() != nullptr; }
-
-private:
-    std::atomic<Function> function_{nullptr};
-};
-
-// Which Java stream a redirection replaces.
-enum class JavaStream { Out, Err };
+// The version phrase of the "JRE Not Found" message, in the words of the
+// launcher's message table.
+std::wstring describeRequirement(const JrePolicy& policy);
 
 class LauncherApp {
 public:
@@ -67,146 +45,54 @@ public:
     // The one launcher object of the process (null before it is built).
     static LauncherApp* current();
 
+    // The init phase: false ends the process with -1.
     bool init();
+    // The run phase: its result is the process exit code.
     std::int32_t run();
-    void checkJvmArchitecture();
-    static DWORD WINAPI javaThreadMain(void* app);
 
-    // Process view: executable path, arguments, working directory.
-    bool GetExecutablePath(std::wstring& path);
-    bool GetLauncherFolder(std::wstring& folder);
-    void ReadArguments(std::vector<std::wstring>& out);
-    void ApplyWorkingDirectory();
-    bool HasNoSplashSwitch() const;
-
-    // Single instance.
-    bool SetupSingleInstance();
-    std::int32_t WaitForFirstInstance();
-    void ShutdownSingleInstance();
-    static DWORD WINAPI ListenForRequests(void* start);
-    static DWORD WINAPI ServeSecondInstance(void* request);
-    // Called just before main: requests are served from then on.
-    void signalInstanceReady();
-
-    // JVM options, library path and environment.
-    bool BuildJvmOptions();
-    void ExpandClassPathEntry(const std::wstring& entry, std::wstring& accumulator);
-    void ProcessVmParameter(std::wstring token, std::vector<std::wstring>& options);
-    void PrepareLibraryPath();
-
-    // Loading and creating the JVM, calling the main class.
-    bool loadJvmLibrary(const std::wstring& path);
-    bool createJvm();
-    bool redirectStream(const std::wstring& path, bool append, JavaStream target);
-    bool callMainClass();
-    bool showJavaException(jthrowable throwable, JNIEnv* env);
-
-    // Splash screen.
-    bool startSplash();
-    void closeSplashWindow();
-
-    // The runtime search policy as the settings filled it.
-    JrePolicy jrePolicy() const;
-
+    // Told of System.exit and of an abort, when set.
     JvmHookTarget* hookTarget = nullptr;
-    Handle splashThread;
-    DWORD splashThreadId = 0;
-    std::wstring splashImagePath;
-    std::wstring splashShadow;
-    JvmType jvmType = JvmType::Default;
-    std::wstring jvmLibraryPath;
-    JavaVM* javaVm = nullptr;
-    JNIEnv* jniEnv = nullptr;
-    std::wstring mainClass;
-    JavaVersion minVersion;
-    JavaVersion maxVersion;
-    std::vector<std::wstring> arguments;
-    std::unique_ptr<SplashScreenWindow> splashWindow;
-    // Written by the splash thread once its window exists, read by any thread
-    // that shows an error box.
-    std::atomic<HWND> messageOwner{nullptr};
-    bool isService = false;
-    bool jdkSource = false;
-    bool jreSource = false;
-    bool bothSources = true;
-    bool jrockitAllowed = false;
-    bool sunAllowed = true;
-    bool ibmAllowed = false;
-    bool jrockitFavoured = false;
-    bool sunFavoured = true;
-    bool ibmFavoured = false;
-    std::wstring productName;
-    std::wstring productCode;
-    JvmOptionList jvmOptions;
-    std::vector<std::wstring> preferredVersions;
-    std::wstring jrePath;
-    std::wstring libraryPath;
-    MappedView instanceView;
-    Handle instanceMapping;
-    Handle listenerThread;
-    bool isPrimaryInstance = false;
-    bool singleInstanceActive = false;
-    // Single instance, beside the shared section: the section's name, the
-    // first instance's own copies of what it published there (nothing that
-    // another process writes into the section steers it), the listener's stop
-    // event and its workers, and a second instance's request and the first
-    // instance's process.
-    std::wstring instanceName;
-    UINT requestMessage = 0;
-    DWORD listenerThreadId = 0;
-    Handle listenerStop;
-    std::vector<Handle> instanceWorkers;
-    std::atomic<JavaVM*> readyVm{nullptr};
-    Handle requestMapping;
-    MappedView requestView;
-    Handle firstInstance;
-    std::wstring outputFile;
-    std::wstring errorFile;
-    bool outputAppend = false;
-    bool errorAppend = false;
-    std::wstring systemPath;
-    std::wstring commandText;
-    std::wstring pairProduct;
-    bool pairReturnCode = false;
-    bool failureCheck = false;
-    bool overrideWorkingDir = false;
-    std::uint64_t threadStackSize = 0;
-    NativeSplashClose nativeSplashClose;
-    Handle instanceEvent;
-    bool runPairProduct = false;
+
+private:
+    // The steps of init and run, in the order the launch takes them.
+    void ReadArguments(std::vector<std::wstring>& out);
+    bool SetupSingleInstance();
+    void ApplyWorkingDirectory();
+    bool chooseRuntimeInDialog();
+    void checkJvmArchitecture();
+    std::int32_t runPairedLauncher();
+    std::int32_t WaitForFirstInstance();
+    std::int32_t runNormalLaunch();
+    void PrepareLibraryPath();
+    bool HasNoSplashSwitch() const;
+    void startSplash();
+    bool loadJvmLibrary(const std::wstring& path);
+    bool BuildJvmOptions();
+    static DWORD WINAPI javaThreadMain(void* app);
+    bool createJvm();
+    bool callMainClass();
+    void signalInstanceReady();
+    bool showJavaException(jthrowable throwable, JNIEnv* env);
+    void closeSplashWindow();
+    void ShutdownSingleInstance();
+
+    // Shows a failure to the user, in front of the splash when it is up.
+    void report(const Failure& failure) const;
+
+    // First in, last out: every part logs until the end.
+    DiagnosticsLog diagnostics_;
     // This process was started by a paired launcher handing over to it; it
     // never hands over in turn, so that two launchers cannot start each other
     // without end.
-    bool startedByPairedLauncher = false;
-    // The chosen runtime was registered under the IBM key family; only such a
-    // runtime gets the IBM treatment at the end of main.
-    bool ibmRegistryRuntime = false;
-    CreateJavaVmFn createJavaVm = nullptr;
-    GetDefaultJavaVmInitArgsFn getDefaultInitArgs = nullptr;
-    FindClassFromBootLoaderFn findClassFromBootLoader = nullptr;
-    // The settings block embedded in the executable, read once at start-up.
-    EmbeddedSettings embeddedSettings;
-    // The main settings file as the settings reader read it: the steps after
-    // it (single instance, options, splash) read their keys from it instead
-    // of reading the file again.
-    std::shared_ptr<const ProfileText> settingsContent;
-    // "Search Common Locations": after the registry families, look at
-    // JAVA_HOME, today's vendor keys and their folders under %ProgramFiles%.
-    bool searchCommonLocations = true;
-    // The diagnostics log, open when VEXA_LOG names a file (diag::log).
-    DiagnosticsLog diagnostics;
-
-private:
-    bool startListening();
-    bool forwardArguments();
-    void acceptRequest(DWORD requester);
-    std::int32_t runPairedLauncher();
-    std::int32_t runNormalLaunch();
-    bool chooseRuntimeInDialog();
+    bool startedByPairedLauncher_ = false;
+    std::vector<std::wstring> arguments_;
+    LauncherSettings settings_;
+    SingleInstance instance_;
+    RuntimeChoice runtime_;
+    SplashController splash_;
+    JvmSession jvm_;
+    std::uint64_t threadStackSize_ = 0;
+    OutputRedirection output_;
 };
-
-// The user's application-data folder: "APPDATA" when it holds a full path,
-// else the shell's roaming application-data folder; empty when neither exists.
-std::wstring GetUserDataFolder();
 
 }  // namespace vexa

@@ -18,13 +18,12 @@
 #include <memory>
 #include <optional>
 
-#include "config/SettingsStore.h"
+#include "launcher/SingleInstance.h"
+
+#include "foundation/Diagnostics.h"
+#include "foundation/MessageIds.h"
 #include "jvm/JvmHost.h"
-#include "launcher/Diagnostics.h"
 #include "launcher/ForwardedArguments.h"
-#include "launcher/LauncherApp.h"
-#include "resources/resource.h"
-#include "ui/Messages.h"
 
 namespace vexa {
 namespace {
@@ -60,13 +59,13 @@ DWORD loadField(const void* view, std::size_t offset) {
 // Handed from set-up to the listener thread, which signals `queueReady` once
 // its message queue exists and does not touch the record after that.
 struct ListenerStart {
-    LauncherApp* app;
+    SingleInstance* instance;
     HANDLE queueReady;
 };
 
 // One forwarded request, owned by its worker thread.
 struct ForwardedRequest {
-    LauncherApp* app;
+    SingleInstance* instance;
     DWORD requester;
     std::vector<std::wstring> arguments;
 };
@@ -131,26 +130,26 @@ bool callSecondaryMain(JNIEnv* env, const std::wstring& mainClass, const Forward
 
 }  // namespace
 
-bool LauncherApp::SetupSingleInstance() {
-    std::wstring path;
-    if (!SettingsFile::mainPath(*this, path)) return false;
-    LayeredSettingsFile settings(path, embeddedSettings, settingsContent);
-    if (settings.readValue(L"Application", L"Application Type") == L"service") return true;
-    if (settings.readValue(L"Application", L"Single Instance") != L"yes") return true;
-    std::wstring executable;
-    if (!GetExecutablePath(executable)) return false;
-    instanceName = executable;
-    for (wchar_t& c : instanceName)
+SingleInstance::~SingleInstance() { shutdown(); }
+
+Result<SingleInstance::Role> SingleInstance::setUp(const LauncherSettings& launcher,
+                                                   const std::vector<std::wstring>& arguments) {
+    LayeredSettingsFile settings = launcher.layered();
+    if (settings.readValue(L"Application", L"Application Type") == L"service") return Role::Alone;
+    if (settings.readValue(L"Application", L"Single Instance") != L"yes") return Role::Alone;
+    mainClass_ = launcher.mainClass;
+    instanceName_ = launcher.executable;
+    for (wchar_t& c : instanceName_)
         if (c == L'\\') c = L'_';
-    singleInstanceActive = true;
+    active_ = true;
 
     // Every start takes this lock around creating or opening the section, and
     // the first instance holds it until its header is complete.
-    Handle setupLock(CreateMutexW(nullptr, FALSE, (instanceName + L"_upr_mtx").c_str()));
+    Handle setupLock(CreateMutexW(nullptr, FALSE, (instanceName_ + L"_upr_mtx").c_str()));
     const DWORD locked = setupLock ? WaitForSingleObject(setupLock.get(), INFINITE) : WAIT_FAILED;
     if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED) {
-        singleInstanceActive = false;
-        return true;
+        active_ = false;
+        return Role::Alone;
     }
     struct Unlock {
         HANDLE mutex;
@@ -158,107 +157,102 @@ bool LauncherApp::SetupSingleInstance() {
     } unlock{setupLock.get()};
 
     SetLastError(ERROR_SUCCESS);
-    instanceMapping.reset(
-        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kSectionSize, instanceName.c_str()));
+    instanceMapping_.reset(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kSectionSize, instanceName_.c_str()));
     const DWORD created = GetLastError();
-    if (instanceMapping) {
-        isPrimaryInstance = created == 0;
-        instanceView.reset(MapViewOfFile(instanceMapping.get(), FILE_MAP_WRITE, 0, 0, 0));
+    if (instanceMapping_) {
+        primary_ = created == 0;
+        instanceView_.reset(MapViewOfFile(instanceMapping_.get(), FILE_MAP_WRITE, 0, 0, 0));
     }
-    if (!instanceView) {
-        diag::log(L"single instance: the shared section %s cannot be had, this start runs alone", instanceName);
-        singleInstanceActive = false;
-        instanceMapping.reset();
-        return true;
+    if (!instanceView_) {
+        diag::log(L"single instance: the shared section %s cannot be had, this start runs alone", instanceName_);
+        active_ = false;
+        instanceMapping_.reset();
+        return Role::Alone;
     }
-    if (!isPrimaryInstance) {
-        const bool forwarded = forwardArguments();
-        diag::log(forwarded ? L"single instance: a first instance runs, arguments forwarded to it, count %d"
-                            : L"single instance: a first instance runs, forwarding the arguments to it failed, count %d",
+    if (!primary_) {
+        std::optional<Failure> failed = forwardArguments(arguments);
+        diag::log(!failed ? L"single instance: a first instance runs, arguments forwarded to it, count %d"
+                          : L"single instance: a first instance runs, forwarding the arguments to it failed, count %d",
                   static_cast<std::int32_t>(arguments.size()));
-        return forwarded;
+        if (failed) return std::move(*failed);  // shown once the lock is let go
+        return Role::Second;
     }
     if (!startListening()) {
         diag::log(L"single instance: first instance, but it cannot listen for requests");
         // Gone again, so that later starts do not wait for a listener that is not there.
-        singleInstanceActive = false;
-        instanceView.reset();
-        instanceMapping.reset();
-    } else {
-        diag::log(L"single instance: first instance, listening for later starts");
+        active_ = false;
+        instanceView_.reset();
+        instanceMapping_.reset();
+        return Role::Alone;
     }
-    return true;
+    diag::log(L"single instance: first instance, listening for later starts");
+    return Role::First;
 }
 
-bool LauncherApp::startListening() {
-    instanceEvent.reset(CreateEventW(nullptr, TRUE, FALSE, (instanceName + L"_upr_evt").c_str()));
-    requestMessage = RegisterWindowMessageW(instanceName.c_str());
-    listenerStop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+bool SingleInstance::startListening() {
+    instanceEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, (instanceName_ + L"_upr_evt").c_str()));
+    requestMessage_ = RegisterWindowMessageW(instanceName_.c_str());
+    listenerStop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     Handle queueReady(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!instanceEvent || !requestMessage || !listenerStop || !queueReady) return false;
-    storeField(instanceView.get(), kMessageOffset, requestMessage);
-    storeField(instanceView.get(), kProcessOffset, GetCurrentProcessId());
+    if (!instanceEvent_ || !requestMessage_ || !listenerStop_ || !queueReady) return false;
+    storeField(instanceView_.get(), kMessageOffset, requestMessage_);
+    storeField(instanceView_.get(), kProcessOffset, GetCurrentProcessId());
 
     ListenerStart start{this, queueReady.get()};
     DWORD threadId = 0;
-    listenerThread.reset(CreateThread(nullptr, 0, &LauncherApp::ListenForRequests, &start, 0, &threadId));
-    if (!listenerThread) return false;
+    listenerThread_.reset(CreateThread(nullptr, 0, &SingleInstance::ListenForRequests, &start, 0, &threadId));
+    if (!listenerThread_) return false;
     // The thread id is published only once the listener's queue can take the request.
-    HANDLE waits[] = {queueReady.get(), listenerThread.get()};
+    HANDLE waits[] = {queueReady.get(), listenerThread_.get()};
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-        listenerThread.reset();
+        listenerThread_.reset();
         return false;
     }
-    listenerThreadId = threadId;
-    storeField(instanceView.get(), kListenerOffset, threadId);
+    listenerThreadId_ = threadId;
+    storeField(instanceView_.get(), kListenerOffset, threadId);
     return true;
 }
 
-bool LauncherApp::forwardArguments() {
+std::optional<Failure> SingleInstance::forwardArguments(const std::vector<std::wstring>& arguments) {
     // The reply may come as soon as the request is posted: the queue exists first.
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
 
-    auto fail = [this](DWORD error) {
-        showWindowsError(messageOwner, IDS_FORWARD_FAILED, error);
-        return false;
-    };
+    auto fail = [](DWORD error) { return Failure::windowsError(IDS_FORWARD_FAILED, error); };
     std::optional<std::vector<std::uint8_t>> block = encodeForwardedArguments(arguments);
-    if (!block) {
-        showErrorBox(messageOwner, loadMessage(IDS_FORWARD_TOO_LONG));
-        return false;
-    }
-    const DWORD listener = loadField(instanceView.get(), kListenerOffset);
-    const DWORD process = loadField(instanceView.get(), kProcessOffset);
-    requestMessage = RegisterWindowMessageW(instanceName.c_str());
+    if (!block) return Failure::of(IDS_FORWARD_TOO_LONG);
+    const DWORD listener = loadField(instanceView_.get(), kListenerOffset);
+    const DWORD process = loadField(instanceView_.get(), kProcessOffset);
+    requestMessage_ = RegisterWindowMessageW(instanceName_.c_str());
     // Whatever the section says must match what the first instance would have written.
-    if (!listener || !process || !requestMessage || loadField(instanceView.get(), kMessageOffset) != requestMessage)
+    if (!listener || !process || !requestMessage_ || loadField(instanceView_.get(), kMessageOffset) != requestMessage_)
         return fail(ERROR_INVALID_DATA);
 
-    firstInstance.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
-    if (!firstInstance) return fail(GetLastError());
+    firstInstance_.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
+    if (!firstInstance_) return fail(GetLastError());
 
     const DWORD self = GetCurrentThreadId();
     const std::size_t size = kRequestHeader + block->size();
-    requestMapping.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size),
-                                            requestName(instanceName, self).c_str()));
-    if (!requestMapping) return fail(GetLastError());
+    requestMapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size),
+                                            requestName(instanceName_, self).c_str()));
+    if (!requestMapping_) return fail(GetLastError());
     if (GetLastError() == ERROR_ALREADY_EXISTS) return fail(ERROR_ALREADY_EXISTS);
-    requestView.reset(MapViewOfFile(requestMapping.get(), FILE_MAP_WRITE, 0, 0, 0));
-    if (!requestView) return fail(GetLastError());
-    std::memcpy(static_cast<char*>(const_cast<void*>(requestView.get())) + kRequestHeader, block->data(),
+    requestView_.reset(MapViewOfFile(requestMapping_.get(), FILE_MAP_WRITE, 0, 0, 0));
+    if (!requestView_) return fail(GetLastError());
+    std::memcpy(static_cast<char*>(const_cast<void*>(requestView_.get())) + kRequestHeader, block->data(),
                 block->size());
-    storeField(requestView.get(), 0, kRequestWaiting);
+    storeField(requestView_.get(), 0, kRequestWaiting);
 
-    if (!PostThreadMessageW(listener, requestMessage, self, 0)) return fail(GetLastError());
-    return true;
+    if (!PostThreadMessageW(listener, requestMessage_, self, 0)) return fail(GetLastError());
+    return std::nullopt;
 }
 
-std::int32_t LauncherApp::WaitForFirstInstance() {
+std::int32_t SingleInstance::waitForFirstInstance() {
     auto takeReply = [this](std::int32_t& result) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.hwnd == nullptr && message.message == requestMessage) {
+            if (message.hwnd == nullptr && message.message == requestMessage_) {
                 result = static_cast<std::int32_t>(static_cast<DWORD>(message.wParam));
                 diag::log(L"single instance: the first instance replied %d", result);
                 return true;
@@ -266,7 +260,7 @@ std::int32_t LauncherApp::WaitForFirstInstance() {
         }
         return false;
     };
-    HANDLE process = firstInstance.get();
+    HANDLE process = firstInstance_.get();
     for (;;) {
         std::int32_t result = 0;
         if (takeReply(result)) return result;
@@ -283,29 +277,29 @@ std::int32_t LauncherApp::WaitForFirstInstance() {
     }
 }
 
-DWORD WINAPI LauncherApp::ListenForRequests(void* param) {
+DWORD WINAPI SingleInstance::ListenForRequests(void* param) {
     auto* start = static_cast<ListenerStart*>(param);
-    LauncherApp* app = start->app;
+    SingleInstance* app = start->instance;
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
     SetEvent(start->queueReady);
 
-    HANDLE stop = app->listenerStop.get();
+    HANDLE stop = app->listenerStop_.get();
     for (;;) {
         const DWORD woke = MsgWaitForMultipleObjectsEx(1, &stop, INFINITE, QS_POSTMESSAGE, MWMO_INPUTAVAILABLE);
         if (woke != WAIT_OBJECT_0 + 1) return 0;
         for (int i = 0; i < kMessagesPerWake && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
             if (message.message == WM_QUIT) return 0;
-            if (message.hwnd == nullptr && message.message == app->requestMessage)
+            if (message.hwnd == nullptr && message.message == app->requestMessage_)
                 app->acceptRequest(static_cast<DWORD>(message.wParam));
         }
     }
 }
 
-void LauncherApp::acceptRequest(DWORD requester) {
+void SingleInstance::acceptRequest(DWORD requester) {
     // Nothing here trusts the sender: the mapping may be missing, of any
     // size, or hold anything at all.
-    Handle mapping(OpenFileMappingW(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, requestName(instanceName, requester).c_str()));
+    Handle mapping(OpenFileMappingW(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, requestName(instanceName_, requester).c_str()));
     if (!mapping) return;
     MappedView view(MapViewOfFile(mapping.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
     if (!view) return;
@@ -324,54 +318,57 @@ void LauncherApp::acceptRequest(DWORD requester) {
     if (forwarded->empty()) forwarded->emplace_back();
 
     // Workers that have ended are let go before another one starts.
-    std::erase_if(instanceWorkers, [](const Handle& worker) { return WaitForSingleObject(worker.get(), 0) == WAIT_OBJECT_0; });
+    std::erase_if(workers_, [](const Handle& worker) { return WaitForSingleObject(worker.get(), 0) == WAIT_OBJECT_0; });
     auto request = std::make_unique<ForwardedRequest>(ForwardedRequest{this, requester, std::move(*forwarded)});
     diag::log(L"single instance: request from a later start, argument count %d",
               static_cast<std::int32_t>(request->arguments.size()));
-    Handle worker(CreateThread(nullptr, 0, &LauncherApp::ServeSecondInstance, request.get(), 0, nullptr));
+    Handle worker(CreateThread(nullptr, 0, &SingleInstance::ServeSecondInstance, request.get(), 0, nullptr));
     if (!worker) return;
     request.release();
-    instanceWorkers.push_back(std::move(worker));
+    workers_.push_back(std::move(worker));
 }
 
-DWORD WINAPI LauncherApp::ServeSecondInstance(void* param) {
+DWORD WINAPI SingleInstance::ServeSecondInstance(void* param) {
     std::unique_ptr<ForwardedRequest> request(static_cast<ForwardedRequest*>(param));
-    LauncherApp& app = *request->app;
+    SingleInstance& app = *request->instance;
     // Stop comes first, so that a worker woken at shutdown never starts on the JVM.
-    HANDLE waits[] = {app.listenerStop.get(), app.instanceEvent.get()};
+    HANDLE waits[] = {app.listenerStop_.get(), app.instanceEvent_.get()};
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return 1;
-    JavaVM* vm = app.readyVm.load();
+    JavaVM* vm = app.readyVm_.load();
     if (!vm) return 1;
     JNIEnv* env = nullptr;
     if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK || !env) return 1;
-    const bool served = callSecondaryMain(env, app.mainClass, *request, app.requestMessage);
+    const bool served = callSecondaryMain(env, app.mainClass_, *request, app.requestMessage_);
     diag::log(L"single instance: secondaryMain for a later start %s", served ? L"called" : L"could not be called");
     // Only a runtime of the IBM registry family keeps its threads attached.
-    if (!app.ibmRegistryRuntime) vm->DetachCurrentThread();
+    if (!app.keepAttached_.load()) vm->DetachCurrentThread();
     return served ? 0 : 1;
 }
 
-void LauncherApp::signalInstanceReady() {
-    if (!instanceEvent) return;
-    readyVm.store(javaVm);
-    SetEvent(instanceEvent.get());
+void SingleInstance::signalReady(JavaVM* vm, bool keepAttached) {
+    if (!instanceEvent_) return;
+    keepAttached_.store(keepAttached);
+    readyVm_.store(vm);
+    SetEvent(instanceEvent_.get());
 }
 
-void LauncherApp::ShutdownSingleInstance() {
-    if (singleInstanceActive) {
-        if (isPrimaryInstance && listenerThread) {
+void SingleInstance::shutdown() {
+    if (active_) {
+        if (primary_ && listenerThread_) {
             // The stop event ends the listener and every worker still waiting
             // for the application; workers already serving finish first.
-            SetEvent(listenerStop.get());
-            WaitForSingleObject(listenerThread.get(), INFINITE);
-            for (const Handle& worker : instanceWorkers) WaitForSingleObject(worker.get(), INFINITE);
-            instanceWorkers.clear();
+            SetEvent(listenerStop_.get());
+            WaitForSingleObject(listenerThread_.get(), INFINITE);
+            listenerThread_.reset();
+            for (const Handle& worker : workers_) WaitForSingleObject(worker.get(), INFINITE);
+            workers_.clear();
         }
-        instanceView.reset();
-        instanceMapping.reset();
+        instanceView_.reset();
+        instanceMapping_.reset();
     }
-    requestView.reset();
-    requestMapping.reset();
+    requestView_.reset();
+    requestMapping_.reset();
+    instanceEvent_.reset();
 }
 
 }  // namespace vexa

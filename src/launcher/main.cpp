@@ -5,7 +5,7 @@
 
 #include "foundation/StepTiming.h"
 #include "foundation/SystemLibrary.h"
-#include "launcher/Diagnostics.h"
+#include "foundation/Diagnostics.h"
 #include "launcher/LauncherApp.h"
 #include "ui/Window.h"
 

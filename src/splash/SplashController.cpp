@@ -3,12 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "config/SettingsStore.h"
-#include "foundation/Text.h"
+#include "foundation/PathText.h"
 #include "foundation/WinText.h"
-#include "jvm/LibraryPath.h"
-#include "launcher/Diagnostics.h"
-#include "launcher/LauncherApp.h"
 #include "splash/SplashScreenWindow.h"
 
 namespace vexa {
@@ -24,14 +20,16 @@ constexpr DWORD kQuitRepostMs = 10;
 // keeps a stuck window system from holding up the launch.
 constexpr DWORD kPublishWaitMs = 2000;
 
-using SplashInitFn = void(JNICALL*)();
-using SplashLoadFileFn = void(JNICALL*)(const char* path);
-using SplashSetFileJarNameFn = void(JNICALL*)(const char* path, const char* jarName);
+using SplashInitFn = void(__stdcall*)();
+using SplashLoadFileFn = void(__stdcall*)(const char* path);
+using SplashSetFileJarNameFn = void(__stdcall*)(const char* path, const char* jarName);
+
+}  // namespace
 
 // Shows the image through the runtime's own splash library. False when the
 // library cannot be loaded or lacks one of the three start calls; its close
 // function, when it has one, is kept in either case.
-bool startNativeSplash(LauncherApp& app, const std::wstring& libraryPath) {
+bool SplashController::startNative(const std::wstring& libraryPath, const std::wstring& imagePathText) {
     // Never freed: the runtime's splash keeps running on the library's own
     // threads, and its close function is called at the end.
     HMODULE library = Module(LoadLibraryW(libraryPath.c_str())).release();
@@ -39,36 +37,24 @@ bool startNativeSplash(LauncherApp& app, const std::wstring& libraryPath) {
     auto init = reinterpret_cast<SplashInitFn>(GetProcAddress(library, "SplashInit"));
     auto loadFile = reinterpret_cast<SplashLoadFileFn>(GetProcAddress(library, "SplashLoadFile"));
     auto setFileJarName = reinterpret_cast<SplashSetFileJarNameFn>(GetProcAddress(library, "SplashSetFileJarName"));
-    app.nativeSplashClose.replace(
-        reinterpret_cast<NativeSplashClose::Function>(GetProcAddress(library, "SplashClose")));
+    nativeClose_.replace(reinterpret_cast<NativeSplashClose::Function>(GetProcAddress(library, "SplashClose")));
     if (!init || !loadFile || !setFileJarName) return false;
 
-    const std::string imagePath = toThreadAnsi(app.splashImagePath);
+    const std::string imagePath = toThreadAnsi(imagePathText);
     init();
     loadFile(imagePath.c_str());
     setFileJarName(imagePath.c_str(), "");
     return true;
 }
 
-}  // namespace
+SplashController::SplashController() = default;
+SplashController::~SplashController() { close(); }
 
-bool LauncherApp::startSplash() {
-    std::wstring settingsPath;
-    if (!SettingsFile::mainPath(*this, settingsPath)) return false;
-    SettingsFile settings(settingsPath, settingsContent);
-    splashImagePath = settings.readValue(L"Display", L"Splash Screen");
-    splashShadow = settings.readValue(L"Display", L"Splash Screen Shadow");
-    const std::wstring preferNative = settings.readValue(L"Display", L"Preffer Native Splash Screen");
-    diag::log(L"setting [Display] \"Splash Screen\" = \"%s\", \"Splash Screen Shadow\" = \"%s\", "
-              L"\"Preffer Native Splash Screen\" = \"%s\" from the file only",
-              splashImagePath, splashShadow, preferNative);
-    if (splashImagePath.empty()) return true;
-
+void SplashController::start(const SplashSettings& settings, const std::wstring& jvmLibraryPath) {
+    if (settings.imagePath.empty()) return;
     const std::wstring nativeLibrary = findNativeSplashLibrary(jvmLibraryPath);
-    if (equalsIgnoreCase(preferNative, L"Yes") && !nativeLibrary.empty() && startNativeSplash(*this, nativeLibrary))
-        return true;
-    startImageSplash(*this);
-    return true;
+    if (settings.preferNative && !nativeLibrary.empty() && startNative(nativeLibrary, settings.imagePath)) return;
+    startImage(settings.imagePath, settings.shadow);
 }
 
 std::wstring findNativeSplashLibrary(const std::wstring& jvmLibraryPath) {
@@ -79,23 +65,24 @@ std::wstring findNativeSplashLibrary(const std::wstring& jvmLibraryPath) {
     return pathExists(path) ? path : std::wstring();
 }
 
-void startImageSplash(LauncherApp& app) {
-    app.splashWindow = std::make_unique<SplashScreenWindow>();
+void SplashController::startImage(const std::wstring& imagePath, const std::wstring& shadow) {
+    imagePath_ = imagePath;
+    shadow_ = shadow == L"true";
+    window_ = std::make_unique<SplashScreenWindow>();
     DWORD threadId = 0;
-    app.splashThread.reset(CreateThread(nullptr, 0, &splashThreadMain, &app, 0, &threadId));
-    app.splashThreadId = threadId;
+    thread_.reset(CreateThread(nullptr, 0, &SplashController::threadMain, this, 0, &threadId));
+    threadId_ = threadId;
     // Error boxes shown from here on stand in front of the splash, not behind it.
-    if (app.splashThread) app.splashWindow->waitPublished(kPublishWaitMs);
+    if (thread_) window_->waitPublished(kPublishWaitMs);
 }
 
-DWORD WINAPI splashThreadMain(void* param) {
-    auto& app = *static_cast<LauncherApp*>(param);
-    const bool shadow = app.splashShadow == L"true";
+DWORD WINAPI SplashController::threadMain(void* param) {
+    auto& splash = *static_cast<SplashController*>(param);
     // The window exists before the image is decoded, so that it owns every
     // error box from the start; it takes the image's size once that is ready.
-    HWND window = app.splashWindow->createLoading(app.splashImagePath, shadow);
-    app.messageOwner = window;  // error boxes from now on stand in front of the splash
-    app.splashWindow->markPublished();
+    HWND window = splash.window_->createLoading(splash.imagePath_, splash.shadow_);
+    splash.owner_ = window;  // error boxes from now on stand in front of the splash
+    splash.window_->markPublished();
 
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -106,21 +93,21 @@ DWORD WINAPI splashThreadMain(void* param) {
     return 0;
 }
 
-void LauncherApp::closeSplashWindow() {
-    if (!splashWindow) return;
-    if (splashThread) {
+void SplashController::close() {
+    if (!window_) return;
+    if (thread_) {
         // Repost until the thread has ended, sleeping on its handle in between
         // rather than spinning.
         do {
-            PostThreadMessageW(splashThreadId, WM_QUIT, 0, 0);
-        } while (WaitForSingleObject(splashThread.get(), kQuitRepostMs) == WAIT_TIMEOUT);
+            PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        } while (WaitForSingleObject(thread_.get(), kQuitRepostMs) == WAIT_TIMEOUT);
     }
-    splashThread.reset();
-    splashThreadId = 0;
-    splashWindow.reset();
+    thread_.reset();
+    threadId_ = 0;
+    window_.reset();
     // The window is gone: a later error box is shown without owner instead of
     // failing on a dead owner handle.
-    messageOwner = nullptr;
+    owner_ = nullptr;
 }
 
 }  // namespace vexa

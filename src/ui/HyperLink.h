@@ -8,7 +8,7 @@
 #include <string>
 
 #include "foundation/Handle.h"
-#include "ui/ShellApi.h"
+#include "foundation/ShellApi.h"
 
 namespace vexa {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "resources/resource.h"
+#include "foundation/MessageIds.h"
 
 namespace vexa {
 

@@ -1,7 +1,6 @@
 #include "ui/JreNotFoundDialog.h"
 
-#include "jre/JreLocator.h"
-#include "resources/resource.h"
+#include "foundation/MessageIds.h"
 #include "ui/Messages.h"
 
 namespace vexa {
@@ -12,9 +11,10 @@ JreNotFoundDialog::JreNotFoundDialog() {
     link.paintLabel = true;
 }
 
-INT_PTR JreNotFoundDialog::run(const std::wstring& text, JvmType type) {
+INT_PTR JreNotFoundDialog::run(const std::wstring& text, JvmType type, FolderProbe folderProbe) {
     message = text;
     jvmType = type;
+    probe = folderProbe;
     chosenFolder.clear();
     foundLibrary.clear();
     // The folder browser and the shell's "open" need COM on this thread.
@@ -55,8 +55,7 @@ void JreNotFoundDialog::chooseFolder() {
     SetDlgItemTextW(dialog, IDC_JRE_PATH, path);
     chosenFolder = path;
     if (!chosenFolder.empty() && chosenFolder.back() != L'\\') chosenFolder += L'\\';
-    bool isServer = false;
-    foundLibrary = chosenFolder.empty() ? std::wstring() : JreLocator::probeJvmLibrary(chosenFolder, jvmType, isServer);
+    foundLibrary = chosenFolder.empty() || !probe ? std::wstring() : probe(chosenFolder, jvmType);
     EnableWindow(GetDlgItem(dialog, IDOK), !foundLibrary.empty());
 }
 

@@ -1,15 +1,15 @@
 // The "JRE Not Found" dialog: says which runtime is needed, links to a site
 // where one can be downloaded, and lets the user pick a runtime folder, which
-// is accepted only when it holds a JVM library of the configured type.
+// is accepted only when the probe it is given finds a JVM library there.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "jre/JrePolicy.h"
+#include "foundation/JrePolicy.h"
 #include "ui/HyperLink.h"
-#include "ui/ShellApi.h"
+#include "foundation/ShellApi.h"
 #include "ui/Window.h"
 
 namespace vexa {
@@ -22,9 +22,13 @@ public:
     // usable folder was chosen (chosenFolder and foundLibrary are then
     // filled), IDCANCEL for Cancel, Escape or the close box, -1 when it could
     // not be shown.
-    INT_PTR run(const std::wstring& message, JvmType jvmType);
+    // The probe takes a folder (ending in "\\") and gives the JVM library of
+    // `jvmType` found there, or empty.
+    using FolderProbe = std::wstring (*)(const std::wstring& folder, JvmType jvmType);
+    INT_PTR run(const std::wstring& message, JvmType jvmType, FolderProbe probe);
 
     JvmType jvmType = JvmType::Default;
+    FolderProbe probe = nullptr;
     std::wstring message;
     std::wstring chosenFolder;  // ends in "\"
     std::wstring foundLibrary;

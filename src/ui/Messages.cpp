@@ -1,8 +1,8 @@
 #include "ui/Messages.h"
 
 #include "foundation/Text.h"
-#include "launcher/Diagnostics.h"
-#include "resources/resource.h"
+#include "foundation/Diagnostics.h"
+#include "foundation/MessageIds.h"
 
 namespace vexa {
 
@@ -45,6 +45,18 @@ int showFormattedError(HWND owner, const std::wstring& format, const std::wstrin
 int showWindowsError(HWND owner, unsigned reasonId, unsigned long errorCode) {
     return showFormattedError(owner, loadMessage(IDS_WINDOWS_EXCEPTION), loadMessage(reasonId),
                               static_cast<std::int32_t>(errorCode));
+}
+
+std::wstring failureText(const Failure& failure) {
+    std::vector<MessageInsert> inserts;
+    inserts.reserve(failure.messageInserts.size() + failure.inserts.size());
+    for (unsigned id : failure.messageInserts) inserts.emplace_back(id ? loadMessage(id) : std::wstring());
+    inserts.insert(inserts.end(), failure.inserts.begin(), failure.inserts.end());
+    return formatMessage(loadMessage(failure.message), inserts);
+}
+
+int showFailure(HWND owner, const Failure& failure) {
+    return failure.isSilent() ? 0 : showErrorBox(owner, failureText(failure));
 }
 
 }  // namespace vexa

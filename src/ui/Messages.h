@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/Failure.h"
+
 namespace vexa {
 
 // The whole string-table entry `id` of the executable; empty when missing.
@@ -20,5 +22,10 @@ int showFormattedError(HWND owner, const std::wstring& format, const std::wstrin
 
 // Message 202 filled with the message `reasonId` and a Windows error code.
 int showWindowsError(HWND owner, unsigned reasonId, unsigned long errorCode);
+
+// The text of a failure as the user reads it.
+std::wstring failureText(const Failure& failure);
+// An error box with the text of `failure`.
+int showFailure(HWND owner, const Failure& failure);
 
 }  // namespace vexa

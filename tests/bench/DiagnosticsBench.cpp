@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "launcher/Diagnostics.h"
-#include "launcher/LauncherApp.h"
+#include "foundation/Diagnostics.h"
+#include "foundation/DiagnosticsLog.h"
 
 using namespace vexa;
 
@@ -34,7 +34,7 @@ void perCall(const char* what, int rounds, int calls, const std::wstring& home, 
 
 int wmain() {
     SetEnvironmentVariableW(diag::kVariable, nullptr);
-    LauncherApp app;
+    DiagnosticsLog log;
     const std::wstring home = L"C:\\Program Files\\Eclipse Adoptium\\jdk-17.0.2.8-hotspot\\";
     const JavaVersion version = JavaVersion::of(17, 0, 2, 8);
     perCall("log off", 201, 10000, home, version);
@@ -43,11 +43,13 @@ int wmain() {
     GetTempPathW(MAX_PATH, folder);
     const std::wstring path = std::wstring(folder) + L"vexa-bench-diagnostics.log";
     DeleteFileW(path.c_str());
-    if (!app.diagnostics.open(path)) {
+    if (!log.open(path)) {
         std::printf("diag::log, log on: cannot open the log file\n");
         return 1;
     }
+    diag::installSink(&log);
     // 45 rounds of 100 lines of about 130 bytes stay below the 1 MiB limit.
     perCall("log on", 45, 100, home, version);
+    diag::installSink(nullptr);
     return 0;
 }

@@ -19,7 +19,6 @@
 #include "TestSupport.h"
 #include "jre/JreLocator.h"
 #include "jre/JreSelection.h"
-#include "launcher/LauncherApp.h"
 
 using namespace vexa;
 
@@ -68,17 +67,18 @@ Timing timeDiscovery(int repetitions, bool paired, bool admitNone = false) {
     std::vector<double> ms;
     bool found = false;
     for (int i = -1; i < repetitions; ++i) {  // the first run warms the caches and is not counted
-        LauncherApp app;
-        app.jdkSource = app.jreSource = true;
-        app.jrockitAllowed = app.sunAllowed = app.ibmAllowed = true;
-        app.sunFavoured = false;
-        app.minVersion = JavaVersion::of(0, 0, 0, 0);
-        app.maxVersion = JavaVersion::of(65535, 65535, 65535, 65535);
+        JrePolicy policy;
+        policy.jdkSource = policy.jreSource = true;
+        policy.jrockitAllowed = policy.sunAllowed = policy.ibmAllowed = true;
+        policy.sunFavoured = false;
+        policy.minVersion = JavaVersion::of(0, 0, 0, 0);
+        policy.maxVersion = JavaVersion::of(65535, 65535, 65535, 65535);
         // A minimum above every registered version: only the subkey names are read.
-        if (admitNone) app.minVersion = JavaVersion::of(99, 0, 0, 0);
-        if (paired) app.pairProduct = L"C:\\nowhere\\Paired.exe";
+        if (admitNone) policy.minVersion = JavaVersion::of(99, 0, 0, 0);
+        RuntimeSearchPlaces places;
+        if (paired) places.pairProduct = L"C:\\nowhere\\Paired.exe";
         auto start = std::chrono::steady_clock::now();
-        found = JreLocator(app).locate();
+        found = JreLocator(policy, places).locate().has_value();
         auto end = std::chrono::steady_clock::now();
         if (i >= 0) ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
     }

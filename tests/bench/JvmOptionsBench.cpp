@@ -16,7 +16,9 @@
 #include "BenchSupport.h"
 #include "TestSupport.h"
 #include "jvm/VmParameters.h"
-#include "launcher/LauncherApp.h"
+#include "config/SettingsPaths.h"
+#include "foundation/ProcessView.h"
+#include "jvm/JvmOptions.h"
 
 namespace {
 
@@ -61,24 +63,38 @@ double enumerateOnly(const std::wstring& pattern) {
     return nowMs() - start;
 }
 
+// The settings of the launcher in the benchmark's place: the file beside it.
+vexa::LauncherSettings benchSettings() {
+    vexa::LauncherSettings settings;
+    vexa::queryExecutablePath(settings.executable);
+    settings.mainFile = vexa::settingsPathBeside(settings.executable);
+    return settings;
+}
+
+// The class-path option as the launcher hands it over.
+std::string classPathOption(const vexa::Result<vexa::JvmLaunchOptions>& built) {
+    vexa::JvmOptionList list;
+    if (built) list.Add(built.value().options.front());
+    return list.size() ? list[0] : std::string();
+}
+
 Figures measureClassPath(int repeats) {
     std::vector<double> build, expand, base;
     size_t entries = 0;
     for (int r = 0; r < repeats; ++r) {
-        vexa::LauncherApp app;
-        std::wstring folder;
-        app.GetLauncherFolder(folder);
+        const vexa::LauncherSettings settings = benchSettings();
+        const std::wstring folder = vexa::folderOf(settings.executable);
         base.push_back(enumerateOnly(folder + L"lib\\*.jar"));
         double start = nowMs();
-        app.BuildJvmOptions();
+        vexa::Result<vexa::JvmLaunchOptions> built = vexa::buildJvmOptions(settings);
         build.push_back(nowMs() - start);
-        const std::string& option = app.jvmOptions[0];
+        const std::string option = classPathOption(built);
         // Entries are separated by ";", with none behind the last one.
         entries = static_cast<size_t>(std::count(option.begin(), option.end(), ';')) + 1;
 
         std::wstring accumulator;
         start = nowMs();
-        app.ExpandClassPathEntry(L"\\lib\\*.jar", accumulator);
+        vexa::ExpandClassPathEntry(L"\\lib\\*.jar", folder, accumulator);
         expand.push_back(nowMs() - start);
     }
     return {median(build), median(expand), median(base), entries};
@@ -89,15 +105,16 @@ Figures measureParameters(int repeats, const std::string& parameters) {
     size_t options = 0;
     const std::wstring wide(parameters.begin(), parameters.end());
     for (int r = 0; r < repeats; ++r) {
-        vexa::LauncherApp app;
+        const vexa::LauncherSettings settings = benchSettings();
         double start = nowMs();
-        app.BuildJvmOptions();
+        vexa::Result<vexa::JvmLaunchOptions> built = vexa::buildJvmOptions(settings);
         build.push_back(nowMs() - start);
-        options = app.jvmOptions.size() - 1;
+        options = built ? built.value().options.size() - 1 : 0;
 
         std::vector<std::wstring> list;
+        std::uint64_t stack = 0;
         start = nowMs();
-        for (auto& token : vexa::SplitVmParameters(wide)) app.ProcessVmParameter(std::move(token), list);
+        for (auto& token : vexa::SplitVmParameters(wide)) vexa::ProcessVmParameter(std::move(token), list, stack);
         tokens.push_back(nowMs() - start);
     }
     return {median(build), median(tokens), 0, options};

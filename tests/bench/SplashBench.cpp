@@ -15,7 +15,6 @@
 #include "BenchSupport.h"
 #include "ImageFiles.h"
 #include "TestSupport.h"
-#include "launcher/LauncherApp.h"
 #include "splash/SplashController.h"
 #include "splash/Gdiplus.h"
 #include "splash/SplashScreenWindow.h"
@@ -84,20 +83,11 @@ struct Closing {
 
 // Closing the splash right after starting it, while its thread still loads
 // the image and has no message queue yet.
-Closing closeAtOnce(const std::wstring& image, bool spin) {
-    vexa::LauncherApp app;
-    app.splashImagePath = image;
-    app.splashShadow = L"true";
-    vexa::startImageSplash(app);
+Closing closeAtOnce(const std::wstring& image) {
+    vexa::SplashController splash;
+    splash.startImage(image, L"true");
     double wall = nowMs(), cpu = threadCpuMs();
-    if (spin) {
-        DWORD code = STILL_ACTIVE;
-        do {
-            PostThreadMessageW(app.splashThreadId, WM_QUIT, 0, 0);
-            GetExitCodeThread(app.splashThread.get(), &code);
-        } while (code == STILL_ACTIVE);
-    }
-    app.closeSplashWindow();
+    splash.close();
     return {nowMs() - wall, threadCpuMs() - cpu};
 }
 
@@ -118,16 +108,15 @@ int wmain() {
                     median(creates), median(paints));
     }
     std::printf("Closing right after the start, 2560x2048 image (median of 5):\n");
-    for (bool spin : {false, true}) {
+    {
         std::vector<double> walls, cpus;
         for (int i = 0; i < 5; ++i) {
-            Closing c = closeAtOnce(files.back(), spin);
+            Closing c = closeAtOnce(files.back());
             walls.push_back(c.wallMs);
             cpus.push_back(c.cpuMs);
         }
         std::printf("  %-44s wall %8.1f ms   closing thread's processor time %8.1f ms\n",
-                    spin ? "posting and polling without pause:" : "posting and waiting on the thread:",
-                    median(walls), median(cpus));
+                    "posting and waiting on the thread:", median(walls), median(cpus));
     }
     // Large compressed PNGs: one within the size limit, one refused by its
     // header; and how long closing takes while such an image is decoded.
@@ -138,7 +127,7 @@ int wmain() {
         files.push_back(image);
         std::vector<double> creates, closes;
         for (int i = 0; i < 3; ++i) creates.push_back(createMs(image));
-        for (int i = 0; i < 3; ++i) closes.push_back(closeAtOnce(image, false).wallMs);
+        for (int i = 0; i < 3; ++i) closes.push_back(closeAtOnce(image).wallMs);
         std::printf("  %5dx%-5d create: %8.1f ms   closing right after the start: %6.1f ms\n", w, h, median(creates),
                     median(closes));
     }

@@ -1,7 +1,7 @@
 // Argument splitting: the process command line and the "Cmd" setting.
 #include "FuzzInput.h"
 #include "foundation/Text.h"
-#include "launcher/CommandLine.h"
+#include "foundation/CommandLine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::wstring> fields = fuzz::fieldsOf(fuzz::textOf(data, size), 2);

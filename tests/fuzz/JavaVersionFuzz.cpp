@@ -1,6 +1,6 @@
 // Java version numbers: registry key names, bounds and preferred versions.
 #include "FuzzInput.h"
-#include "jre/JavaVersion.h"
+#include "foundation/JavaVersion.h"
 
 using vexa::JavaVersion;
 

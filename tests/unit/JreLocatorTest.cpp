@@ -10,6 +10,7 @@
 
 #include "StandIn.h"
 #include "TestSupport.h"
+#include "foundation/ProcessView.h"
 #include "jre/JreLocator.h"
 #include "launcher/LauncherApp.h"
 
@@ -32,22 +33,32 @@ standin::JavaHome makeRuntime(const std::wstring& home, const std::vector<const 
     return runtime;
 }
 
-// A launcher object with the fields the search reads, as the settings leave
-// them by default (an empty "JVM Source" allows and favours both kinds).
+// What the search reads, as the settings leave it by default (an empty "JVM
+// Source" allows and favours both kinds), the test program's folder as the
+// launcher's, and what the search chose.
 struct Launcher {
-    LauncherApp app;
+    JrePolicy policy;
+    RuntimeSearchPlaces places;
+    RuntimeChoice choice;
     Launcher() {
-        app.jdkSource = true;
-        app.jreSource = true;
-        app.minVersion = JavaVersion::of(0, 0, 0, 0);
-        app.maxVersion = JavaVersion::of(65535, 65535, 65535, 65535);
+        policy.jdkSource = true;
+        policy.jreSource = true;
+        policy.minVersion = JavaVersion::of(0, 0, 0, 0);
+        policy.maxVersion = JavaVersion::of(65535, 65535, 65535, 65535);
+        std::wstring executable;
+        queryExecutablePath(executable);
+        places.launcherFolder = folderOf(executable);
     }
     // "VM Provider" set to "any": every family allowed, none favoured.
     void anyProvider() {
-        app.jrockitAllowed = app.sunAllowed = app.ibmAllowed = true;
-        app.jrockitFavoured = app.sunFavoured = app.ibmFavoured = false;
+        policy.jrockitAllowed = policy.sunAllowed = policy.ibmAllowed = true;
+        policy.jrockitFavoured = policy.sunFavoured = policy.ibmFavoured = false;
     }
-    bool locate() { return JreLocator(app).locate(); }
+    bool locate() {
+        std::optional<RuntimeChoice> found = JreLocator(policy, places).locate();
+        choice = found.value_or(RuntimeChoice());
+        return found.has_value();
+    }
 };
 
 const std::vector<std::wstring>& kKeys = standin::JavaRegistry::searchedKeys();
@@ -105,22 +116,22 @@ TEST(JreDiscovery, JrePathComesFirstAndIsCheckedForItsJvmType) {
 
     for (const std::wstring& jrePath : {dir / L"jre", dir / L"jre\\"}) {
         Launcher l;
-        l.app.jrePath = jrePath;
+        l.places.jrePath = jrePath;
         ASSERT_TRUE(l.locate());
-        EXPECT_EQ(l.app.jvmLibraryPath, dir / L"jre\\bin\\client\\jvm.dll");
+        EXPECT_EQ(l.choice.jvmLibraryPath, dir / L"jre\\bin\\client\\jvm.dll");
     }
     // A "JRE Path" without a server library, when a server is required, is
     // passed over for the next source.
     Launcher server;
-    server.app.jvmType = JvmType::Server;
-    server.app.jrePath = dir / L"clientOnly";
+    server.policy.jvmType = JvmType::Server;
+    server.places.jrePath = dir / L"clientOnly";
     ASSERT_TRUE(server.locate());
-    EXPECT_EQ(server.app.jvmLibraryPath, dir / L"registered\\bin\\server\\jvm.dll");
+    EXPECT_EQ(server.choice.jvmLibraryPath, dir / L"registered\\bin\\server\\jvm.dll");
     // A folder that does not exist as well.
     Launcher missing;
-    missing.app.jrePath = dir / L"nothing";
+    missing.places.jrePath = dir / L"nothing";
     ASSERT_TRUE(missing.locate());
-    EXPECT_EQ(missing.app.jvmLibraryPath, dir / L"registered\\bin\\client\\jvm.dll");
+    EXPECT_EQ(missing.choice.jvmLibraryPath, dir / L"registered\\bin\\client\\jvm.dll");
 }
 
 TEST(JreDiscovery, EachRegistrationKeyWithItsHomeAdjustment) {
@@ -138,8 +149,8 @@ TEST(JreDiscovery, EachRegistrationKeyWithItsHomeAdjustment) {
         Launcher l;
         l.anyProvider();
         ASSERT_TRUE(l.locate());
-        EXPECT_EQ(l.app.jvmLibraryPath, javaHome + (jreFolder ? L"\\jre\\bin\\server\\jvm.dll" : L"\\bin\\client\\jvm.dll"));
-        EXPECT_FALSE(l.app.runPairProduct);
+        EXPECT_EQ(l.choice.jvmLibraryPath, javaHome + (jreFolder ? L"\\jre\\bin\\server\\jvm.dll" : L"\\bin\\client\\jvm.dll"));
+        EXPECT_FALSE(l.choice.runPairProduct);
 
         // The default provider searches only the JavaSoft keys.
         Launcher defaults;
@@ -157,12 +168,12 @@ TEST(JreDiscovery, FavorServerProbesTheFourthKeyForAnyLibraryFirst) {
         standin::JavaRegistry registry;
         registry.add(kKeys[key], L"11", dir / L"both");
         Launcher l;
-        l.app.jvmType = JvmType::FavorServer;
+        l.policy.jvmType = JvmType::FavorServer;
         ASSERT_TRUE(l.locate());
         // Under the fourth key the newer runtime counts as a client one, so
         // the older server runtime comes first; its library is the server one
         // all the same.
-        EXPECT_EQ(l.app.jvmLibraryPath, key == 3 ? dir / L"server\\bin\\server\\jvm.dll" : dir / L"both\\bin\\server\\jvm.dll");
+        EXPECT_EQ(l.choice.jvmLibraryPath, key == 3 ? dir / L"server\\bin\\server\\jvm.dll" : dir / L"both\\bin\\server\\jvm.dll");
     }
 }
 
@@ -202,10 +213,10 @@ TEST(JreDiscovery, BoundsAndUnusableRegistrations) {
     for (const Row& row : rows) {
         SCOPED_TRACE(narrow(row.min.toText() + L" - " + row.max.toText()));
         Launcher l;
-        l.app.minVersion = row.min;
-        l.app.maxVersion = row.max;
+        l.policy.minVersion = row.min;
+        l.policy.maxVersion = row.max;
         EXPECT_EQ(l.locate(), row.chosen != nullptr);
-        EXPECT_EQ(l.app.jvmLibraryPath, row.chosen ? dir / row.chosen + L"\\bin\\client\\jvm.dll" : L"");
+        EXPECT_EQ(l.choice.jvmLibraryPath, row.chosen ? dir / row.chosen + L"\\bin\\client\\jvm.dll" : L"");
     }
 }
 
@@ -234,7 +245,7 @@ TEST(JreDiscovery, JavaHomeOfAnyValueType) {
         inner.setValue(kKeys[1], L"1.8", L"JavaHome", row.type, row.data);
         Launcher l;
         EXPECT_EQ(l.locate(), row.found);
-        EXPECT_EQ(l.app.jvmLibraryPath, row.found ? home + kClient : L"");
+        EXPECT_EQ(l.choice.jvmLibraryPath, row.found ? home + kClient : L"");
     }
 }
 
@@ -247,21 +258,21 @@ TEST(JreDiscovery, ThirtyTwoBitViewOnlyWithAPairedLauncher) {
 
     Launcher unpaired;
     EXPECT_FALSE(unpaired.locate());
-    EXPECT_EQ(unpaired.app.jvmLibraryPath, L"");
+    EXPECT_EQ(unpaired.choice.jvmLibraryPath, L"");
 
     Launcher paired;
-    paired.app.pairProduct = dir / L"Paired.exe";
+    paired.places.pairProduct = dir / L"Paired.exe";
     ASSERT_TRUE(paired.locate());
-    EXPECT_EQ(paired.app.jvmLibraryPath, dir / L"x86\\bin\\client\\jvm.dll");
-    EXPECT_TRUE(paired.app.runPairProduct);
+    EXPECT_EQ(paired.choice.jvmLibraryPath, dir / L"x86\\bin\\client\\jvm.dll");
+    EXPECT_TRUE(paired.choice.runPairProduct);
 
     // A runtime of the process's own view wins, even an older one.
     registry.add(kKeys[1], L"1.7", dir / L"x64");
     Launcher both;
-    both.app.pairProduct = dir / L"Paired.exe";
+    both.places.pairProduct = dir / L"Paired.exe";
     ASSERT_TRUE(both.locate());
-    EXPECT_EQ(both.app.jvmLibraryPath, dir / L"x64\\bin\\client\\jvm.dll");
-    EXPECT_FALSE(both.app.runPairProduct);
+    EXPECT_EQ(both.choice.jvmLibraryPath, dir / L"x64\\bin\\client\\jvm.dll");
+    EXPECT_FALSE(both.choice.runPairProduct);
 }
 
 namespace {
@@ -305,11 +316,11 @@ TEST(JreDiscovery, ArchitectureOfTheLibraryFromJrePath) {
         SCOPED_TRACE(narrow(row.folder) + (row.paired ? " paired" : ""));
         if (row.bytes) writeFile(dir / row.folder + L"\\bin\\client\\jvm.dll", *row.bytes);
         Launcher l;
-        l.app.jrePath = dir / row.folder;
-        if (row.paired) l.app.pairProduct = dir / L"Paired.exe";
-        l.app.runPairProduct = true;  // cleared by the check when the library is not 32-bit
+        l.places.jrePath = dir / row.folder;
+        if (row.paired) l.places.pairProduct = dir / L"Paired.exe";
+        l.choice.runPairProduct = true;  // cleared by the check when the library is not 32-bit
         ASSERT_TRUE(l.locate());
-        EXPECT_EQ(l.app.runPairProduct, row.runPaired);
+        EXPECT_EQ(l.choice.runPairProduct, row.runPaired);
     }
 }
 
@@ -317,13 +328,13 @@ TEST(JreDiscovery, RequirementPhraseFromTheMessageTable) {
     JrePolicy policy;
     policy.minVersion = JavaVersion::of(1, 6, 0, 0, 2);
     policy.maxVersion = JavaVersion::of(65535, 65535, 65535, 65535);
-    EXPECT_EQ(JreLocator::describeRequirement(policy), L"minimum version 1.6");
+    EXPECT_EQ(describeRequirement(policy), L"minimum version 1.6");
     policy.maxVersion = JavaVersion::of(1, 8, 65535, 65535, 2);
-    EXPECT_EQ(JreLocator::describeRequirement(policy), L"version between 1.6 and 1.8");
+    EXPECT_EQ(describeRequirement(policy), L"version between 1.6 and 1.8");
     policy.minVersion = JavaVersion::of(0, 0, 0, 0);
-    EXPECT_EQ(JreLocator::describeRequirement(policy), L"maximum version 1.8");
+    EXPECT_EQ(describeRequirement(policy), L"maximum version 1.8");
     policy.maxVersion = JavaVersion::of(0, 0, 0, 0, 0);
-    EXPECT_EQ(JreLocator::describeRequirement(policy), L"latest version");
+    EXPECT_EQ(describeRequirement(policy), L"latest version");
     policy.minVersion = policy.maxVersion = JavaVersion::of(1, 8, 0, 1);
-    EXPECT_EQ(JreLocator::describeRequirement(policy), L"version 1.8.0.1 is required");
+    EXPECT_EQ(describeRequirement(policy), L"version 1.8.0.1 is required");
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "jvm/JvmHost.h"
-#include "launcher/LauncherApp.h"
+#include "ui/Messages.h"
 
 using namespace vexa;
 
@@ -154,15 +154,20 @@ private:
     std::thread thread_;
 };
 
+// The JVM session over the fake runtime, calling main as the launcher's Java
+// main thread does: the failure it reports is shown, then the thread detaches.
 struct Launch {
     FakeJvm jvm;
-    LauncherApp app;
-    Launch() {
-        app.jniEnv = &jvm.env;
-        app.javaVm = &jvm.vm;
-        app.mainClass = L"com/example/App";
+    JvmSession session{&jvm.vm, &jvm.env};
+    std::vector<std::wstring> arguments;
+    bool callMainClass() {
+        MainResult result = session.callMain(L"com/example/App", arguments);
+        if (result.failure) {
+            showFailure(nullptr, *result.failure);
+            return false;
+        }
+        return session.detach();
     }
-    ~Launch() { app.javaVm = nullptr; }
     bool loggedCall(const std::string& call) const {
         return std::find(jvm.log.begin(), jvm.log.end(), call) != jvm.log.end();
     }
@@ -194,7 +199,7 @@ TEST(CallMainClass, ReportsWhatTheRuntimeCannotDo) {
         Launch launch;
         c.setUp(launch.jvm);
         MessageBoxWatcher watcher;
-        EXPECT_FALSE(launch.app.callMainClass()) << c.what;
+        EXPECT_FALSE(launch.callMainClass()) << c.what;
         EXPECT_EQ(watcher.finish(), c.message) << c.what;
         EXPECT_EQ(launch.loggedCall("ExceptionDescribe"), c.described) << c.what;
         EXPECT_FALSE(launch.loggedCall("CallStaticVoidMethod main")) << c.what;
@@ -204,9 +209,9 @@ TEST(CallMainClass, ReportsWhatTheRuntimeCannotDo) {
 TEST(CallMainClass, AnExceptionLeftByMainIsLeftToTheRuntimeWithoutFailureCheck) {
     Launch launch;
     launch.jvm.mainThrows = true;
-    launch.app.arguments = {L"a", L"\x00E9\x65E5", L""};
+    launch.arguments = {L"a", L"\x00E9\x65E5", L""};
     MessageBoxWatcher watcher;
-    EXPECT_TRUE(launch.app.callMainClass());
+    EXPECT_TRUE(launch.callMainClass());
     EXPECT_EQ(watcher.finish(), L"");
     EXPECT_TRUE(launch.loggedCall("CallStaticVoidMethod main"));
     // Not printed, not cleared: the runtime reports it when the thread leaves.
@@ -221,6 +226,6 @@ TEST(CallMainClass, AnExceptionLeftByMainIsLeftToTheRuntimeWithoutFailureCheck) 
 TEST(CallMainClass, AFailedDetachIsAFailure) {
     Launch launch;
     launch.jvm.detachResult = JNI_ERR;
-    EXPECT_FALSE(launch.app.callMainClass());
+    EXPECT_FALSE(launch.callMainClass());
     EXPECT_TRUE(launch.loggedCall("CallStaticVoidMethod main"));
 }

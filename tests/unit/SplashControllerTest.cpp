@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/LauncherApp.h"
+#include "jvm/Jni.h"
 #include "splash/SplashController.h"
 
 using namespace vexa;

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "launcher/LauncherApp.h"
+#include "foundation/ProcessView.h"
 
 int wmain() {
-    vexa::LauncherApp app;
-    std::vector<std::wstring> arguments;
-    app.ReadArguments(arguments);
+    std::wstring executable;
+    vexa::queryExecutablePath(executable);
+    const std::vector<std::wstring> arguments = vexa::readArguments(executable);
     wchar_t path[MAX_PATH] = {};
     if (!GetEnvironmentVariableW(L"VEXA_ARGPROBE_OUT", path, MAX_PATH)) return 2;
     FILE* out = _wfopen(path, L"wb");

@@ -9,22 +9,27 @@
 #include <string>
 
 #include "config/LauncherSettings.h"
+#include "foundation/ProcessView.h"
 #include "foundation/WinText.h"
 #include "jre/JreLocator.h"
-#include "launcher/LauncherApp.h"
 
 int wmain() {
-    vexa::LauncherApp app;
-    app.ReadArguments(app.arguments);
-    if (!vexa::LauncherSettings::read(app)) return 2;
-    if (app.overrideWorkingDir) app.ApplyWorkingDirectory();
-    const bool found = vexa::JreLocator(app).locate();
+    std::wstring executable;
+    vexa::queryExecutablePath(executable);
+    vexa::Result<vexa::LauncherSettings> read = vexa::LauncherSettings::read(executable);
+    if (!read) return 2;
+    const vexa::LauncherSettings& settings = read.value();
+    if (settings.overrideWorkingDir) vexa::applyWorkingDirectory(executable);
+    const std::optional<vexa::RuntimeChoice> choice =
+        vexa::JreLocator(settings.runtime, {settings.jrePath, vexa::folderOf(executable), settings.pairProduct}).locate();
+    const bool found = choice.has_value();
+    const vexa::RuntimeChoice chosen = choice.value_or(vexa::RuntimeChoice());
     std::wstring out = vexa::environmentValue(L"VEXA_JREPROBE_OUT");
     if (out.empty()) return 3;
     FILE* file = _wfopen(out.c_str(), L"wb");
     if (!file) return 3;
-    std::fprintf(file, "%s\n%s\n%d\n", found ? "found" : "none", vexa::toUtf8(app.jvmLibraryPath).c_str(),
-                 app.runPairProduct ? 1 : 0);
+    std::fprintf(file, "%s\n%s\n%d\n", found ? "found" : "none", vexa::toUtf8(chosen.jvmLibraryPath).c_str(),
+                 chosen.runPairProduct ? 1 : 0);
     std::fclose(file);
     return found ? 0 : 1;
 }

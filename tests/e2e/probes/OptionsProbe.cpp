@@ -15,8 +15,13 @@
 #include <cstdio>
 #include <string>
 
+#include "config/LauncherSettings.h"
+#include "config/SettingsPaths.h"
+#include "foundation/ProcessView.h"
 #include "foundation/WinText.h"
-#include "launcher/LauncherApp.h"
+#include "jvm/JvmOptions.h"
+#include "jvm/LibraryPath.h"
+#include "ui/Messages.h"
 
 namespace {
 
@@ -36,31 +41,55 @@ void writeBytes(FILE* out, const char* key, const std::string& bytes) {
 
 int wmain() {
     using vexa::environmentValue;
-    vexa::LauncherApp app;
-    app.ReadArguments(app.arguments);
-    app.jvmLibraryPath = environmentValue(L"VEXA_OPTPROBE_JVM");
-    app.libraryPath = environmentValue(L"VEXA_OPTPROBE_LIBRARY");
-    app.systemPath = environmentValue(L"VEXA_OPTPROBE_SYSTEM");
+    std::wstring executable;
+    vexa::queryExecutablePath(executable);
+    std::vector<std::wstring> arguments = vexa::readArguments(executable);
+    // The settings the steps read: the file beside the probe, and the fields
+    // the environment gives.
+    vexa::LauncherSettings settings;
+    settings.executable = executable;
+    settings.mainFile = vexa::settingsPathBeside(executable);
+    const std::wstring jvmLibraryPath = environmentValue(L"VEXA_OPTPROBE_JVM");
+    std::wstring libraryPath = environmentValue(L"VEXA_OPTPROBE_LIBRARY");
+    const std::wstring systemPath = environmentValue(L"VEXA_OPTPROBE_SYSTEM");
     const std::wstring steps = environmentValue(L"VEXA_OPTPROBE_STEPS");
     const std::wstring outPath = environmentValue(L"VEXA_OPTPROBE_OUT");
     if (outPath.empty()) return 2;
 
-    if (steps.find(L"library") != std::wstring::npos) app.PrepareLibraryPath();
+    vexa::JvmOptionList jvmOptions;
+    if (steps.find(L"library") != std::wstring::npos) {
+        if (std::optional<std::wstring> composed =
+                vexa::prepareLibraryPath(jvmLibraryPath, libraryPath, systemPath, vexa::folderOf(executable))) {
+            libraryPath = *composed;
+            jvmOptions.Add(L"-Djava.library.path=" + libraryPath);
+        }
+    }
     int built = -1;
-    if (steps.find(L"options") != std::wstring::npos) built = app.BuildJvmOptions() ? 1 : 0;
+    vexa::JvmLaunchOptions launch;
+    if (steps.find(L"options") != std::wstring::npos) {
+        vexa::Result<vexa::JvmLaunchOptions> result = vexa::buildJvmOptions(settings);
+        built = result ? 1 : 0;
+        if (result) {
+            launch = std::move(result.value());
+            for (const std::wstring& option : launch.options) jvmOptions.Add(option);
+            for (const std::wstring& argument : launch.commandArguments) arguments.push_back(argument);
+        } else {
+            vexa::showFailure(nullptr, result.failure());  // as the launcher does
+        }
+    }
 
     FILE* out = _wfopen(outPath.c_str(), L"wb");
     if (!out) return 3;
     std::fprintf(out, "built %d\n", built);
-    for (const auto& option : app.jvmOptions.entries()) writeBytes(out, "option", option);
-    std::fprintf(out, "stack %llu\n", static_cast<unsigned long long>(app.threadStackSize));
-    for (const auto& argument : app.arguments) writeWide(out, "argument", argument);
-    writeWide(out, "outputFile", app.outputFile);
-    std::fprintf(out, "outputAppend %d\n", app.outputAppend ? 1 : 0);
-    writeWide(out, "errorFile", app.errorFile);
-    std::fprintf(out, "errorAppend %d\n", app.errorAppend ? 1 : 0);
-    writeWide(out, "commandText", app.commandText);
-    writeWide(out, "libraryPath", app.libraryPath);
+    for (const auto& option : jvmOptions.entries()) writeBytes(out, "option", option);
+    std::fprintf(out, "stack %llu\n", static_cast<unsigned long long>(launch.threadStackSize));
+    for (const auto& argument : arguments) writeWide(out, "argument", argument);
+    writeWide(out, "outputFile", launch.output.outputFile);
+    std::fprintf(out, "outputAppend %d\n", launch.output.outputAppend ? 1 : 0);
+    writeWide(out, "errorFile", launch.output.errorFile);
+    std::fprintf(out, "errorAppend %d\n", launch.output.errorAppend ? 1 : 0);
+    writeWide(out, "commandText", launch.commandText);
+    writeWide(out, "libraryPath", libraryPath);
     writeWide(out, "VEXA_JVM_PATH", environmentValue(L"VEXA_JVM_PATH"));
     writeWide(out, "VEXA_JVM_HOME", environmentValue(L"VEXA_JVM_HOME"));
     writeWide(out, "Path", environmentValue(L"Path"));

@@ -1,4 +1,4 @@
-// Runs the launcher's settings reader on its own LauncherApp and writes the
+// Runs the launcher's settings reader for its own executable and writes the
 // resulting fields to the file named by VEXA_SETTINGSPROBE_OUT, one
 // "name=value" line each (UTF-8; "\" "\r" "\n" escaped as \\ \r \n).
 // With the arguments "store FOLDER" it then remembers FOLDER as the chosen
@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "config/LauncherSettings.h"
+#include "config/SettingsPaths.h"
 #include "config/SettingsStore.h"
+#include "foundation/ProcessView.h"
 #include "foundation/WinText.h"
-#include "launcher/LauncherApp.h"
+#include "ui/Messages.h"
 
 namespace {
 
@@ -39,29 +41,29 @@ std::wstring flag(bool b) { return b ? L"1" : L"0"; }
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    vexa::LauncherApp app;
-    const bool ok = vexa::LauncherSettings::read(app);
-    if (ok && argc >= 3 && std::wstring(argv[1]) == L"store") vexa::LauncherSettings::storeJrePath(app, argv[2]);
-
-    std::wstring executable, mainPath;
-    app.GetExecutablePath(executable);
-    vexa::SettingsFile::mainPath(app, mainPath);
-
+    std::wstring executable;
+    vexa::queryExecutablePath(executable);
+    vexa::Result<vexa::LauncherSettings> read = vexa::LauncherSettings::read(executable);
+    const bool ok = static_cast<bool>(read);
+    if (!ok) vexa::showFailure(nullptr, read.failure());  // as the launcher does
+    vexa::LauncherSettings app = ok ? std::move(read.value()) : vexa::LauncherSettings();
+    if (ok && argc >= 3 && std::wstring(argv[1]) == L"store") app.storeJrePath(argv[2]);
+    const std::wstring mainPath = vexa::settingsPathBeside(executable);
     std::vector<std::pair<const char*, std::wstring>> fields = {
         {"ok", flag(ok)},
         {"mainPath", mainPath},
-        {"perUserPath", vexa::SettingsFile::perUserPath(app, executable, false)},
+        {"perUserPath", app.perUserPath(executable, false)},
         {"productCode", app.productCode},
         {"productName", app.productName},
-        {"minVersion", version(app.minVersion)},
-        {"maxVersion", version(app.maxVersion)},
+        {"minVersion", version(app.runtime.minVersion)},
+        {"maxVersion", version(app.runtime.maxVersion)},
         {"isService", flag(app.isService)},
-        {"preferredCount", std::to_wstring(app.preferredVersions.size())},
+        {"preferredCount", std::to_wstring(app.runtime.preferredVersions.size())},
         {"jrePath", app.jrePath},
-        {"jvmType", std::to_wstring(static_cast<int>(app.jvmType))},
-        {"sources", flag(app.bothSources) + flag(app.jdkSource) + flag(app.jreSource)},
-        {"vendors", flag(app.jrockitAllowed) + flag(app.jrockitFavoured) + flag(app.sunAllowed) +
-                        flag(app.sunFavoured) + flag(app.ibmAllowed) + flag(app.ibmFavoured)},
+        {"jvmType", std::to_wstring(static_cast<int>(app.runtime.jvmType))},
+        {"sources", flag(app.runtime.bothSources) + flag(app.runtime.jdkSource) + flag(app.runtime.jreSource)},
+        {"vendors", flag(app.runtime.jrockitAllowed) + flag(app.runtime.jrockitFavoured) + flag(app.runtime.sunAllowed) +
+                        flag(app.runtime.sunFavoured) + flag(app.runtime.ibmAllowed) + flag(app.runtime.ibmFavoured)},
         {"mainClass", app.mainClass},
         {"failureCheck", flag(app.failureCheck)},
         {"overrideWorkingDir", flag(app.overrideWorkingDir)},
@@ -71,7 +73,7 @@ int wmain(int argc, wchar_t** argv) {
         {"pairReturnCode", flag(app.pairReturnCode)},
     };
     std::wstring preferred;
-    for (const auto& entry : app.preferredVersions) preferred += L"<" + entry + L">";
+    for (const auto& entry : app.runtime.preferredVersions) preferred += L"<" + entry + L">";
     fields.emplace_back("preferred", preferred);
 
     wchar_t path[MAX_PATH] = {};

@@ -4,8 +4,8 @@
 //   splashprobe --image IMAGE --shadow SHADOW [--error TEXT] [--close-at-once]
 //       starts the image splash for IMAGE and SHADOW directly;
 //   splashprobe --settings --jvm JVMPATH [--fail]
-//       runs LauncherApp::startSplash with the JVM library JVMPATH, reading the
-//       "Display" settings from the settings file beside the probe; with
+//       starts the splash as the launcher does for the JVM library JVMPATH,
+//       reading the "Display" settings from the settings file beside the probe; with
 //       --fail the failed-run path closes the native splash before teardown.
 //
 // The splash stays up until the test signals the event named
@@ -26,8 +26,11 @@
 #include <cstdio>
 #include <string>
 
+#include "config/SettingsPaths.h"
+#include "config/SettingsStore.h"
+#include "foundation/ProcessView.h"
+#include "foundation/Text.h"
 #include "foundation/WinText.h"
-#include "launcher/LauncherApp.h"
 #include "splash/SplashController.h"
 #include "splash/SplashScreenWindow.h"
 #include "ui/Messages.h"
@@ -59,36 +62,41 @@ int wmain(int argc, wchar_t** argv) {
 
     std::string report;
     {
-        vexa::LauncherApp app;
+        vexa::SplashController app;
         bool started = true;
+        std::wstring shownImage = image, shownShadow = shadow;
         if (settings) {
-            app.jvmLibraryPath = jvmPath;
-            started = app.startSplash();
+            std::wstring executable;
+            vexa::queryExecutablePath(executable);
+            vexa::SettingsFile file(vexa::settingsPathBeside(executable));
+            vexa::SplashSettings read;
+            read.imagePath = shownImage = file.readValue(L"Display", L"Splash Screen");
+            read.shadow = shownShadow = file.readValue(L"Display", L"Splash Screen Shadow");
+            read.preferNative = vexa::equalsIgnoreCase(file.readValue(L"Display", L"Preffer Native Splash Screen"), L"Yes");
+            app.start(read, jvmPath);
         } else {
-            app.splashImagePath = image;
-            app.splashShadow = shadow;
-            vexa::startImageSplash(app);
+            app.startImage(image, shadow);
         }
         report += "started " + std::to_string(started ? 1 : 0) + "\n";
-        report += "native " + std::to_string(app.nativeSplashClose.isSet() ? 1 : 0) + "\n";
-        report += "image " + vexa::toUtf8(app.splashImagePath) + "\n";
-        report += "shadow " + vexa::toUtf8(app.splashShadow) + "\n";
+        report += "native " + std::to_string(app.nativeClose().isSet() ? 1 : 0) + "\n";
+        report += "image " + vexa::toUtf8(shownImage) + "\n";
+        report += "shadow " + vexa::toUtf8(shownShadow) + "\n";
         if (!closeAtOnce) {
             if (!errorText.empty()) {
-                for (int i = 0; i < 1000 && app.splashWindow && !app.messageOwner.load(); ++i) Sleep(10);
-                vexa::showErrorBox(app.messageOwner, errorText);
+                for (int i = 0; i < 1000 && app.hasWindow() && !app.messageOwner(); ++i) Sleep(10);
+                vexa::showErrorBox(app.messageOwner(), errorText);
             }
             WaitForSingleObject(quit, 60000);
         }
-        if (fail) app.nativeSplashClose.callOnce();  // as a failed run does
+        if (fail) app.nativeClose().callOnce();  // as a failed run does
 
-        HWND published = app.messageOwner;
-        app.closeSplashWindow();
+        HWND published = app.messageOwner();
+        app.close();
         report += "window " + handleText(published) + "\n";
         report += "alive " + std::to_string(published && IsWindow(published) ? 1 : 0) + "\n";
-        report += "owner " + handleText(app.messageOwner) + "\n";
-        app.closeSplashWindow();
-        report += "again " + std::to_string(!app.splashWindow && !app.splashThread ? 1 : 0) + "\n";
+        report += "owner " + handleText(app.messageOwner()) + "\n";
+        app.close();
+        report += "again " + std::to_string(!app.hasWindow() && !app.hasThread() ? 1 : 0) + "\n";
 
         wchar_t path[MAX_PATH] = {};
         if (GetEnvironmentVariableW(L"VEXA_SPLASHPROBE_OUT", path, MAX_PATH)) {

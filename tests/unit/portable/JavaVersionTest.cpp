@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "jre/JavaVersion.h"
+#include "foundation/JavaVersion.h"
 
 using namespace vexa;
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/Text.h"
-#include "launcher/CommandLine.h"
+#include "foundation/CommandLine.h"
 
 using namespace vexa;
 

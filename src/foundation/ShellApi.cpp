@@ -1,4 +1,4 @@
-#include "ui/ShellApi.h"
+#include "foundation/ShellApi.h"
 
 #include "foundation/SystemLibrary.h"
 

@@ -1,4 +1,4 @@
-#include "jre/JavaVersion.h"
+#include "foundation/JavaVersion.h"
 
 #include <cstdint>
 

@@ -16,7 +16,7 @@
 #include <type_traits>
 
 #include "foundation/Text.h"
-#include "jre/JavaVersion.h"
+#include "foundation/JavaVersion.h"
 
 namespace vexa {
 
@@ -27,8 +27,11 @@ namespace diag {
 // The name of the environment variable that switches the log on.
 inline constexpr wchar_t kVariable[] = L"VEXA_LOG";
 
-// The launcher's log when it is on, else null.
+// The log that events go to when it is on, else null. The launcher installs
+// its log once it is open and takes it away before the log ends; the lower
+// folders only ever write through here.
 DiagnosticsLog* active() noexcept;
+void installSink(DiagnosticsLog* log) noexcept;
 inline bool on() noexcept { return active() != nullptr; }
 
 // One argument of an event, held by reference until the line is formatted,

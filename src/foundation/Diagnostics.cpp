@@ -1,16 +1,23 @@
-#include "launcher/Diagnostics.h"
+#include "foundation/Diagnostics.h"
 
+#include <atomic>
 #include <vector>
 
 #include "foundation/DiagnosticsLog.h"
-#include "launcher/LauncherApp.h"
 
 namespace vexa::diag {
+namespace {
+
+std::atomic<DiagnosticsLog*> g_sink{nullptr};
+
+}  // namespace
 
 DiagnosticsLog* active() noexcept {
-    LauncherApp* app = LauncherApp::current();
-    return app && app->diagnostics.isOpen() ? &app->diagnostics : nullptr;
+    DiagnosticsLog* log = g_sink.load(std::memory_order_acquire);
+    return log && log->isOpen() ? log : nullptr;
 }
+
+void installSink(DiagnosticsLog* log) noexcept { g_sink.store(log, std::memory_order_release); }
 
 MessageInsert Arg::insert() const {
     switch (kind_) {

@@ -3,23 +3,17 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include "foundation/ProcessView.h"
+
+#include "foundation/CommandLine.h"
 #include "foundation/Handle.h"
+#include "foundation/ShellApi.h"
 #include "foundation/Text.h"
 #include "foundation/WinText.h"
-#include "launcher/CommandLine.h"
-#include "launcher/LauncherApp.h"
-#include "resources/resource.h"
-#include "ui/Messages.h"
-#include "ui/ShellApi.h"
 
 namespace vexa {
 
-namespace {
-
-// The executable's full path, the buffer growing until the whole path fits:
-// a path cut at 260 characters would name the wrong settings file. Zero on
-// success, else the Windows error code.
-DWORD queryExecutablePath(std::wstring& path) {
+std::uint32_t queryExecutablePath(std::wstring& path) {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
         DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -33,6 +27,8 @@ DWORD queryExecutablePath(std::wstring& path) {
         buffer.resize(buffer.size() * 2);
     }
 }
+
+namespace {
 
 // Volume and file index of an existing file or folder; false when it cannot
 // be opened.
@@ -114,53 +110,43 @@ private:
 
 }  // namespace
 
-bool LauncherApp::GetExecutablePath(std::wstring& path) {
-    DWORD error = queryExecutablePath(path);
-    if (error == ERROR_SUCCESS) return true;
-    path.clear();
-    showWindowsError(messageOwner, IDS_MODULE_PATH_FAILED, error);
-    return false;
+std::wstring folderOf(const std::wstring& path) {
+    const size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-bool LauncherApp::GetLauncherFolder(std::wstring& folder) {
-    std::wstring path;
-    if (!GetExecutablePath(path)) return false;
-    size_t slash = path.rfind(L'\\');
-    if (slash != std::wstring::npos) folder = path.substr(0, slash + 1);
-    return true;
-}
-
-void LauncherApp::ReadArguments(std::vector<std::wstring>& out) {
+std::vector<std::wstring> readArguments(const std::wstring& executable) {
     const wchar_t* commandLine = GetCommandLineW();
     // The executable path only helps to recognise an unquoted program name
     // with spaces; without it the first piece is the program name.
-    std::wstring executable;
-    queryExecutablePath(executable);
     const ModuleNameTest namesModule(executable);
-    out = argumentsOfCommandLine(commandLine ? commandLine : L"", [&namesModule](std::wstring_view candidate) {
+    return argumentsOfCommandLine(commandLine ? commandLine : L"", [&namesModule](std::wstring_view candidate) {
         return namesModule(candidate);
     });
 }
 
-void LauncherApp::ApplyWorkingDirectory() {
-    std::wstring path;
-    if (!GetExecutablePath(path)) return;
-    size_t slash = path.rfind(L'\\');
+void applyWorkingDirectory(const std::wstring& executable) {
+    size_t slash = executable.rfind(L'\\');
     if (slash == std::wstring::npos || slash == 0) return;
-    SetCurrentDirectoryW(path.substr(0, slash).c_str());
+    SetCurrentDirectoryW(executable.substr(0, slash).c_str());
 }
 
-bool LauncherApp::HasNoSplashSwitch() const {
+bool hasNoSplashSwitch(const std::vector<std::wstring>& arguments) {
     for (const auto& argument : arguments) {
-        if (argument == L"-nosplash") return true;
-    }
-    for (const auto& argument : arguments) {
-        if (argument == L"/nosplash") return true;
+        if (argument == L"-nosplash" || argument == L"/nosplash") return true;
     }
     return false;
 }
 
-std::wstring GetUserDataFolder() {
+bool isSameFile(const std::wstring& a, const std::wstring& b) {
+    BY_HANDLE_FILE_INFORMATION first{};
+    BY_HANDLE_FILE_INFORMATION second{};
+    return fileIdentity(a, first) && fileIdentity(b, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+std::wstring userDataFolder() {
     // APPDATA when it names a full path (drive and "\", or a UNC path); a
     // relative value would put the per-user file wherever the process
     // happens to be.

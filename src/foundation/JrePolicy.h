@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "jre/JavaVersion.h"
+#include "foundation/JavaVersion.h"
 
 namespace vexa {
 

@@ -1,4 +1,4 @@
-#include "launcher/CommandLine.h"
+#include "foundation/CommandLine.h"
 
 #include "foundation/Text.h"
 

@@ -1,0 +1,21 @@
+cmake_minimum_required(VERSION 3.20)
+# Fails when a file of the folder FOLDER includes a header of a folder that
+# is not in ALLOWED (the folder itself and the folders its library links).
+# Run by the build for every library under src/.
+string(REPLACE "," ";" allowed "${ALLOWED}")
+file(GLOB files "${SOURCE_DIR}/${FOLDER}/*.h" "${SOURCE_DIR}/${FOLDER}/*.cpp")
+set(wrong "")
+foreach(file IN LISTS files)
+  file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[A-Za-z_]+/")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[^\"]*\"([A-Za-z_]+)/.*$" "\\1" used "${line}")
+    if(NOT used IN_LIST allowed)
+      get_filename_component(name "${file}" NAME)
+      string(APPEND wrong "\n  ${FOLDER}/${name} includes ${used}/, which ${FOLDER} may not use")
+    endif()
+  endforeach()
+endforeach()
+if(wrong)
+  message(FATAL_ERROR "A lower folder reaches up:${wrong}")
+endif()
+file(WRITE "${STAMP}" "")
