@@ -82,7 +82,7 @@ bool LauncherApp::init() {
     startedByPairedLauncher_ = takeHandOverMarker();
     std::wstring executable;
     const std::uint32_t pathError = queryExecutablePath(executable);
-    ReadArguments(arguments_);
+    ReadArguments(executable);
     VEXA_STEP("command line");
     if (pathError) {
         report(Failure::windowsError(IDS_MODULE_PATH_FAILED, pathError));
@@ -109,11 +109,7 @@ bool LauncherApp::init() {
     return chooseRuntimeInDialog();
 }
 
-void LauncherApp::ReadArguments(std::vector<std::wstring>& out) {
-    std::wstring executable;
-    queryExecutablePath(executable);  // only helps to recognise the program name
-    out = readArguments(executable);
-}
+void LauncherApp::ReadArguments(const std::wstring& executable) { arguments_ = readArguments(executable); }
 
 bool LauncherApp::SetupSingleInstance() {
     Result<SingleInstance::Role> role = instance_.setUp(settings_, arguments_);

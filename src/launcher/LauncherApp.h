@@ -55,7 +55,7 @@ public:
 
 private:
     // The steps of init and run, in the order the launch takes them.
-    void ReadArguments(std::vector<std::wstring>& out);
+    void ReadArguments(const std::wstring& executable);
     bool SetupSingleInstance();
     void ApplyWorkingDirectory();
     bool chooseRuntimeInDialog();
