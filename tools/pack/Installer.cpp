@@ -134,8 +134,7 @@ std::string installerSource(const InstallerSpec& spec, const std::string& source
            "\" Language=\"1033\" Version=\"" + spec.version + "\" Manufacturer=\"" + xml(spec.manufacturer) +
            "\" UpgradeCode=\"" + spec.upgradeCode + "\">\n";
     out += "<Package InstallerVersion=\"200\" Compressed=\"yes\" InstallScope=\"" +
-           std::string(spec.perUser ? "perUser" : "perMachine") + "\"" + (spec.x64 ? " Platform=\"x64\"" : "") +
-           " Description=\"" + product + "\" Manufacturer=\"" + xml(spec.manufacturer) + "\"/>\n";
+           std::string(spec.perUser ? "perUser" : "perMachine") + "\" Description=\"" + product + "\" Manufacturer=\"" + xml(spec.manufacturer) + "\"/>\n";
     out += "<MajorUpgrade DowngradeErrorMessage=\"A newer version of " + product + " is already installed.\"/>\n";
     out += "<Media Id=\"1\" Cabinet=\"app.cab\" EmbedCab=\"yes\"/>\n";
     out += "<Icon Id=\"" + iconId + "\" SourceFile=\"" +

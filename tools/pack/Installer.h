@@ -17,7 +17,7 @@ struct InstallerSpec {
     bool perUser = false;
     bool x64 = true;
     std::string exe;                       // the launcher, relative to the application folder
-    std::string iconFile;                  // an .ico file or empty (the launcher's own icon)
+    std::string iconFile;                  // an .ico file as wixl finds it, or empty (the launcher's icon)
     std::vector<std::string> files;        // every file of the folder, relative, '/' separated
     std::vector<std::string> associations; // ".ext"
 };
@@ -26,7 +26,8 @@ struct InstallerSpec {
 // GUID, extension, the launcher not among the files).
 void checkInstaller(InstallerSpec& spec);
 
-// The WiX source; `sourceRoot` is the application folder as wixl reads it.
+// The WiX source; `sourceRoot` is the application folder as wixl finds it
+// (wixl takes paths relative to the source file).
 std::string installerSource(const InstallerSpec& spec, const std::string& sourceRoot);
 
 // A GUID made from `text`: the same text always gives the same GUID.

@@ -191,7 +191,13 @@ void sealText(PeImage& image, const std::wstring& text) {
 void markJar(PeImage& image, const fs::path& executable) {
     const std::wstring text = embeddedText(image, executable);
     const std::wstring marked = withEmbeddedJarKey(text, !image.jar().empty());
-    if (marked != text) sealText(image, marked);
+    if (marked == text) return;
+    EmbeddedSettings parsed;
+    parsed.parse(marked);
+    const bool empty = std::all_of(parsed.sections().begin(), parsed.sections().end(),
+                                   [](const EmbeddedSettings::Section& s) { return s.values.empty(); });
+    if (empty) setSettingsBlock(image.resources(), nullptr);  // it held the jar's key alone
+    else sealText(image, marked);
 }
 
 // Builds the image, proves that it reads back with the same resources and
@@ -377,11 +383,17 @@ int msi(MsiOptions& options) {
         } catch (const PackError& e) {
             throw PackError(show(*options.icon) + ": " + e.what());
         }
-        options.spec.iconFile = show(fs::absolute(*options.icon));
     }
     checkInstaller(options.spec);
-    const std::string source = installerSource(options.spec, show(root));
+    // wixl reads files by paths relative to its source file: the source, the
+    // icon and a link to the application folder share a private folder.
     PrivateFolder folder(fs::absolute(*options.output));
+    fs::create_directory_symlink(root, folder.path() / "app");
+    if (options.icon) {
+        fs::copy_file(*options.icon, folder.path() / "icon.ico");
+        options.spec.iconFile = "icon.ico";
+    }
+    const std::string source = installerSource(options.spec, "app");
     const fs::path wxs = folder.path() / "installer.wxs";
     const fs::path built = folder.path() / "installer.msi";
     replaceFile(wxs, Bytes(source.begin(), source.end()), wxs);

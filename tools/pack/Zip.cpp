@@ -130,7 +130,9 @@ std::wstring withEmbeddedJarKey(const std::wstring& text, bool on) {
     std::wstring out = text;
     if (!out.empty() && (out.size() < 2 || out.compare(out.size() - 2, 2, L"\r\n") != 0)) out += L"\r\n";
     bool inApplication = false;
+    std::size_t header = std::wstring::npos;  // the [Application] line
     std::size_t afterHeader = std::wstring::npos;
+    bool others = false;  // lines other than the key in that section
     for (std::size_t at = 0; at < out.size();) {
         std::size_t next = out.find(L"\r\n", at);
         next = next == std::wstring::npos ? out.size() : next + 2;
@@ -138,17 +140,26 @@ std::wstring withEmbeddedJarKey(const std::wstring& text, bool on) {
         if (!current.empty() && current.front() == L'[' && current.size() > 1 && current.back() == L']') {
             if (inApplication) break;  // only the first [Application] counts
             inApplication = current == L"[Application]";
-            if (inApplication) afterHeader = next;
+            if (inApplication) header = at, afterHeader = next;
         } else if (inApplication) {
             const std::size_t equals = current.find(L'=');
-            if (equals != std::wstring_view::npos && trimmed(current.substr(0, equals)) == key) {
-                out.replace(at, next - at, on ? line : L"");
+            if (on && equals != std::wstring_view::npos && trimmed(current.substr(0, equals)) == key) {
+                out.replace(at, next - at, line);
                 return out;
             }
+            if (!on && equals != std::wstring_view::npos && trimmed(current.substr(0, equals)) == key) {
+                out.erase(at, next - at);
+                continue;  // the next line now starts at `at`
+            }
+            others = others || !current.empty();
         }
         at = next;
     }
-    if (!on) return out;
+    if (!on) {
+        // A section left without lines goes with the key.
+        if (header != std::wstring::npos && !others) out.erase(header, afterHeader - header);
+        return out;
+    }
     if (afterHeader != std::wstring::npos) return out.insert(afterHeader, line);
     return out + L"[Application]\r\n" + line;
 }
