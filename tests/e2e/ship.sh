@@ -67,12 +67,16 @@ wanted=1 refuse app/MyApp.exe "unknown option --assoc" msi --app-dir app --exe M
 windows=$(printf 'Z:%s' "$work" | tr / '\\')
 prefix="$(sed -n "s/^state='\(.*\)'$/\1/p" "$run")/prefix"
 installed="$prefix/drive_c/Program Files/My App"
-shortcut="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/My App.lnk"
+# Windows puts a machine-wide installation's shortcut in the common Start menu,
+# Wine in the user's.
+shortcuts="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/My App.lnk
+$(ls -d "$prefix"/drive_c/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs)/My App.lnk"
+shortcut() { echo "$shortcuts" | while read -r f; do [ ! -f "$f" ] || echo "$f"; done; }
 "$run" msiexec /i "$windows\\MyApp.msi" /qn || fail "msiexec /i failed"
 for f in MyApp.exe MyApp.ini lib/app.jar jre/bin/server/jvm.dll; do
     cmp "$installed/$f" "app/$f" || fail "not installed: $f"
 done
-[ -f "$shortcut" ] || fail "no Start-menu shortcut"
+[ -n "$(shortcut)" ] || fail "no Start-menu shortcut"
 "$run" reg query 'HKLM\Software\Classes\.myapp' /ve | grep -q MyApp.myapp || fail "no file type .myapp"
 "$run" reg query 'HKLM\Software\Classes\MyApp.myapp\shell\open\command' /ve |
     grep -qF '"C:\Program Files\My App\MyApp.exe" "%1"' || fail "the file type does not open with the launcher"
@@ -81,5 +85,5 @@ code=0
 [ $code -eq 7 ] || fail "the installed application ended with $code, not 7"
 "$run" msiexec /x "$windows\\MyApp.msi" /qn || fail "msiexec /x failed"
 [ ! -e "$installed" ] || fail "left after removal: $(ls -R "$installed")"
-[ ! -e "$shortcut" ] || fail "the shortcut is left after removal"
+[ -z "$(shortcut)" ] || fail "the shortcut is left after removal"
 if "$run" reg query 'HKLM\Software\Classes\.myapp' >/dev/null 2>&1; then fail "the file type is left after removal"; fi

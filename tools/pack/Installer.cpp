@@ -140,7 +140,6 @@ std::string installerSource(const InstallerSpec& spec, const std::string& source
     out += "<Icon Id=\"" + iconId + "\" SourceFile=\"" +
            xml(spec.iconFile.empty() ? sourceRoot + "/" + spec.exe : spec.iconFile) + "\"/>\n";
     out += "<Property Id=\"ARPPRODUCTICON\" Value=\"" + iconId + "\"/>\n";
-    if (spec.perUser) out += "<Property Id=\"ALLUSERS\" Value=\"\"/>\n";
     out += "<Directory Id=\"TARGETDIR\" Name=\"SourceDir\">\n";
     out += std::string("  <Directory Id=\"") +
            (spec.perUser ? "LocalAppDataFolder" : spec.x64 ? "ProgramFiles64Folder" : "ProgramFilesFolder") + "\">\n";

@@ -126,20 +126,20 @@ void replaceFile(const fs::path& target, const Bytes& bytes, const fs::path& per
     }
 }
 
-PrivateFolder::PrivateFolder(const fs::path& near) {
+PrivateFolder::PrivateFolder(const fs::path& beside) {
 #ifdef _WIN32
     for (int attempt = 0;; ++attempt) {
         std::uint8_t tag[8];
         randomBytes(tag, sizeof tag);
-        path_ = near;
+        path_ = beside;
         path_ += ".vexa-pack-" + hex(tag, sizeof tag);
         if (CreateDirectoryW(path_.c_str(), nullptr)) return;
         if (GetLastError() != ERROR_ALREADY_EXISTS || attempt == 16)
-            throw PackError("cannot make a folder beside " + show(near));
+            throw PackError("cannot make a folder beside " + show(beside));
     }
 #else
-    std::string pattern = show(near) + ".vexa-pack-XXXXXX";
-    if (!mkdtemp(pattern.data())) throw PackError("cannot make a folder beside " + show(near) + ": " + std::strerror(errno));
+    std::string pattern = show(beside) + ".vexa-pack-XXXXXX";
+    if (!mkdtemp(pattern.data())) throw PackError("cannot make a folder beside " + show(beside) + ": " + std::strerror(errno));
     path_ = pattern;
 #endif
 }

@@ -21,11 +21,11 @@ std::string show(const std::filesystem::path& path);
 void replaceFile(const std::filesystem::path& target, const Bytes& bytes,
                  const std::filesystem::path& permissionsFrom);
 
-// A new folder beside `near` that only this user can enter; removed with
+// A new folder beside the file `beside` that only this user can enter; removed with
 // what it holds when the object goes.
 class PrivateFolder {
 public:
-    explicit PrivateFolder(const std::filesystem::path& near);
+    explicit PrivateFolder(const std::filesystem::path& beside);
     ~PrivateFolder();
     PrivateFolder(const PrivateFolder&) = delete;
     PrivateFolder& operator=(const PrivateFolder&) = delete;
