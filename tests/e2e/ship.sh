@@ -83,7 +83,16 @@ done
 code=0
 "$run" 'C:\Program Files\My App\MyApp.exe' -nosplash || code=$?
 [ $code -eq 7 ] || fail "the installed application ended with $code, not 7"
-"$run" msiexec /x "$windows\\MyApp.msi" /qn || fail "msiexec /x failed"
+# The next version, from another folder, takes the place of the first.
+cp -r app next
+printf '; next\r\n' >>next/MyApp.ini
+"$pack" msi --app-dir next --exe MyApp.exe --output Next.msi --product-name "My App" --manufacturer "Example Ltd" \
+    --version 2.2.0 --associate .myapp --icon "$data/app.ico"
+"$run" msiexec /i "$windows\\Next.msi" /qn || fail "msiexec /i of the next version failed"
+cmp "$installed/MyApp.ini" next/MyApp.ini || fail "the next version's files are not installed"
+[ "$("$run" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | grep -c 'DisplayName.*My App')" -eq 1 ] ||
+    fail "both versions are installed"
+"$run" msiexec /x "$windows\\Next.msi" /qn || fail "msiexec /x failed"
 [ ! -e "$installed" ] || fail "left after removal: $(ls -R "$installed")"
 [ -z "$(shortcut)" ] || fail "the shortcut is left after removal"
 if "$run" reg query 'HKLM\Software\Classes\.myapp' >/dev/null 2>&1; then fail "the file type is left after removal"; fi

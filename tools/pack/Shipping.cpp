@@ -149,16 +149,21 @@ PrivateFolder::~PrivateFolder() {
     fs::remove_all(path_, ignored);
 }
 
-int runProgram(const std::vector<std::string>& argv, const std::string& package) {
+int runProgram(const std::vector<std::string>& argv, const std::string& package, const fs::path& folder) {
 #ifdef _WIN32
     (void)argv;
+    (void)folder;
     throw PackError("this command runs on Linux: it needs " + package + "'s programs");
 #else
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     pid_t child = 0;
-    const int started = posix_spawnp(&child, args[0], nullptr, nullptr, args.data(), environ);
+    const int started = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
     if (started != 0)
         throw PackError("cannot run " + argv[0] + " (" + std::strerror(started) + "): install the Debian package " +
                         package);

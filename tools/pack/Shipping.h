@@ -35,10 +35,11 @@ private:
     std::filesystem::path path_;
 };
 
-// Runs `argv` (the program found on the PATH) and returns its exit code.
-// Throws PackError when it cannot be started, naming the Debian `package`
-// that brings it.
-int runProgram(const std::vector<std::string>& argv, const std::string& package);
+// Runs `argv` (the program found on the PATH) in `folder` (or the current
+// folder when empty) and returns its exit code. Throws PackError when it
+// cannot be started, naming the Debian `package` that brings it.
+int runProgram(const std::vector<std::string>& argv, const std::string& package,
+               const std::filesystem::path& folder = {});
 
 // Random bytes from the system.
 void randomBytes(std::uint8_t* out, std::size_t size);

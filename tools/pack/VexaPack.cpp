@@ -385,8 +385,9 @@ int msi(MsiOptions& options) {
         }
     }
     checkInstaller(options.spec);
-    // wixl reads files by paths relative to its source file: the source, the
-    // icon and a link to the application folder share a private folder.
+    // wixl reads files by paths relative to its source file (and takes no
+    // absolute ones): the source, the icon and a link to the application
+    // folder share a private folder.
     PrivateFolder folder(fs::absolute(*options.output));
     fs::create_directory_symlink(root, folder.path() / "app");
     if (options.icon) {
@@ -397,7 +398,9 @@ int msi(MsiOptions& options) {
     const fs::path wxs = folder.path() / "installer.wxs";
     const fs::path built = folder.path() / "installer.msi";
     replaceFile(wxs, Bytes(source.begin(), source.end()), wxs);
-    const int code = runProgram({"wixl", "-a", options.spec.x64 ? "x64" : "x86", "-o", show(built), show(wxs)}, "wixl");
+    // In that folder: wixl looks for relative paths in the current folder first.
+    const int code = runProgram({"wixl", "-a", options.spec.x64 ? "x64" : "x86", "-o", show(built), show(wxs)}, "wixl",
+                                folder.path());
     if (code != 0) throw PackError("wixl could not build the installer (exit code " + std::to_string(code) + ")");
     replaceFile(*options.output, readWhole(built, 4ull * 1024u * 1024u * 1024u), *options.output);
     say("built " + show(*options.output));
