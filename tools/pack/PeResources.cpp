@@ -91,9 +91,9 @@ ResourceTree parseResources(const std::uint8_t* section, std::size_t size, std::
     Reader r{section, size, sectionRva};
     ResourceTree tree;
     // Exactly three levels (type, name, language), so a damaged section that
-    // points back at itself cannot loop; and a bounded number and size of
-    // resources, so that directories shared many times over cannot make it
-    // read without end.
+    // points back at itself cannot loop; a bounded number of resources, and
+    // no more data than the section holds, so that directories or data shared
+    // many times over cannot make a small file fill the memory.
     std::size_t leaves = 0;  // names and languages read
     std::size_t bytes = 0;
     for (const auto& [type, typeField] : r.entries(0)) {
@@ -103,7 +103,7 @@ ResourceTree parseResources(const std::uint8_t* section, std::size_t size, std::
                 if (language.isName || ++leaves > 65536) throw PackError("the resource section is damaged");
                 ResourceData data = r.data(dataField);
                 bytes += data.bytes.size();
-                if (bytes > 256u * 1024u * 1024u) throw PackError("the resource section is damaged");
+                if (bytes > size) throw PackError("the resource section is damaged");
                 tree[type][name][language.id] = std::move(data);
             }
         }
@@ -240,8 +240,10 @@ PeImage::PeImage(Bytes file) : file_(std::move(file)) {
     if (directoryCount_ <= kRelocationDirectory ||
         dataDirectories_ + std::size_t{directoryCount_} * 8 > optionalHeader_ + optionalSize)
         throw PackError("it is not a Windows executable");
-    if (fileAlignment_ == 0 || sectionAlignment_ == 0 || (fileAlignment_ & (fileAlignment_ - 1)) ||
-        (sectionAlignment_ & (sectionAlignment_ - 1)))
+    // A file alignment is a power of two up to 64 KiB (the section is padded
+    // to it).
+    if (fileAlignment_ == 0 || fileAlignment_ > 0x10000 || sectionAlignment_ == 0 ||
+        (fileAlignment_ & (fileAlignment_ - 1)) || (sectionAlignment_ & (sectionAlignment_ - 1)))
         throw PackError("its headers are damaged");
 
     // Every section lies behind the headers, in the file and in memory, and
@@ -259,7 +261,7 @@ PeImage::PeImage(Bytes file) : file_(std::move(file)) {
         s.rawSize = get32(h + 16);
         s.rawPointer = get32(h + 20);
         s.characteristics = get32(h + 36);
-        if (s.rawSize) need(s.rawPointer, s.rawSize);
+        need(s.rawPointer, s.rawSize);
         auto memorySize = [](const Section& x) -> std::uint64_t { return x.virtualSize ? x.virtualSize : x.rawSize; };
         if ((s.rawSize && s.rawPointer < headersSize) || s.virtualAddress < headersSize ||
             std::uint64_t{s.virtualAddress} + memorySize(s) > 0xFFFFFFFFu)
@@ -294,7 +296,7 @@ PeImage::PeImage(Bytes file) : file_(std::move(file)) {
     std::size_t fileEnd = 0;
     for (std::size_t i = 0; i < sections_.size(); ++i) {
         const Section& s = sections_[i];
-        fileEnd = std::max<std::size_t>(fileEnd, std::size_t{s.rawPointer} + s.rawSize);
+        if (s.rawSize) fileEnd = std::max<std::size_t>(fileEnd, std::size_t{s.rawPointer} + s.rawSize);
         if (i == resourceSection_) continue;
         const bool after = s.virtualAddress > resourceRva || (s.rawSize && s.rawPointer > found->rawPointer);
         if (!after) continue;
@@ -344,7 +346,7 @@ Bytes PeImage::build() const {
         const Section& s = sections_[i];
         const std::uint64_t rva = imageEnd;
         const auto raw = static_cast<std::uint32_t>(out.size());
-        out.insert(out.end(), file_.begin() + s.rawPointer, file_.begin() + s.rawPointer + s.rawSize);
+        if (s.rawSize) out.insert(out.end(), file_.begin() + s.rawPointer, file_.begin() + s.rawPointer + s.rawSize);
         if (rva > 0xFFFFFFFFu) break;
         put32(&out[s.header + 12], static_cast<std::uint32_t>(rva));
         put32(&out[s.header + 20], s.rawSize ? raw : 0);
