@@ -50,7 +50,7 @@ refuse MyApp.exe before.exe "it is not a jar: it holds no zip end record" brand 
 # Crafted images: sections over the headers, a data directory count that
 # wrapped a 32-bit size; and a launcher whose resources were moved into its
 # headers. None may make vexa-pack write anywhere.
-for seed in resources-in-headers directory-count-wraps; do
+for seed in resources-in-headers directory-count-wraps section-without-data-far-away file-alignment-512-mib; do
     cp "$seeds/$seed" crafted.exe
     cp crafted.exe crafted-before.exe
     refuse crafted.exe crafted-before.exe "is not a launcher" brand crafted.exe --file-version 1.0

@@ -2,7 +2,10 @@
 # Writes the seeds of the pe_resources fuzz target (corpus/pe_resources): a
 # small image that vexa-pack takes for a launcher, the same with a jar behind
 # it, and two crafted images it must refuse: a resource section whose file
-# offset lies inside the headers, and a data directory count of 0x20000001.
+# offset lies inside the headers, and a data directory count of 0x20000001;
+# and what the fuzz target found making vexa-pack fill the memory: a section
+# without data placed far beyond the end of the file, a file alignment of
+# 512 MiB.
 import io, os, struct, sys, zipfile
 
 def resources():
@@ -28,7 +31,7 @@ def resources():
         data += payload + b"\0" * (-len(payload) % 8)
     return bytes(out + data)
 
-def image(rsrc_pointer=None, directories=16):
+def image(rsrc_pointer=None, directories=16, reloc_pointer=None, file_alignment=None):
     align = 0x20
     headers = 0x1A0
     rsrc = resources()
@@ -41,7 +44,7 @@ def image(rsrc_pointer=None, directories=16):
     struct.pack_into("<HHIIIHH", out, 0x44, 0x8664, 2, 0, 0, 0, 240, 0x22)
     opt = 0x58
     struct.pack_into("<H", out, opt, 0x20B)
-    struct.pack_into("<II", out, opt + 32, 0x1000, align)
+    struct.pack_into("<II", out, opt + 32, 0x1000, file_alignment or align)
     struct.pack_into("<III", out, opt + 56, 0x3000, headers, 0)
     struct.pack_into("<I", out, opt + 108, directories)
     struct.pack_into("<II", out, opt + 112 + 2 * 8, 0x1000, len(resources()))
@@ -49,13 +52,16 @@ def image(rsrc_pointer=None, directories=16):
     table = opt + 240
     struct.pack_into("<8sIIII12xI", out, table, b".rsrc", len(rsrc), 0x1000, len(rsrc),
                      headers if rsrc_pointer is None else rsrc_pointer, 0x40000040)
-    struct.pack_into("<8sIIII12xI", out, table + 40, b".reloc", 8, 0x2000, len(reloc), headers + len(rsrc), 0x42000040)
-    return bytes(out + rsrc + reloc)
+    if reloc_pointer is None:
+        struct.pack_into("<8sIIII12xI", out, table + 40, b".reloc", 8, 0x2000, len(reloc), headers + len(rsrc), 0x42000040)
+        return bytes(out + rsrc + reloc)
+    struct.pack_into("<8sIIII12xI", out, table + 40, b".reloc", 8, 0x2000, 0, reloc_pointer, 0x42000040)
+    return bytes(out + rsrc)
 
 def jar():
     buffer = io.BytesIO()
     with zipfile.ZipFile(buffer, "w") as z:
-        z.writestr("Main.class", b"\xca\xfe\xba\xbe")
+        z.writestr(zipfile.ZipInfo("Main.class", date_time=(1980, 1, 1, 0, 0, 0)), b"\xca\xfe\xba\xbe")
     return buffer.getvalue()
 
 folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "corpus", "pe_resources")
@@ -65,6 +71,8 @@ seeds = {
     "launcher-with-jar": image() + jar(),
     "resources-in-headers": image(rsrc_pointer=0x100),
     "directory-count-wraps": image(directories=0x20000001),
+    "section-without-data-far-away": image(reloc_pointer=0xFFFFF000),
+    "file-alignment-512-mib": image(file_alignment=0x20000000),
 }
 for name, data in seeds.items():
     with open(os.path.join(folder, name), "wb") as f:
