@@ -99,6 +99,9 @@ check_jar "two arg" '[Java Runtime Environment]\r\nMain Class=demo.Hello\r\n[App
 "$pack" brand Jar.exe --settings app.ini
 check_jar "two arg" '[Java Runtime Environment]\r\nMain Class=demo.Hello\r\n[Application]\r\nEmbedded Jar=Yes\r\n'
 "$pack" print Jar.exe 2>&1 >/dev/null | grep -q "carries a jar of" || { echo "print names no jar" >&2; exit 1; }
+"$pack" remove Jar.exe  # the settings go, the jar's key stays with the jar
+check_jar "two arg" '[Application]\r\nEmbedded Jar=Yes\r\n'
+"$pack" write Jar.exe app.ini
 cp Jar.exe JarBefore.exe
 refuse Jar.exe JarBefore.exe "unknown option --jars" remove Jar.exe --jars
 "$pack" remove Jar.exe --jar
@@ -107,6 +110,11 @@ Caused by: java.lang.ClassNotFoundException: com.example.Main" '[Java Runtime En
 strings -el Jar.exe | grep -qx 2.1.0-SNAPSHOT || { echo "the product version text is not kept" >&2; exit 1; }
 strings Jar.exe | grep -q 'name="My.pp"' || { echo "the manifest carries no product identity" >&2; exit 1; }
 strings Jar.exe | grep -q '<description>My application</description>' || { echo "no manifest description" >&2; exit 1; }
+# A manifest of the team's own; the launcher is still known by its messages.
+printf '<?xml version="1.0"?>\n<assembly><description>Ours</description></assembly>\n' >own.manifest
+"$pack" brand Jar.exe --manifest own.manifest
+"$pack" brand Jar.exe --file-version 3.0
+strings Jar.exe | grep -q '<description>Ours</description>' || { echo "the manifest is not ours" >&2; exit 1; }
 refuse NotALauncher.exe before-ui.exe "is not a launcher" brand NotALauncher.exe --file-version 1.0
 refuse NotALauncher.exe before-ui.exe "is not a launcher" write NotALauncher.exe app.ini
 refuse app.ini app.ini "is not a launcher (a copy of vexa.exe or vexa32.exe): it is not a Windows executable" brand app.ini --file-version 1.0

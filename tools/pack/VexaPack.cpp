@@ -300,9 +300,19 @@ int removeCommand(const fs::path& executable, bool jar) {
         return kDone;
     }
     setSettingsBlock(image.resources(), nullptr);
+    markJar(image, executable);  // a jar inside keeps its key
     store(image, executable, executable);
     say("removed the embedded settings of " + show(executable));
     return kDone;
+}
+
+// The commands that hand their work to Debian's programs.
+void linuxOnly(const char* command) {
+#ifdef _WIN32
+    throw PackError(std::string("vexa-pack ") + command + " runs on Linux: use the Linux vexa-pack");
+#else
+    (void)command;
+#endif
 }
 
 // Signs through osslsigncode. The signature goes behind the jar, so the
@@ -311,6 +321,7 @@ int removeCommand(const fs::path& executable, bool jar) {
 // again; a timestamp may change the size, so this repeats until it holds.
 int sign(const fs::path& executable, const fs::path& cert, const fs::path& key, const std::optional<fs::path>& passFile,
          const std::optional<std::string>& timestamp) {
+    linuxOnly("sign");
     PeImage image = openLauncher(executable, false);
     if (image.isSigned()) throw PackError(show(executable) + " is signed already; nothing was changed");
     for (const fs::path* file : {&cert, &key}) {
@@ -361,6 +372,7 @@ struct MsiOptions {
 };
 
 int msi(MsiOptions& options) {
+    linuxOnly("msi");
     if (!options.appDir) return usage("--app-dir is missing");
     if (options.spec.exe.empty()) return usage("--exe is missing");
     if (!options.output) return usage("--output is missing");
