@@ -54,7 +54,8 @@ void writeFolder(std::string& out, const Folder& folder, const InstallerSpec& sp
     for (const auto& [name, index] : folder.files) {
         const std::string& relative = spec.files[index];
         const bool main = relative == spec.exe;
-        const std::string id = main ? "MainExe" : "f" + std::to_string(index);
+        std::string id = "MainExe";
+        if (!main) id = std::string(1, 'f').append(std::to_string(index));
         out += indent + "<Component Id=\"c" + std::to_string(index) + "\" Guid=\"" +
                guidOf(spec.upgradeCode + "/" + relative) + "\"" + (spec.x64 ? " Win64=\"yes\"" : "") + ">\n";
         out += indent + "  <File Id=\"" + id + "\" Name=\"" + xml(name) + "\" Source=\"" + xml(root + "/" + relative) +
@@ -117,7 +118,7 @@ std::string installerSource(const InstallerSpec& spec, const std::string& source
         std::string path = spec.files[i];
         for (std::size_t slash; (slash = path.find('/')) != std::string::npos; path.erase(0, slash + 1)) {
             Folder& child = folder->folders[path.substr(0, slash)];
-            if (child.id.empty()) child.id = "d" + std::to_string(++folders);
+            if (child.id.empty()) child.id = std::string(1, 'd').append(std::to_string(++folders));
             folder = &child;
         }
         folder->files.emplace_back(path, i);
