@@ -314,7 +314,12 @@ PeImage::PeImage(Bytes file) : file_(std::move(file)) {
         signed_ = true;
         appendedEnd = certificates;
     }
-    if (appendedEnd > fileEnd) {
+    // A signing tool pads the file to eight bytes before its signature.
+    const bool padding = signed_ && appendedEnd - fileEnd < 8 &&
+                         std::all_of(file_.begin() + static_cast<std::ptrdiff_t>(fileEnd),
+                                     file_.begin() + static_cast<std::ptrdiff_t>(appendedEnd),
+                                     [](std::uint8_t b) { return b == 0; });
+    if (appendedEnd > fileEnd && !padding) {
         auto jar = findAppendedJar(file_, fileEnd, appendedEnd);
         if (!jar) throw PackError("data that is not a jar is appended after its last section");
         jar_ = std::move(*jar);
