@@ -5,7 +5,7 @@
 # offset lies inside the headers, and a data directory count of 0x20000001;
 # and what the fuzz target found making vexa-pack fill the memory: a section
 # without data placed far beyond the end of the file, a file alignment of
-# 512 MiB.
+# 512 MiB. Inputs that the fuzz target found later are kept beside these.
 import io, os, struct, sys, zipfile
 
 def resources():

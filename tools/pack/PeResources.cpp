@@ -298,7 +298,10 @@ PeImage::PeImage(Bytes file) : file_(std::move(file)) {
         const Section& s = sections_[i];
         if (s.rawSize) fileEnd = std::max<std::size_t>(fileEnd, std::size_t{s.rawPointer} + s.rawSize);
         if (i == resourceSection_) continue;
-        const bool after = s.virtualAddress > resourceRva || (s.rawSize && s.rawPointer > found->rawPointer);
+        // Whatever follows the resources in the section table is moved
+        // behind them: it must be the relocations.
+        const bool after = s.virtualAddress > resourceRva || (s.rawSize && s.rawPointer > found->rawPointer) ||
+                           i > resourceSection_;
         if (!after) continue;
         const bool relocations = relocRva == s.virtualAddress && relocSize <= s.virtualSize;
         if (!relocations || i != sections_.size() - 1 || i != resourceSection_ + 1)
