@@ -342,9 +342,10 @@ int sign(const fs::path& executable, const fs::path& cert, const fs::path& key, 
         fs::remove(in, ignored);
         fs::remove(out, ignored);
         replaceFile(in, work, executable);
-        std::vector<std::string> command = {"osslsigncode", "sign", "-h", "sha256", "-certs", show(cert),
-                                            "-key", show(key)};
-        if (passFile) command.insert(command.end(), {"-readpass", show(*passFile)});
+        // Full paths: a name starting with "-" is never taken for an option.
+        std::vector<std::string> command = {"osslsigncode", "sign", "-h", "sha256", "-certs",
+                                            show(fs::absolute(cert)), "-key", show(fs::absolute(key))};
+        if (passFile) command.insert(command.end(), {"-readpass", show(fs::absolute(*passFile))});
         if (timestamp) command.insert(command.end(), {"-ts", *timestamp});
         command.insert(command.end(), {"-in", show(in), "-out", show(out)});
         const int code = runProgram(command, "osslsigncode");
