@@ -82,6 +82,22 @@ Version parseVersion(const std::string& text, const char* what) {
     return v;
 }
 
+// The version resource is one block of at most 64 KiB that holds every text.
+struct VersionTooLong : PackError {
+    using PackError::PackError;
+};
+
+// A version text such as "2.1.0-SNAPSHOT": the numbers it leads with.
+Version leadingVersion(const std::string& text, const char* what) {
+    const std::size_t end = text.find_first_not_of("0123456789.");
+    if (end == 0) throw PackError(std::string(what) + " \"" + text + "\" does not start with a version such as 1.2.3.4");
+    try {
+        return parseVersion(text.substr(0, end), what);
+    } catch (const PackError&) {
+        return parseVersion(text, what);  // the message names the whole text
+    }
+}
+
 // One block of the version resource: length, value length, type, key, value,
 // children.
 Bytes versionBlock(const std::u16string& key, const Bytes& value, std::uint16_t valueLength, bool text,
@@ -98,7 +114,7 @@ Bytes versionBlock(const std::u16string& key, const Bytes& value, std::uint16_t 
         pad4(out);
         out.insert(out.end(), child.begin(), child.end());
     }
-    if (out.size() > 0xFFFF) throw PackError("the version information does not fit: its texts are too long");
+    if (out.size() > 0xFFFF) throw VersionTooLong("the version information does not fit");
     set16(out, 0, static_cast<std::uint32_t>(out.size()));
     return out;
 }
@@ -107,8 +123,7 @@ Bytes stringEntry(const std::u16string& key, const std::u16string& value) {
     Bytes bytes;
     for (char16_t c : value) add16(bytes, c);
     add16(bytes, 0);
-    if (value.size() + 1 > 0x7FFF)
-        throw PackError("the version information does not fit: a text is longer than 32766 characters");
+    if (value.size() + 1 > 0x7FFF) throw VersionTooLong("the version information does not fit");
     return versionBlock(key, bytes, static_cast<std::uint16_t>(value.size() + 1), true, {});
 }
 
@@ -218,7 +233,18 @@ void checkIsLauncher(const PeImage& image) {
             launcher = text.find("name=\"Vexa.Launcher\"") != std::string::npos;
         }
     }
-    if (!launcher || !resources.count(ResourceKey::number(kString)))
+    // A launcher whose manifest has been replaced is known by its messages.
+    auto strings = resources.find(ResourceKey::number(kString));
+    if (!launcher && strings != resources.end()) {
+        const std::u16string marker = u"The settings embedded in ";
+        Bytes wanted;
+        for (char16_t c : marker) add16(wanted, c);
+        for (const auto& [name, languages] : strings->second)
+            for (const auto& [language, data] : languages)
+                launcher = launcher || std::search(data.bytes.begin(), data.bytes.end(), wanted.begin(), wanted.end()) !=
+                                           data.bytes.end();
+    }
+    if (!launcher || strings == resources.end())
         throw PackError("it carries no launcher manifest and message table");
 }
 
@@ -287,7 +313,7 @@ void setVersion(ResourceTree& resources, const VersionFields& fields) {
         }
     }
     if (fields.fileVersion) file = parseVersion(*fields.fileVersion, "the file version");
-    if (fields.productVersion) product = parseVersion(*fields.productVersion, "the product version");
+    if (fields.productVersion) product = leadingVersion(*fields.productVersion, "the product version");
     if (!file) file = product.value_or(Version{});
     if (!product) product = *file;
 
@@ -299,6 +325,7 @@ void setVersion(ResourceTree& resources, const VersionFields& fields) {
     set("FileVersion", fields.fileVersion);
     set("LegalCopyright", fields.copyright);
     set("OriginalFilename", fields.originalFileName);
+    set("InternalName", fields.internalName);
     set("ProductName", fields.productName);
     set("ProductVersion", fields.productVersion);
     if (!strings.count(u"FileVersion")) strings[u"FileVersion"] = versionText(*file);
@@ -321,11 +348,29 @@ void setVersion(ResourceTree& resources, const VersionFields& fields) {
     add32(fixed, 0);
 
     std::vector<Bytes> entries;
-    for (const auto& [key, value] : strings) entries.push_back(stringEntry(key, value));
     char tableName[9];
     std::snprintf(tableName, sizeof(tableName), "%04X04B0", language);
-    Bytes table = versionBlock(ascii(tableName), {}, 0, true, entries);
-    Bytes stringInfo = versionBlock(ascii("StringFileInfo"), {}, 0, true, {table});
+    Bytes stringInfo;
+    try {
+        for (const auto& [key, value] : strings) entries.push_back(stringEntry(key, value));
+        Bytes table = versionBlock(ascii(tableName), {}, 0, true, entries);
+        stringInfo = versionBlock(ascii("StringFileInfo"), {}, 0, true, {table});
+    } catch (const VersionTooLong&) {
+        // Name the longest text: the one to shorten.
+        const std::pair<const std::u16string, std::u16string>* longest = &*strings.begin();
+        for (const auto& entry : strings)
+            if (entry.second.size() > longest->second.size()) longest = &entry;
+        std::string name(longest->first.begin(), longest->first.end());
+        const std::map<std::string, std::string> options = {
+            {"CompanyName", "--company"}, {"FileDescription", "--description"}, {"LegalCopyright", "--copyright"},
+            {"OriginalFilename", "--original-filename"}, {"ProductName", "--product-name"},
+            {"ProductVersion", "--product-version"}, {"FileVersion", "--file-version"},
+            {"InternalName", "--internal-name"}};
+        if (auto option = options.find(name); option != options.end()) name = option->second;
+        throw PackError("the version information does not fit: all its texts together must fit in the version "
+                        "block of 64 KiB; the longest is " + name + " (" +
+                        std::to_string(longest->second.size()) + " characters)");
+    }
     Bytes translation;
     add16(translation, language);
     add16(translation, 1200);  // UTF-16
@@ -352,6 +397,87 @@ void setExecutionLevel(ResourceTree& resources, const std::string& level) {
         throw PackError("its manifest has no execution level to set");
     text.replace(attribute + 7, end - attribute - 7, level);
     manifest->bytes.assign(text.begin(), text.end());
+}
+
+namespace {
+
+std::string xmlEscaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// Replaces the value of `attribute` in the first `element`, or the text of
+// the element when `attribute` is empty. False when there is none.
+bool replaceInManifest(std::string& text, const std::string& element, const std::string& attribute,
+                       const std::string& value) {
+    const std::size_t start = text.find("<" + element);
+    if (start == std::string::npos) return false;
+    const std::size_t close = text.find('>', start);
+    if (close == std::string::npos) return false;
+    if (attribute.empty()) {
+        const std::size_t end = text.find("</" + element + ">", close);
+        if (end == std::string::npos) return false;
+        text.replace(close + 1, end - close - 1, value);
+        return true;
+    }
+    const std::size_t at = text.find(" " + attribute + "=\"", start);
+    if (at == std::string::npos || at > close) return false;
+    const std::size_t from = at + attribute.size() + 3;
+    const std::size_t to = text.find('"', from);
+    if (to == std::string::npos) return false;
+    text.replace(from, to - from, value);
+    return true;
+}
+
+}  // namespace
+
+void setManifestIdentity(ResourceTree& resources, const std::string& product, const std::string& description) {
+    ResourceData* manifest = manifestOf(resources);
+    if (!manifest) throw PackError("it has no manifest");
+    std::string text(manifest->bytes.begin(), manifest->bytes.end());
+    if (!product.empty()) {
+        // An assembly name is letters, digits and dots.
+        std::string name;
+        for (char c : product) {
+            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+                c == '_')
+                name += c;
+            else if (!name.empty() && name.back() != '.')
+                name += '.';
+        }
+        while (!name.empty() && name.back() == '.') name.pop_back();
+        if (name.empty()) name = "Application";
+        replaceInManifest(text, "assemblyIdentity", "name", name);
+    }
+    if (!description.empty() && !replaceInManifest(text, "description", "", xmlEscaped(description))) {
+        const std::size_t identity = text.find("<assemblyIdentity");
+        const std::size_t end = identity == std::string::npos ? identity : text.find("/>", identity);
+        if (end != std::string::npos) text.insert(end + 2, "\n  <description>" + xmlEscaped(description) + "</description>");
+    }
+    manifest->bytes.assign(text.begin(), text.end());
+}
+
+void setManifest(ResourceTree& resources, const Bytes& manifest) {
+    const std::string text(manifest.begin(), manifest.end());
+    try {
+        utf16FromUtf8(text);
+    } catch (const PackError&) {
+        throw PackError("it is not UTF-8");
+    }
+    if (text.find("<assembly") == std::string::npos || text.find("</assembly>") == std::string::npos)
+        throw PackError("it is not an application manifest: it has no <assembly> element");
+    ResourceData* present = manifestOf(resources);
+    if (!present) throw PackError("it has no manifest");
+    present->bytes = manifest;
 }
 
 const Bytes* findSettingsBlock(const ResourceTree& resources) {

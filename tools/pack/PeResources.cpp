@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Zip.h"
+
 namespace vexa::pack {
 namespace {
 
@@ -20,6 +22,9 @@ void put32(std::uint8_t* p, std::uint32_t v) {
 std::uint32_t alignUp(std::uint32_t value, std::uint32_t alignment) {
     return (value + alignment - 1) / alignment * alignment;
 }
+std::uint64_t alignUp64(std::uint64_t value, std::uint32_t alignment) {
+    return (value + alignment - 1) / alignment * alignment;
+}
 
 constexpr std::uint32_t kSubdirectory = 0x80000000u;
 constexpr std::uint32_t kNamed = 0x80000000u;
@@ -30,6 +35,7 @@ constexpr std::uint32_t kResourceDirectory = 2;
 constexpr std::uint32_t kSecurityDirectory = 4;
 constexpr std::uint32_t kRelocationDirectory = 5;
 constexpr std::uint32_t kInitialisedData = 0x40;
+constexpr std::uint32_t kMaxDirectories = 16;
 
 struct Reader {
     const std::uint8_t* base;
@@ -85,9 +91,9 @@ ResourceTree parseResources(const std::uint8_t* section, std::size_t size, std::
     Reader r{section, size, sectionRva};
     ResourceTree tree;
     // Exactly three levels (type, name, language), so a damaged section that
-    // points back at itself cannot loop; and a bounded number and size of
-    // resources, so that directories shared many times over cannot make it
-    // read without end.
+    // points back at itself cannot loop; a bounded number of resources, and
+    // no more data than the section holds, so that directories or data shared
+    // many times over cannot make a small file fill the memory.
     std::size_t leaves = 0;  // names and languages read
     std::size_t bytes = 0;
     for (const auto& [type, typeField] : r.entries(0)) {
@@ -97,7 +103,7 @@ ResourceTree parseResources(const std::uint8_t* section, std::size_t size, std::
                 if (language.isName || ++leaves > 65536) throw PackError("the resource section is damaged");
                 ResourceData data = r.data(dataField);
                 bytes += data.bytes.size();
-                if (bytes > 256u * 1024u * 1024u) throw PackError("the resource section is damaged");
+                if (bytes > size) throw PackError("the resource section is damaged");
                 tree[type][name][language.id] = std::move(data);
             }
         }
@@ -223,16 +229,29 @@ PeImage::PeImage(Bytes file) : file_(std::move(file)) {
     if (optionalSize < directoriesField + 4) throw PackError("it is not a Windows executable");
     sectionAlignment_ = get32(&file_[optionalHeader_ + 32]);
     fileAlignment_ = get32(&file_[optionalHeader_ + 36]);
-    directoryCount_ = get32(&file_[optionalHeader_ + directoriesField]);
+    const std::size_t headersSize = get32(&file_[optionalHeader_ + 60]);  // SizeOfHeaders
+    directoryCount_ = get32(&file_[directoriesField + optionalHeader_]);
     dataDirectories_ = optionalHeader_ + directoriesField + 4;
-    if (directoryCount_ <= kRelocationDirectory || dataDirectories_ + directoryCount_ * 8 > optionalHeader_ + optionalSize)
+    // A loader reads at most 16 directories; more is a damaged or crafted
+    // header, and the count must not make the sizes below wrap.
+    if (directoryCount_ > kMaxDirectories)
+        throw PackError("its headers are damaged: " + std::to_string(directoryCount_) +
+                        " data directories, more than the 16 there are");
+    if (directoryCount_ <= kRelocationDirectory ||
+        dataDirectories_ + std::size_t{directoryCount_} * 8 > optionalHeader_ + optionalSize)
         throw PackError("it is not a Windows executable");
-    if (fileAlignment_ == 0 || sectionAlignment_ == 0 || (fileAlignment_ & (fileAlignment_ - 1)) ||
-        (sectionAlignment_ & (sectionAlignment_ - 1)))
+    // A file alignment is a power of two up to 64 KiB (the section is padded
+    // to it).
+    if (fileAlignment_ == 0 || fileAlignment_ > 0x10000 || sectionAlignment_ == 0 ||
+        (fileAlignment_ & (fileAlignment_ - 1)) || (sectionAlignment_ & (sectionAlignment_ - 1)))
         throw PackError("its headers are damaged");
 
+    // Every section lies behind the headers, in the file and in memory, and
+    // no two share a byte: the rewritten image is built from these ranges.
     const std::size_t sectionTable = optionalHeader_ + optionalSize;
     need(sectionTable, sectionCount * 40);
+    if (sectionCount == 0 || headersSize < sectionTable + sectionCount * 40 || headersSize > size)
+        throw PackError("its headers are damaged");
     for (std::size_t i = 0; i < sectionCount; ++i) {
         const std::uint8_t* h = &file_[sectionTable + i * 40];
         Section s;
@@ -242,16 +261,28 @@ PeImage::PeImage(Bytes file) : file_(std::move(file)) {
         s.rawSize = get32(h + 16);
         s.rawPointer = get32(h + 20);
         s.characteristics = get32(h + 36);
-        if (s.rawSize) need(s.rawPointer, s.rawSize);
+        need(s.rawPointer, s.rawSize);
+        auto memorySize = [](const Section& x) -> std::uint64_t { return x.virtualSize ? x.virtualSize : x.rawSize; };
+        if ((s.rawSize && s.rawPointer < headersSize) || s.virtualAddress < headersSize ||
+            std::uint64_t{s.virtualAddress} + memorySize(s) > 0xFFFFFFFFu)
+            throw PackError("section " + std::to_string(i + 1) + " overlaps the headers");
+        for (std::size_t k = 0; k < sections_.size(); ++k) {
+            const Section& o = sections_[k];
+            const bool inFile = s.rawSize && o.rawSize && s.rawPointer < o.rawPointer + o.rawSize &&
+                                o.rawPointer < s.rawPointer + s.rawSize;
+            const bool inMemory = std::uint64_t{s.virtualAddress} < std::uint64_t{o.virtualAddress} + memorySize(o) &&
+                                  std::uint64_t{o.virtualAddress} < std::uint64_t{s.virtualAddress} + memorySize(s);
+            if (inFile || inMemory)
+                throw PackError("sections " + std::to_string(k + 1) + " and " + std::to_string(i + 1) + " overlap");
+        }
         sections_.push_back(s);
     }
 
     auto directory = [&](std::uint32_t index) {
         return std::pair{get32(&file_[dataDirectories_ + index * 8]), get32(&file_[dataDirectories_ + index * 8 + 4])};
     };
-    if (directory(kSecurityDirectory).first != 0)
-        throw PackError("it is signed; brand it first and sign it afterwards");
-    const auto [resourceRva, resourceSize] = directory(kResourceDirectory);
+    const std::uint32_t resourceRva = directory(kResourceDirectory).first;
+    const std::uint32_t resourceSize = directory(kResourceDirectory).second;
     if (resourceRva == 0) throw PackError("it has no resources");
     auto found = std::find_if(sections_.begin(), sections_.end(),
                               [&](const Section& s) { return s.virtualAddress == resourceRva; });
@@ -259,26 +290,51 @@ PeImage::PeImage(Bytes file) : file_(std::move(file)) {
     resourceSection_ = static_cast<std::size_t>(found - sections_.begin());
 
     // Only the base relocations may follow the resources, in memory and in
-    // the file, and nothing may follow the last section in the file.
+    // the file; behind the last section there may be a jar, then a
+    // signature.
     const auto [relocRva, relocSize] = directory(kRelocationDirectory);
-    std::uint32_t fileEnd = 0;
+    std::size_t fileEnd = 0;
     for (std::size_t i = 0; i < sections_.size(); ++i) {
         const Section& s = sections_[i];
-        fileEnd = std::max(fileEnd, s.rawPointer + s.rawSize);
+        if (s.rawSize) fileEnd = std::max<std::size_t>(fileEnd, std::size_t{s.rawPointer} + s.rawSize);
         if (i == resourceSection_) continue;
-        const bool after = s.virtualAddress > resourceRva || (s.rawSize && s.rawPointer > found->rawPointer);
+        // Whatever follows the resources in the section table is moved
+        // behind them: it must be the relocations.
+        const bool after = s.virtualAddress > resourceRva || (s.rawSize && s.rawPointer > found->rawPointer) ||
+                           i > resourceSection_;
         if (!after) continue;
         const bool relocations = relocRva == s.virtualAddress && relocSize <= s.virtualSize;
         if (!relocations || i != sections_.size() - 1 || i != resourceSection_ + 1)
             throw PackError("sections other than the base relocations follow its resources");
     }
-    if (fileEnd < size) throw PackError("data is appended after its last section");
+    fileEnd = std::max(fileEnd, headersSize);
+    std::size_t appendedEnd = size;
+    const auto [certificates, certificatesSize] = directory(kSecurityDirectory);
+    if (certificates != 0 || certificatesSize != 0) {
+        // The certificate table ends the file.
+        if (certificates < fileEnd || std::size_t{certificates} + certificatesSize != size)
+            throw PackError("its signature is damaged");
+        signed_ = true;
+        appendedEnd = certificates;
+    }
+    // A signing tool pads the file to eight bytes before its signature.
+    const bool padding = signed_ && appendedEnd - fileEnd < 8 &&
+                         std::all_of(file_.begin() + static_cast<std::ptrdiff_t>(fileEnd),
+                                     file_.begin() + static_cast<std::ptrdiff_t>(appendedEnd),
+                                     [](std::uint8_t b) { return b == 0; });
+    if (appendedEnd > fileEnd && !padding) {
+        auto jar = findAppendedJar(file_, fileEnd, appendedEnd);
+        if (!jar) throw PackError("data that is not a jar is appended after its last section");
+        jar_ = std::move(*jar);
+    }
+    file_.resize(fileEnd);  // the image alone; the jar is kept apart, the signature dropped
     const Section& rs = sections_[resourceSection_];
     resources_ = parseResources(&file_[rs.rawPointer], std::min(rs.rawSize, std::max(rs.virtualSize, resourceSize)),
                                 resourceRva);
 }
 
 Bytes PeImage::build() const {
+    if (signed_) throw PackError("it is signed; brand it first and sign it afterwards");
     const Section& rs = sections_[resourceSection_];
     Bytes resources = serialiseResources(resources_, rs.virtualAddress);
     const auto resourceSize = static_cast<std::uint32_t>(resources.size());
@@ -286,24 +342,28 @@ Bytes PeImage::build() const {
 
     Bytes out(file_.begin(), file_.begin() + rs.rawPointer);
     out.insert(out.end(), resources.begin(), resources.end());
-    out.resize(rs.rawPointer + resourceRaw, 0);
+    out.resize(rs.rawPointer + std::size_t{resourceRaw}, 0);
     put32(&out[rs.header + 8], resourceSize);
     put32(&out[rs.header + 16], resourceRaw);
     put32(&out[dataDirectories_ + kResourceDirectory * 8 + 4], resourceSize);
 
-    std::uint32_t imageEnd = alignUp(rs.virtualAddress + resourceSize, sectionAlignment_);
+    // Addresses in 64 bits: a section placed near the top of the address
+    // space must not make them wrap.
+    std::uint64_t imageEnd = alignUp64(std::uint64_t{rs.virtualAddress} + resourceSize, sectionAlignment_);
     for (std::size_t i = resourceSection_ + 1; i < sections_.size(); ++i) {  // the base relocations
         const Section& s = sections_[i];
-        const std::uint32_t rva = imageEnd;
+        const std::uint64_t rva = imageEnd;
         const auto raw = static_cast<std::uint32_t>(out.size());
-        out.insert(out.end(), file_.begin() + s.rawPointer, file_.begin() + s.rawPointer + s.rawSize);
-        put32(&out[s.header + 12], rva);
+        if (s.rawSize) out.insert(out.end(), file_.begin() + s.rawPointer, file_.begin() + s.rawPointer + s.rawSize);
+        if (rva > 0xFFFFFFFFu) break;
+        put32(&out[s.header + 12], static_cast<std::uint32_t>(rva));
         put32(&out[s.header + 20], s.rawSize ? raw : 0);
         const std::size_t relocField = dataDirectories_ + kRelocationDirectory * 8;
-        if (get32(&out[relocField]) == s.virtualAddress) put32(&out[relocField], rva);
-        imageEnd = alignUp(rva + std::max(s.virtualSize, s.rawSize), sectionAlignment_);
+        if (get32(&out[relocField]) == s.virtualAddress) put32(&out[relocField], static_cast<std::uint32_t>(rva));
+        imageEnd = alignUp64(rva + std::max(s.virtualSize, s.rawSize), sectionAlignment_);
     }
-    put32(&out[optionalHeader_ + 56], imageEnd);  // SizeOfImage
+    if (imageEnd > 0xFFFFFFFFu || out.size() > 0xFFFFFFFFu) throw PackError("the image would be too large");
+    put32(&out[optionalHeader_ + 56], static_cast<std::uint32_t>(imageEnd));  // SizeOfImage
 
     std::uint32_t initialised = 0;
     for (const Section& s : sections_) {
@@ -311,6 +371,12 @@ Bytes PeImage::build() const {
         initialised += &s == &rs ? resourceRaw : s.rawSize;
     }
     put32(&out[optionalHeader_ + 8], initialised);  // SizeOfInitializedData
+
+    if (!jar_.empty()) {
+        const std::size_t at = out.size();
+        out.insert(out.end(), jar_.begin(), jar_.end());
+        placeJar(out, at);
+    }
 
     // The image checksum, when the original carries one.
     const std::size_t checksumField = optionalHeader_ + 64;

@@ -59,19 +59,28 @@ inline constexpr std::uint16_t kManifest = 24;
 
 // A PE image whose resource section can be replaced. The resource section
 // must be the last one but for the base relocations, which are moved behind
-// it; anything else (a signature, data appended after the image) is refused,
-// as rewriting would damage it.
+// it. Sections lie behind the headers and apart from each other. Behind the
+// last section the image may carry a jar (kept apart, and placed again behind
+// the rewritten image) and then a signature; anything else appended is
+// refused, as rewriting would damage it. A signed image is read but never
+// rebuilt.
 class PeImage {
 public:
     // Throws PackError when `file` is not such an image.
     explicit PeImage(Bytes file);
 
     std::uint16_t machine() const { return machine_; }
+    bool isSigned() const { return signed_; }
     const ResourceTree& resources() const { return resources_; }
+    // The appended jar, its offsets counted from its own start; empty when
+    // there is none.
+    const Bytes& jar() const { return jar_; }
+    void setJar(Bytes jar) { jar_ = std::move(jar); }
     ResourceTree& resources() { return resources_; }
 
     // The image with the current resources, every header that depends on
-    // them updated.
+    // them updated, and the jar behind it. Throws PackError for a signed
+    // image.
     Bytes build() const;
 
 private:
@@ -94,6 +103,8 @@ private:
     std::uint32_t directoryCount_ = 0;
     std::vector<Section> sections_;
     std::size_t resourceSection_ = 0;  // index into sections_
+    bool signed_ = false;
+    Bytes jar_;
     ResourceTree resources_;
 };
 
