@@ -28,6 +28,21 @@ osslsigncode verify -in MyApp.exe -CAfile cert.pem >verify.log 2>&1 || { cat ver
 [ "$(java -cp MyApp.exe com.example.Main x)" = "signed x" ] || fail "the signed executable's jar does not run"
 "$pack" print MyApp.exe 2>&1 >/dev/null | grep -q "carries a jar" || fail "print finds no jar in the signed file"
 
+# The launcher hands its own file to the runtime first on the class path, so
+# that the runtime reads the application from the executable; the stand-in
+# records the option and runs the class from the folder behind it.
+mkdir -p jre/bin/server lib
+cp "$bin/standin/jvm.dll" jre/bin/server/jvm.dll
+printf 'stand-in java.dll: the runtime marker file\r\n' >jre/bin/java.dll
+printf 'class demo.Hello\nmethod main\n    exit 5\n' >lib/app.jar
+printf '[Java Runtime Environment]\r\nJRE Path=jre\r\nMain Class=demo.Hello\r\n[Class Path]\r\nClass Path=\\lib\\app.jar\r\n' \
+    >MyApp.ini
+code=0
+VEXA_STANDIN_RECORD="$work/record.txt" "$run" "$work/MyApp.exe" -nosplash || code=$?
+[ $code -eq 5 ] || fail "the launcher with the jar inside ended with $code, not 5"
+grep -q ' option index=0 bytes=-Djava.class.path=Z:.*MyApp.exe;Z:.*lib.app.jar' record.txt ||
+    { cat record.txt >&2; fail "the executable is not first on the class path"; }
+
 # Refused: exit code 2 (1 for a wrong command line), the file untouched.
 cp "$bin/vexa.exe" Other.exe
 refuse() {
