@@ -42,8 +42,8 @@ public:
     // `mainClass` and `more` settings: the "Main Class" value, and whole
     // sections after the class path.
     ConsoleApp(const std::string& script, const std::string& mainClass, const std::string& more = "",
-               bool jrePath = true)
-        : runtime_(dir_ / L"jre\\"), record_(dir_.path()) {
+               bool jrePath = true, Jvm jvm = Jvm::Full)
+        : runtime_(dir_ / L"jre\\", RuntimeOptions{.jvm = jvm}), record_(dir_.path()) {
         // In a script a backslash starts an escape.
         writeScript(dir_.path(), L"lib\\app.jar", replaced(script, "@DIR@", scriptPath(dir_.path())));
         LauncherCopy copy(dir_.path(), L"MyTool.exe",
@@ -267,4 +267,20 @@ TEST(ConsoleLauncher, CtrlCReachesTheApplicationWhoseShutdownHooksRun) {
     EXPECT_EQ(app.exitCode(20000), 130);
     FreeConsole();
     EXPECT_EQ(app.out(), "waiting\r\nsaving work\r\n");
+}
+
+TEST(ConsoleLauncher, TheHandOverToThePairedConsoleLauncherKeepsTheStreamsAndTheExitCode) {
+    // A 32-bit runtime: vexac.exe hands over to vexa32c.exe, and waits for it
+    // also without "Pair Return Code".
+    ConsoleApp app(std::string(kHello) + "    exit 42\n", "demo.Hello", "[Application]\r\nPair Product=@DIR@MyTool32.exe\r\n",
+                   true, Jvm::X86);
+    copyFile(artefact(L"vexa32c.exe"), app / L"MyTool32.exe");
+    copyFile(app / L"MyTool.ini", app / L"MyTool32.ini");
+    app.start(L"a b");
+    EXPECT_EQ(app.exitCode(), 42);
+    EXPECT_EQ(app.out(), "Hello a b\r\n");
+    EXPECT_EQ(app.err(), "to the error stream\r\n");
+    const Event* load = app.record().first("load");
+    ASSERT_NE(load, nullptr);
+    EXPECT_EQ(load->bytes("arch"), "x86");
 }
