@@ -1,11 +1,10 @@
 // vexac.exe, the console twin, started as a shell starts a command-line tool
 // whose output goes to files: what reaches standard output and standard
-// error, the exit code, no window, and Ctrl+Break reaching the application.
+// error, the exit code, no window, Ctrl+C reaching the application, and the
+// hand-over to the paired console launcher.
 // The 32-bit run (VEXA_TEST_LAUNCHER=vexa32.exe) starts vexa32c.exe.
 #include <gtest/gtest.h>
 
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,22 +28,15 @@ std::string replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
-HANDLE inheritable(const std::wstring& path, DWORD access, DWORD disposition) {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition, 0, nullptr);
-}
-
-// A console launcher copy with its settings, a stand-in runtime, and the main
-// class in a scripted jar. In the settings and the script, @DIR@
-// stands for the application's folder (ending in "\").
+// A console launcher copy (MyTool.exe) with its settings, a stand-in runtime,
+// and the main class in a scripted jar. In the settings and the script,
+// @DIR@ stands for the application's folder (ending in "\").
 class ConsoleApp {
 public:
-    // `mainClass` and `more` settings: the "Main Class" value, and whole
-    // sections after the class path.
+    // `more`: whole sections after the class path.
     ConsoleApp(const std::string& script, const std::string& mainClass, const std::string& more = "",
                bool jrePath = true, Jvm jvm = Jvm::Full)
         : runtime_(dir_ / L"jre\\", RuntimeOptions{.jvm = jvm}), record_(dir_.path()) {
-        // In a script a backslash starts an escape.
         writeScript(dir_.path(), L"lib\\app.jar", replaced(script, "@DIR@", scriptPath(dir_.path())));
         LauncherCopy copy(dir_.path(), L"MyTool.exe",
                           "[Java Runtime Environment]\r\nMain Class=" + mainClass + "\r\n" +
@@ -53,54 +45,37 @@ public:
         copyFile(consoleLauncher(), copy.exePath());
         exe_ = copy.exePath();
     }
+    ~ConsoleApp() {
+        if (process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 0xDEAD);
+        if (process_) CloseHandle(process_);
+    }
 
-    // Starts the launcher with standard output and error going to files and
-    // the given knobs of the stand-in, in a console without a window.
-    void start(const std::wstring& arguments, const std::map<std::wstring, std::wstring>& knobs = {},
-               DWORD flags = 0) {
-        HANDLE in = inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
-        HANDLE out = inheritable(dir_ / L"stdout.txt", GENERIC_WRITE, CREATE_ALWAYS);
-        HANDLE err = inheritable(dir_ / L"stderr.txt", GENERIC_WRITE, CREATE_ALWAYS);
+    // Starts the launcher in a console without a window, its standard output
+    // and error going to files, with the record's environment.
+    void start(const std::wstring& arguments) {
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        auto open = [&](const std::wstring& path, DWORD access, DWORD disposition) {
+            return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition, 0, nullptr);
+        };
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = in;
-        startup.hStdOutput = out;
-        startup.hStdError = err;
-        // The child's environment: this process's, with the record and the knobs.
-        std::map<std::wstring, std::optional<std::wstring>> saved;
-        auto environment = record_.environment(knobs);
-        environment[L"APPDATA"] = dir_ / L"appdata";
-        for (const auto& [name, value] : environment) {
-            wchar_t old[2048];
-            const DWORD length = GetEnvironmentVariableW(name.c_str(), old, 2048);
-            saved[name] = length ? std::optional<std::wstring>(std::wstring(old, length)) : std::nullopt;
-            SetEnvironmentVariableW(name.c_str(), value ? value->c_str() : nullptr);
-        }
-        std::wstring commandLine = vexa::test::quoted(exe_) + (arguments.empty() ? L"" : L" " + arguments);
+        startup.hStdInput = open(L"NUL", GENERIC_READ, OPEN_EXISTING);
+        startup.hStdOutput = open(dir_ / L"stdout.txt", GENERIC_WRITE, CREATE_ALWAYS);
+        startup.hStdError = open(dir_ / L"stderr.txt", GENERIC_WRITE, CREATE_ALWAYS);
+        for (const auto& [name, value] : record_.environment()) SetEnvironmentVariableW(name.c_str(), value->c_str());
+        SetEnvironmentVariableW(L"APPDATA", (dir_ / L"appdata").c_str());
+        std::wstring commandLine = vexa::test::quoted(exe_) + L" " + arguments;
         PROCESS_INFORMATION info{};
-        const BOOL started = CreateProcessW(exe_.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                            CREATE_NO_WINDOW | flags, nullptr, nullptr, &startup, &info);
-        for (const auto& [name, value] : saved) SetEnvironmentVariableW(name.c_str(), value ? value->c_str() : nullptr);
-        CloseHandle(in);
-        CloseHandle(out);
-        CloseHandle(err);
-        ASSERT_TRUE(started) << GetLastError();
-        CloseHandle(info.hThread);
+        ASSERT_TRUE(CreateProcessW(exe_.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                   nullptr, &startup, &info));
+        for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError, info.hThread}) CloseHandle(h);
         process_ = info.hProcess;
         pid_ = info.dwProcessId;
     }
-    ~ConsoleApp() {
-        if (!process_) return;
-        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 0xDEAD);
-        WaitForSingleObject(process_, 5000);
-        CloseHandle(process_);
-    }
-
     std::int32_t exitCode(DWORD timeoutMs = 60000) const {
-        if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return 0x7FFFFFFF;
-        DWORD code = 0;
-        GetExitCodeProcess(process_, &code);
+        DWORD code = 0x7FFFFFFF;  // still running
+        if (WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process_, &code);
         return static_cast<std::int32_t>(code);
     }
     DWORD pid() const { return pid_; }
@@ -109,10 +84,8 @@ public:
     std::string substitute(const std::string& text) const { return replaced(text, "@DIR@", narrow(dir_.path())); }
     std::wstring operator/(const std::wstring& relative) const { return dir_ / relative; }
     Record record() const { return record_.read(); }
-
-    // Polls until standard output holds `text`.
-    bool waitForOutput(const std::string& text, DWORD timeoutMs = 20000) const {
-        for (const ULONGLONG deadline = GetTickCount64() + timeoutMs; out().find(text) == std::string::npos; Sleep(20))
+    bool waitForOutput(const std::string& text) const {
+        for (const ULONGLONG deadline = GetTickCount64() + 20000; out().find(text) == std::string::npos; Sleep(20))
             if (GetTickCount64() > deadline) return false;
         return true;
     }
@@ -144,20 +117,10 @@ const char kHello[] =
     "    println err to the error stream\n";
 
 bool hasVisibleWindow(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        bool found;
-    } search{pid, false};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->pid && IsWindowVisible(window)) s->found = true;
-            return !s->found;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    DWORD owner = 0;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (GetWindowThreadProcessId(w, &owner) && owner == pid && IsWindowVisible(w)) return true;
+    return false;
 }
 
 }  // namespace
@@ -174,35 +137,32 @@ TEST(ConsoleLauncher, EveryLaunchReportsOnTheStandardStreamsWithTheLaunchersExit
         std::vector<std::string> err;  // in this order; none: nothing at all
         std::string outputFile, errorFile;
     };
-    const std::string failureCheck = "[Application]\r\nFailure Check=Yes\r\n";
-    const std::string exception =
+    const std::string exit42 = std::string(kHello) + "    exit 42\n";
+    const std::string exitMinus7 = "class demo.Hello\nmethod main\n    exit -7\n";
+    const std::string thrower =
         "class demo.Hello\nmethod main\n    println out about to fail\n    throw java.lang.IllegalStateException boom\n";
+    const std::string trace = "java.lang.IllegalStateException: boom\r\n\tat demo.Hello.main(Hello.java:4)\r\n";
     const Situation situations[] = {
-        {"the application exits with 42", std::string(kHello) + "    exit 42\n", "demo.Hello", "",
-         true, 42, "Hello a b\r\n", {"to the error stream\r\n"}, "", ""},
-        {"a negative exit status", "class demo.Hello\nmethod main\n    exit -7\n",
-         "demo.Hello", "", true, -7, "", {}, "", ""},
+        {"the application exits with 42", exit42, "demo.Hello", "", true, 42, "Hello a b\r\n",
+         {"to the error stream\r\n"}, "", ""},
+        {"a negative exit status", exitMinus7, "demo.Hello", "", true, -7, "", {}, "", ""},
         {"no runtime", kHello, "demo.Hello", "", false, -1, "",
          {"The Java Runtime Environment (JRE) was not found. Please  download and install a JRE (latest version) from:\r\n"
-          "https://adoptium.net/\r\n"
-          "If you have a JRE installed, set \"JRE Path\" in the section [Java Runtime Environment] of @DIR@MyTool.ini "
-          "to its folder.\r\n"}, "", ""},
+          "https://adoptium.net/\r\nIf you have a JRE installed, set \"JRE Path\" in the section [Java Runtime "
+          "Environment] of @DIR@MyTool.ini to its folder.\r\n"}, "", ""},
         {"no main class in the settings", kHello, "", "", true, -1, "",
          {"Main class was not specified in INI file.\r\n"}, "", ""},
-        {"the main class is missing", kHello, "com.example.Missing", "", true, -1, "", {"java.lang.NoClassDefFoundError", "Could not find the main class com/example/Missing.\r\n"}, "", ""},
-        {"an uncaught exception with \"Failure Check\"", exception,
-         "demo.Hello", failureCheck, true, -1,
-         "about to fail\r\n",
-         // The runtime prints it, then the launcher.
-         {"Exception in thread \"main\" java.lang.IllegalStateException: boom",
-          "java.lang.IllegalStateException: boom\r\n\tat demo.Hello.main(Hello.java:4)\r\n"}, "", ""},
-        {"an uncaught exception without \"Failure Check\"", exception,
-         "demo.Hello", "", true, 0, "about to fail\r\n",
-         {"Exception in thread \"main\" java.lang.IllegalStateException: boom\r\n\tat demo.Hello.main(Hello.java:4)\r\n"}, "", ""},
-        {"output and error redirected to files", kHello,
-         "demo.Hello", "[Application]\r\nOutput File=@DIR@out.log\r\n"
-         "Error File=@DIR@err.log\r\n",
-         true, 0, "", {}, "Hello a b\r\n", "to the error stream\r\n"},
+        {"the main class is missing", kHello, "com.example.Missing", "", true, -1, "",
+         {"java.lang.NoClassDefFoundError", "Could not find the main class com/example/Missing.\r\n"}, "", ""},
+        // The runtime prints the exception, then the launcher its trace.
+        {"an uncaught exception with \"Failure Check\"", thrower, "demo.Hello",
+         "[Application]\r\nFailure Check=Yes\r\n", true, -1, "about to fail\r\n",
+         {"Exception in thread \"main\" " + trace, trace}, "", ""},
+        {"an uncaught exception without \"Failure Check\"", thrower, "demo.Hello", "", true, 0, "about to fail\r\n",
+         {"Exception in thread \"main\" " + trace}, "", ""},
+        {"output and error redirected to files", kHello, "demo.Hello",
+         "[Application]\r\nOutput File=@DIR@out.log\r\nError File=@DIR@err.log\r\n", true, 0, "", {},
+         "Hello a b\r\n", "to the error stream\r\n"},
     };
     JavaRegistry registry;  // no runtime registered meanwhile
     for (const Situation& s : situations) {
@@ -211,14 +171,9 @@ TEST(ConsoleLauncher, EveryLaunchReportsOnTheStandardStreamsWithTheLaunchersExit
         app.start(L"a b");
         EXPECT_EQ(app.exitCode(), s.exitCode);
         EXPECT_EQ(app.out(), s.out);
-        const std::string err = app.err();
-        if (s.err.empty()) {
-            EXPECT_EQ(err, "");
-        } else {
-            std::vector<std::string> expected;
-            for (const std::string& part : s.err) expected.push_back(app.substitute(part));
-            EXPECT_TRUE(holdsInOrder(err, expected)) << err;
-        }
+        std::vector<std::string> expected;
+        for (const std::string& part : s.err) expected.push_back(app.substitute(part));
+        EXPECT_TRUE(expected.empty() ? app.err().empty() : holdsInOrder(app.err(), expected)) << app.err();
         EXPECT_EQ(readFile(app / L"out.log"), s.outputFile);
         EXPECT_EQ(readFile(app / L"err.log"), s.errorFile);
     }
@@ -272,8 +227,8 @@ TEST(ConsoleLauncher, CtrlCReachesTheApplicationWhoseShutdownHooksRun) {
 TEST(ConsoleLauncher, TheHandOverToThePairedConsoleLauncherKeepsTheStreamsAndTheExitCode) {
     // A 32-bit runtime: vexac.exe hands over to vexa32c.exe, and waits for it
     // also without "Pair Return Code".
-    ConsoleApp app(std::string(kHello) + "    exit 42\n", "demo.Hello", "[Application]\r\nPair Product=@DIR@MyTool32.exe\r\n",
-                   true, Jvm::X86);
+    ConsoleApp app(std::string(kHello) + "    exit 42\n", "demo.Hello",
+                   "[Application]\r\nPair Product=@DIR@MyTool32.exe\r\n", true, Jvm::X86);
     copyFile(artefact(L"vexa32c.exe"), app / L"MyTool32.exe");
     copyFile(app / L"MyTool.ini", app / L"MyTool32.ini");
     app.start(L"a b");

@@ -293,7 +293,8 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
         RecordLine("shutdown-hook").bytes("text", hook).write();
         const std::string line = hook + "\r\n";
         DWORD written = 0;
-        if (out && out != INVALID_HANDLE_VALUE) WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        if (out && out != INVALID_HANDLE_VALUE)
+            WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     }
     RecordLine("process-exit").number("status", 130).write();
     ExitProcess(130);
