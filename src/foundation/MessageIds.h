@@ -63,3 +63,6 @@
 #define IDS_SETTINGS_UNREADABLE 245
 #define IDS_PAIR_IS_SELF 265
 #define IDS_PAIR_AGAIN 266
+// What the console launcher adds to "JRE Not Found" in place of the dialog.
+#define IDS_JRE_DOWNLOAD_ADDRESS 280
+#define IDS_JRE_PATH_HINT 281

@@ -18,6 +18,14 @@ namespace {
 
 LauncherApp* g_launcher = nullptr;
 
+// The console twin (vexac.exe) writes its messages to standard error and
+// never waits on a window that no one may be there to answer.
+#ifdef VEXA_CONSOLE
+constexpr bool kConsole = true;
+#else
+constexpr bool kConsole = false;
+#endif
+
 // Set by a launcher for the paired launcher it starts. The paired launcher
 // takes it out of its own environment at once, so that the Java application
 // and the programs it starts never see it.
@@ -43,6 +51,8 @@ void JNICALL jvmAbortHook() {
     LauncherApp* app = LauncherApp::current();
     if (app && app->hookTarget) app->hookTarget->onAbort();
 }
+
+BOOL WINAPI ignoreInterrupt(DWORD event) { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT; }
 
 }  // namespace
 
@@ -127,6 +137,14 @@ bool LauncherApp::chooseRuntimeInDialog() {
     std::wstring message = formatMessage(
         loadMessage(policy.jvmType == JvmType::Server ? IDS_JRE_NOT_FOUND_SERVER : IDS_JRE_NOT_FOUND),
         {describeRequirement(policy)});
+    if (kConsole) {
+        // A console launcher never waits on a window that a script or a build
+        // job cannot answer: it says where to get a runtime and how to name one.
+        showErrorBox(nullptr, message + L"\n" + loadMessage(IDS_JRE_DOWNLOAD_ADDRESS) + L"\n" +
+                                  formatMessage(loadMessage(IDS_JRE_PATH_HINT),
+                                                {settingsPathBeside(settings_.executable)}));
+        return false;
+    }
     JreNotFoundDialog dialog;
     diag::log(L"\"JRE Not Found\" dialog shown: %s", message);
     INT_PTR result = dialog.run(message, policy.jvmType, [](const std::wstring& folder, JvmType type) {
@@ -173,9 +191,17 @@ std::int32_t LauncherApp::runPairedLauncher() {
 
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    // A console launcher hands on its console and its standard handles, also
+    // when the shell redirected them to a file or a pipe.
+    if (kConsole) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
     PROCESS_INFORMATION process{};
     std::wstring commandLine = GetCommandLineW();
-    if (!CreateProcessW(pairProduct.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(pairProduct.c_str(), commandLine.data(), nullptr, nullptr, kConsole, 0, nullptr, nullptr,
                         &startup, &process)) {
         // Not starting the paired launcher is a failed launch, not a success.
         report(Failure::windowsError(IDS_PAIR_START_FAILED, GetLastError()));
@@ -185,7 +211,12 @@ std::int32_t LauncherApp::runPairedLauncher() {
     Handle childThread(process.hThread);
     diag::log(L"launch handed to the paired launcher %s, process %d; \"Pair Return Code\": %s", pairProduct,
               static_cast<std::int32_t>(process.dwProcessId), settings_.pairReturnCode);
-    if (!settings_.pairReturnCode) return 0;
+    // A console launcher always waits and passes the exit code on: the shell
+    // must not take the console back while the application still uses it.
+    if (!settings_.pairReturnCode && !kConsole) return 0;
+    // Ctrl+C and Ctrl+Break are the paired launcher's to handle: this one
+    // only waits for its exit code.
+    if (kConsole) SetConsoleCtrlHandler(&ignoreInterrupt, TRUE);
     WaitForSingleObject(child.get(), INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(child.get(), &code);
@@ -335,6 +366,12 @@ void LauncherApp::signalInstanceReady() { instance_.signalReady(jvm_.vm(), runti
 bool LauncherApp::showJavaException(jthrowable throwable, JNIEnv* env) {
     std::wstring trace = javaExceptionText(throwable, env);
     if (trace.empty()) return false;  // nothing to show: go on as after Ignore
+    if (kConsole) {
+        // No one answers a dialog in a console: the trace goes to standard
+        // error and the application stops, as after Stop.
+        showErrorBox(nullptr, trace);
+        return true;
+    }
     JavaExceptionDialog dialog(std::move(trace));
     // A dialog that cannot be made counts as Stop.
     return dialog.run(GetActiveWindow()) != IDOK;

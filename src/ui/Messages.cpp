@@ -24,10 +24,20 @@ std::wstring loadMessage(unsigned id) {
     return std::wstring(data + 1, *data);
 }
 
+namespace {
+MessageWriter g_writer = nullptr;
+}  // namespace
+
+void setMessageWriter(MessageWriter writer) { g_writer = writer; }
+
 int showErrorBox(HWND owner, const std::wstring& text) {
     // Every failure the user is told about passes here, so the log says why
     // a launch ended.
     diag::log(L"error message shown: %s", text);
+    if (g_writer) {
+        g_writer(text);
+        return IDOK;
+    }
     // MessageBoxW refuses an owner window that no longer exists and shows
     // nothing; such a box is shown without owner instead.
     if (owner && !IsWindow(owner)) owner = nullptr;

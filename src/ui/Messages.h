@@ -14,7 +14,19 @@ namespace vexa {
 // The whole string-table entry `id` of the executable; empty when missing.
 std::wstring loadMessage(unsigned id);
 
-// An error box: error icon, OK button, the system's default caption.
+// Where the launcher's messages go. The windowed launcher shows each in an
+// error box; the console launcher installs a writer at process entry, and
+// every message that would be a box goes to that writer instead (standard
+// error), with the same text.
+using MessageWriter = void (*)(const std::wstring& text);
+void setMessageWriter(MessageWriter writer);
+// Writes `text` to standard error as one or more whole lines: through the
+// console when standard error is one, else in the console's code page (the
+// ANSI code page without a console), lines ending in CR LF.
+void writeToStandardError(const std::wstring& text);
+
+// An error box: error icon, OK button, the system's default caption. Under a
+// message writer the text is written instead and the result is IDOK.
 int showErrorBox(HWND owner, const std::wstring& text);
 
 int showFormattedError(HWND owner, const std::wstring& format, const std::wstring& insert);

@@ -8,7 +8,7 @@ namespace {
 
 const char* const kOps[] = {"print", "println", "args",  "property", "env",    "write", "append",
                             "sleep", "wait-file", "throw", "cause",  "exit",  "abort", "return",
-                            "background", "thread", "call", "record"};
+                            "background", "thread", "call", "record", "shutdown-hook"};
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -272,6 +272,33 @@ ScriptLookup findScriptClass(const std::string& name, const std::vector<std::wst
 }
 
 namespace {
+
+// Shutdown hooks, as a runtime runs them on Ctrl+C or when the console
+// closes: each records `shutdown-hook` and prints its text on standard
+// output, then the process ends with 130. Ctrl+Break records `thread-dump`
+// and the application goes on.
+std::vector<std::string>& shutdownHooks() {
+    static std::vector<std::string> hooks;
+    return hooks;
+}
+
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    if (event == CTRL_BREAK_EVENT) {
+        RecordLine("thread-dump").write();
+        return TRUE;
+    }
+    if (event != CTRL_C_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    for (const std::string& hook : shutdownHooks()) {
+        RecordLine("shutdown-hook").bytes("text", hook).write();
+        const std::string line = hook + "\r\n";
+        DWORD written = 0;
+        if (out && out != INVALID_HANDLE_VALUE)
+            WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    }
+    RecordLine("process-exit").number("status", 130).write();
+    ExitProcess(130);
+}
 
 struct ThreadStart {
     Env* env = nullptr;
@@ -631,6 +658,11 @@ struct Runner {
             }
             runScriptMethod(env, cls, *target, args);
             return env.pending == nullptr;
+        } else if (op == "shutdown-hook") {
+            auto text = expand(command.rest);
+            if (!text) return false;
+            if (shutdownHooks().empty()) SetConsoleCtrlHandler(&onConsoleEvent, TRUE);
+            shutdownHooks().push_back(utf8(*text));
         } else if (op == "record") {
             auto text = expand(command.rest);
             if (!text) return false;
