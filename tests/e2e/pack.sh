@@ -18,6 +18,14 @@ for exe in MyApp.exe MyApp32.exe; do
         --company 'Example Ltd' --description 'My application' --copyright '© 2026 Example Ltd' \
         --original-filename "$exe" --execution-level asInvoker --settings app.ini
 done
+# The console twins brand the same way and stay console programs (subsystem 3).
+for exe in vexac.exe vexa32c.exe; do
+    cp "$bin/$exe" "Tool-$exe"
+    "$pack" brand "Tool-$exe" --icon "$data/app.ico" --product-name 'My Tool' --settings app.ini
+    pe=$(od -An -tu4 -j60 -N4 "Tool-$exe" | tr -d ' ')
+    [ "$(od -An -tu2 -j$((pe + 92)) -N2 "Tool-$exe" | tr -d ' ')" = 3 ] ||
+        { echo "$exe is no console program after branding" >&2; exit 1; }
+done
 # A second run over its own output.
 "$pack" brand MyApp.exe --product-version 5.6.7.8
 "$pack" print MyApp.exe >printed.ini
@@ -117,7 +125,7 @@ printf '<?xml version="1.0"?>\n<assembly><description>Ours</description></assemb
 strings Jar.exe | grep -q '<description>Ours</description>' || { echo "the manifest is not ours" >&2; exit 1; }
 refuse NotALauncher.exe before-ui.exe "is not a launcher" brand NotALauncher.exe --file-version 1.0
 refuse NotALauncher.exe before-ui.exe "is not a launcher" write NotALauncher.exe app.ini
-refuse app.ini app.ini "is not a launcher (a copy of vexa.exe or vexa32.exe): it is not a Windows executable" brand app.ini --file-version 1.0
+refuse app.ini app.ini "is not a launcher (a copy of vexa.exe, vexac.exe, vexa32.exe or vexa32c.exe): it is not a Windows executable" brand app.ini --file-version 1.0
 
 windows=$(printf 'Z:%s' "$work" | tr / '\\')
 VEXA_PACKED_DIR=$windows "$run" "$bin/vexa-e2e.exe" --gtest_filter='PackedLauncher.*'

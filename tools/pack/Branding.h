@@ -10,7 +10,7 @@
 
 namespace vexa::pack {
 
-// Throws PackError unless `image` is a copy of vexa.exe or vexa32.exe.
+// Throws PackError unless `image` is a copy of one of the Vexa launchers.
 void checkIsLauncher(const PeImage& image);
 
 // Replaces the launcher's icons by every image of the .ico file `ico`.

@@ -1,4 +1,4 @@
-// vexa-pack: brands a copy of vexa.exe or vexa32.exe, on Linux or Windows.
+// vexa-pack: brands a copy of a Vexa launcher (vexa.exe, vexac.exe, vexa32.exe, vexa32c.exe), on Linux or Windows.
 //
 //   vexa-pack brand  EXECUTABLE [options]       icon, version, manifest, settings, jar
 //   vexa-pack write  EXECUTABLE SETTINGS.ini    write or replace the embedded settings
@@ -165,7 +165,7 @@ PeImage openLauncher(const fs::path& path, bool toChange) {
         if (toChange && image.isSigned()) throw PackError("it is signed; brand it first and sign it afterwards");
         return image;
     } catch (const PackError& e) {
-        throw PackError(show(path) + " is not a launcher (a copy of vexa.exe or vexa32.exe): " + e.what() +
+        throw PackError(show(path) + " is not a launcher (a copy of vexa.exe, vexac.exe, vexa32.exe or vexa32c.exe): " + e.what() +
                         "; nothing was changed");
     }
 }
