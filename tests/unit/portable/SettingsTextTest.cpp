@@ -57,7 +57,7 @@ TEST(SettingsPaths, DeriveFileNamesFromTheExecutable) {
 TEST(SettingsPaths, PerUserPathDropsForbiddenCharactersOfTheProductName) {
     EXPECT_EQ(productFolderName(L"A:B/C"), L"ABC");
     EXPECT_EQ(productFolderName(L"\\?\"|><:/*"), L"");
-    EXPECT_EQ(productFolderName(L" My App (x64) "), L" My App (x64) ");
+    EXPECT_EQ(productFolderName(L" My App (x64) "), L" My App (x64)");
     EXPECT_EQ(perUserSettingsPath(L"C:\\Users\\u\\AppData\\Roaming", L"A:B/C", L"X1", L"C:\\apps\\Tool.2024.exe"),
               L"C:\\Users\\u\\AppData\\Roaming\\ABC\\X1\\Tool.2024.ini");
     // No application-data folder: no per-user file.
@@ -66,6 +66,20 @@ TEST(SettingsPaths, PerUserPathDropsForbiddenCharactersOfTheProductName) {
     EXPECT_EQ(perUserSettingsPath(L"R:", L"", L"", L"Tool"), L"R:\\Tool\\Tool.ini");
     EXPECT_EQ(perUserSettingsPath(L"R:", L":/", L"", L"C:\\a\\Tool.2024.exe"), L"R:\\Tool.2024\\Tool.2024.ini");
     EXPECT_EQ(perUserSettingsPath(L"R:", L"", L"7", L"Tool"), L"R:\\\\7\\Tool.ini");
+}
+
+TEST(SettingsPaths, NoProductNameOrCodeLeadsOutOfTheApplicationDataFolder) {
+    struct Case {
+        std::wstring name, code, path;
+    };
+    const Case cases[] = {
+        {L"..", L"..", L"R:\\Tool\\Tool.ini"},
+        {L".", L". .", L"R:\\Tool\\Tool.ini"},
+        {L"..\\..", L"x", L"R:\\\\x\\Tool.ini"},
+        {L"My App.. ", L"..\\..\\Win", L"R:\\My App\\....Win\\Tool.ini"},
+        {L"A.B", L"1.0", L"R:\\A.B\\1.0\\Tool.ini"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(perUserSettingsPath(L"R:", c.name, c.code, L"C:\\a\\Tool.exe"), c.path) << c.name;
 }
 
 namespace {
