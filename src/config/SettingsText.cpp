@@ -87,6 +87,17 @@ std::vector<std::wstring> LauncherSettings::splitList(const std::wstring& text, 
     return pieces;
 }
 
+bool LauncherSettings::isDownloadAddress(std::wstring_view address) {
+    for (std::wstring_view scheme : {std::wstring_view(L"https://"), std::wstring_view(L"http://")}) {
+        if (address.size() <= scheme.size() || !equalsIgnoreCase(address.substr(0, scheme.size()), scheme)) continue;
+        for (wchar_t c : address) {
+            if (c <= L' ' || c == 0x7F) return false;
+        }
+        return true;
+    }
+    return false;
+}
+
 std::wstring joinExtendedValue(const std::wstring& key, std::wstring value, const std::wstring& extension) {
     static const wchar_t* const listKeys[] = {L"Class Path", L"Library Path", L"System Path", L"Preferred versions"};
     bool list = false;

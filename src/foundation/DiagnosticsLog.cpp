@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "foundation/PathText.h"
+#include "foundation/ProcessView.h"
+#include "foundation/Text.h"
 #include "foundation/WinText.h"
 
 namespace vexa {
@@ -20,6 +23,32 @@ std::string timeStamp() {
 }
 
 }  // namespace
+
+bool DiagnosticsLog::isElevated() {
+    Handle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+bool DiagnosticsLog::openFromEnvironment(const std::wstring& path, const std::wstring& executable) {
+    if (isElevated()) return false;
+    std::wstring_view name = path;
+    while (!name.empty() && (name.back() == L' ' || name.back() == L'.')) name.remove_suffix(1);  // as Windows drops them
+    for (std::wstring_view extension : {L".exe", L".dll", L".ini"}) {
+        if (name.size() >= extension.size() && equalsIgnoreCase(name.substr(name.size() - extension.size()), extension))
+            return false;
+    }
+    // A stream of some other file ("MyApp.ini:log") is that file's too.
+    const size_t slash = name.find_last_of(L"\\/");
+    const std::wstring_view last = name.substr(slash == std::wstring_view::npos ? 0 : slash + 1);
+    const size_t colon = last.find(L':');
+    if (colon != std::wstring_view::npos && !(colon == 1 && slash == std::wstring_view::npos)) return false;
+    if (!executable.empty() && isSameFile(path, executable)) return false;
+    return open(path);
+}
 
 bool DiagnosticsLog::open(const std::wstring& path) {
     file_.reset(CreateFileW(path.c_str(), FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -228,3 +228,84 @@ TEST(SettingsFileRead, TrickyFilesReadAsTheProfileFunctionReadsThem) {
         }
     }
 }
+
+TEST(SettingsFileWrite, EachEncodingTakesAnyValueItCanHoldAndKeepsTheRestByteForByte) {
+    TempDir dir;
+    const std::wstring values[] = {L"C:\\Java\\jdk-21\\", L"C:\\Users\\J\u00fcrgen\\jre\\",
+                                   L"C:\\Users\\\u042e\u0440\u0438\u0439\\jdk-21\\", L"D:\\\xD83D\xDE00\\jdk\\"};
+    const std::string ansiRest = "[A]\r\nname=caf\xE9\r\n";  // "café" in code page 1252
+    struct Case {
+        const char* what;
+        std::string before, after;  // "@" stands for the value in the file's encoding
+        bool ansi;
+    };
+    auto utf16 = [](std::string_view ascii) {
+        std::string bytes;
+        for (char c : ascii) bytes += std::string{c, '\0'};
+        return bytes;
+    };
+    const Case cases[] = {
+        {"new", "", "\xFF\xFE" + utf16("[Java Runtime Environment]\r\nJRE Path=@\r\n"), false},
+        {"UTF-16", "\xFF\xFE" + utf16("[A]\r\nx=1\r\n[Java Runtime Environment]\r\nJRE Path=old\r\n"),
+         "\xFF\xFE" + utf16("[A]\r\nx=1\r\n[Java Runtime Environment]\r\nJRE Path=@\r\n"), false},
+        {"UTF-8", "\xEF\xBB\xBF[Java Runtime Environment]\nMain Class=M\n\n[B]\ny=\xC3\xA9",
+         "\xEF\xBB\xBF[Java Runtime Environment]\nMain Class=M\nJRE Path=@\n\n[B]\ny=\xC3\xA9", false},
+        {"ANSI", ansiRest, ansiRest + "[Java Runtime Environment]\r\nJRE Path=@\r\n", true},
+    };
+    for (const Case& c : cases) {
+        for (const std::wstring& value : values) {
+            SCOPED_TRACE(std::string(c.what) + " " + std::to_string(value.size()));
+            const std::wstring path = dir / L"w.ini";
+            DeleteFileW(path.c_str());
+            if (!c.before.empty()) writeFile(path, c.before);
+            // What this value is in the file's encoding, or nothing when the
+            // encoding cannot hold it.
+            std::optional<std::string> encoded;
+            if (c.ansi) {
+                BOOL lossy = FALSE;
+                char bytes[64] = {};
+                const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, value.c_str(), -1, bytes, 64, nullptr, &lossy);
+                if (!lossy && n > 0) encoded = std::string(bytes, n - 1);
+            } else if (c.before.rfind("\xEF\xBB\xBF", 0) == 0) {
+                encoded = vexa::test::narrow(value);  // UTF-8
+            } else {
+                encoded = std::string(reinterpret_cast<const char*>(value.data()), value.size() * 2);
+            }
+            SettingsFile file(path);
+            EXPECT_EQ(file.writeValue(L"Java Runtime Environment", L"JRE Path", value) != 0, encoded.has_value());
+            std::string expected = c.before;
+            if (encoded) {
+                expected = c.after;
+                const bool wide = expected.rfind("\xFF\xFE", 0) == 0;
+                expected.replace(expected.find(wide ? std::string("@\0", 2) : std::string("@")), wide ? 2 : 1, *encoded);
+            }
+            EXPECT_EQ(vexa::test::readFile(path), expected);
+            if (!encoded) continue;
+            wchar_t read[MAX_PATH] = {};
+            GetPrivateProfileStringW(L"Java Runtime Environment", L"JRE Path", L"", read, MAX_PATH, path.c_str());
+            EXPECT_EQ(read, value);
+            EXPECT_EQ(SettingsFile(path).readValue(L"Java Runtime Environment", L"JRE Path"), value);
+        }
+    }
+    // Nothing of the writing is left beside the file.
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((dir / L"*").c_str(), &entry);
+    int files = 0;
+    do files += (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+    while (FindNextFileW(find, &entry));
+    FindClose(find);
+    EXPECT_EQ(files, 1);
+}
+
+TEST(SettingsFileWrite, AFileThatCannotBeReplacedStaysAsItWas) {
+    TempDir dir;
+    const std::wstring path = dir / L"ro.ini";
+    writeFile(path, "[A]\r\nx=1\r\n");
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(SettingsFile(path).writeValue(L"A", L"x", L"2"), 0);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(vexa::test::readFile(path), "[A]\r\nx=1\r\n");
+    // A folder that is not there: nothing written, nothing made.
+    EXPECT_EQ(SettingsFile(dir / L"none\\x.ini").writeValue(L"A", L"x", L"2"), 0);
+    EXPECT_FALSE(vexa::test::exists(dir / L"none"));
+}
