@@ -146,3 +146,12 @@ TEST(EmbeddedSettingsFind, FirstSectionOfTheNameThenFirstKeyExactly) {
     };
     for (const auto& c : cases) EXPECT_EQ(settings.find(c.section, c.key), c.expected) << c.section << L"/" << c.key;
 }
+
+TEST(SettingsText, OnlyWebAddressesMayStandAsTheDownloadLink) {
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"https://java.example.com/get", true}, {L"HTTP://intranet/jre", true}, {L"https://", false},
+        {L"file:///C:/x", false},  {L"javascript:alert(1)", false}, {L"\\\\server\\share", false},
+        {L"https://a b", false},    {L"https://a\tb", false},  {L"", false},
+    };
+    for (const auto& [address, taken] : cases) EXPECT_EQ(LauncherSettings::isDownloadAddress(address), taken) << address;
+}
