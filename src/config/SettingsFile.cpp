@@ -84,6 +84,10 @@ std::optional<std::string> readWholeFile(const std::wstring& path) {
 std::uint32_t replaceFileContent(const std::wstring& path, const std::string& bytes) {
     const size_t slash = path.rfind(L'\\');
     const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
+    // A read-only file stays as it is, as the profile functions leave it
+    // (replacing it by a rename would otherwise succeed on some systems).
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
     wchar_t temporary[MAX_PATH + 1] = {};
     if (!GetTempFileNameW(folder.c_str(), L"vx", 0, temporary)) return GetLastError();
     DWORD error = ERROR_SUCCESS;

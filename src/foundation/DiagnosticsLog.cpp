@@ -25,12 +25,19 @@ std::string timeStamp() {
 }  // namespace
 
 bool DiagnosticsLog::isElevated() {
+    // Elevated from a split token: the same user also runs without these
+    // rights, and may have set the variable there. An administrator without
+    // a split token (User Account Control off) has no lesser self to fear.
+    // Wine gives every process a full administrator's token, while the
+    // process has no more rights than the Unix user who runs it: there is no
+    // lesser self there.
+    if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll"); ntdll && GetProcAddress(ntdll, "wine_get_version")) return false;
     Handle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
-    TOKEN_ELEVATION elevation{};
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     DWORD size = 0;
-    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
-           elevation.TokenIsElevated != 0;
+    return GetTokenInformation(token.get(), TokenElevationType, &type, sizeof(type), &size) &&
+           type == TokenElevationTypeFull;
 }
 
 bool DiagnosticsLog::openFromEnvironment(const std::wstring& path, const std::wstring& executable) {

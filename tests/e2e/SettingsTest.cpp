@@ -131,10 +131,19 @@ TEST(SettingsReader, PlusSectionsExtendOnlyWhatTheFileLeavesEmpty) {
     EXPECT_EQ(f["mainClass"], L" com/plus/Main");
     EXPECT_EQ(f["libraryPath"], L" lib\\native");
     EXPECT_EQ(f["systemPath"], L"C:\\own");
-    EXPECT_EQ(f["pairProduct"], L" C:\\pair\\Pair.exe");
+    // "Pair Product" is a full path, without the blank of the join.
+    EXPECT_EQ(f["pairProduct"], L"C:\\pair\\Pair.exe");
     // " Yes" is not "Yes".
     EXPECT_EQ(f["failureCheck"], L"0");
     EXPECT_EQ(f["preferred"], L"< 1.8><11>");
+}
+
+TEST(SettingsReader, ARelativePairProductLiesBesideTheLauncherNotInTheWorkingFolder) {
+    TempDir dir;
+    makeDirs(dir / L"app");
+    Probe probe(dir / L"app\\", L"App.exe", std::string(kMinimal) + "[Application]\r\nPair Product=pair/B.exe\r\n");
+    // The probe runs in the folder of the test, which is not the launcher's.
+    EXPECT_EQ(probe.run(dir.path())["pairProduct"], dir / L"app\\pair\\B.exe");
 }
 
 TEST(SettingsReader, SwitchesFollowTheirOwnCaseRules) {
