@@ -121,7 +121,9 @@ TEST(ProfileWriter, NewFilesAreUtf16AndOddValuesReadBackOrAreRefused) {
     for (const Case& c : cases) {
         const ProfileWrite written = writeProfileValue("\xEF\xBB\xBF[A]\r\n", kSection, kKey, c.value, kLatin1);
         EXPECT_EQ(written.error, c.error);
-        if (c.error == ProfileWriteError::None) EXPECT_EQ(readBack(written.bytes, kSection, kKey), c.value);
+        if (c.error == ProfileWriteError::None) {
+            EXPECT_EQ(readBack(written.bytes, kSection, kKey), c.value);
+        }
     }
     EXPECT_EQ(*encodeUtf8(L"\u042e\xD83D\xDE00"), "\xD0\xAE\xF0\x9F\x98\x80");
     EXPECT_EQ(decodeUtf8("\xD0\xAE\xF0\x9F\x98\x80\xC0\xAF"), L"\u042e\xD83D\xDE00\xFFFD\xFFFD");
