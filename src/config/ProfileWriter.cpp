@@ -252,6 +252,8 @@ ProfileWrite writeProfileValue(std::string_view bytes, std::wstring_view section
         from = to = lines[lastOfSection].contentEnd;
         inserted = lineEnd + std::wstring(key) + L"=" + storedValue(value);
     } else if (!replaced) {
+        // After the last whole line: a stray odd byte of UTF-16 stays last.
+        from = to = lines.empty() ? 0 : lines.back().end;
         const bool needsBreak = !lines.empty() && lines.back().end == lines.back().contentEnd;
         inserted = (needsBreak ? lineEnd : L"") + L"[" + std::wstring(section) + L"]" + lineEnd + std::wstring(key) + L"=" +
                    storedValue(value) + lineEnd;

@@ -125,6 +125,9 @@ TEST(ProfileWriter, NewFilesAreUtf16AndOddValuesReadBackOrAreRefused) {
             EXPECT_EQ(readBack(written.bytes, kSection, kKey), c.value);
         }
     }
+    // A stray last byte of a UTF-16 file stays last, where it is read as nothing.
+    EXPECT_EQ(writeProfileValue(std::string("\xFF\xFEK\0\x01", 5), L"S", L"k", L"v", kLatin1).bytes,
+              bytesOf(ProfileEncoding::Utf16Le, L"K\r\n[S]\r\nk=v\r\n") + "\x01");
     EXPECT_EQ(*encodeUtf8(L"\u042e\xD83D\xDE00"), "\xD0\xAE\xF0\x9F\x98\x80");
     EXPECT_EQ(decodeUtf8("\xD0\xAE\xF0\x9F\x98\x80\xC0\xAF"), L"\u042e\xD83D\xDE00\xFFFD\xFFFD");
 }
