@@ -8,6 +8,7 @@ set(VEXA_PORTABLE_SOURCES
   config/SettingsBlock.cpp
   config/SettingsText.cpp
   config/ProfileText.cpp
+  config/ProfileWriter.cpp
   foundation/Crypto.cpp
   foundation/JavaVersion.cpp
   jvm/ClassPathText.cpp

@@ -88,27 +88,68 @@ JvmType jvmTypeOf(const std::wstring& value) {
 // "JRE Path" of a non-service application lives in the per-user file once
 // that file exists: the main file's value is then ignored, even when the
 // per-user file lacks the key.
-std::wstring readJrePath(const LauncherSettings& settings, LayeredSettingsFile& layered) {
+std::wstring readJrePath(LauncherSettings& settings, LayeredSettingsFile& layered) {
     if (settings.isService) return layered.readValue(kJre, kJrePathKey);
     const std::wstring perUser = settings.perUserPath(settings.executable, false);
     if (!perUser.empty() && pathExists(perUser)) {
         std::wstring value = SettingsFile(perUser).readValue(kJre, kJrePathKey);
-        diag::log(L"setting [%s] \"%s\" = \"%s\" from the per-user file %s (the main file's value does not count)",
+        diag::log(L"setting [%s] \"%s\" = \"%s\" from the per-user file %s (the main file's value does not count "
+                  L"while it qualifies)",
                   kJre, kJrePathKey, value, perUser);
+        settings.jrePathRemembered = !trimSpace(value).empty();
         return value;
     }
     diag::log(L"per-user settings file %s: none", perUser);
     return layered.readValue(kJre, kJrePathKey);
 }
 
-// "JRE Path" as a full path: a relative folder lies beside the launcher,
-// wherever the process was started from, and "/" separates folders too.
+// "JRE Path" or "Pair Product" as a full path: a relative one lies beside the
+// launcher, wherever the process was started from, and "/" separates folders
+// too.
 std::wstring fullJrePath(const std::wstring& executable, const std::wstring& value) {
     const std::wstring path = trimSpace(value);
     if (path.empty()) return {};
     const std::wstring folder = folderOf(executable);
     if (folder.empty()) return normalisePath(path);
     return resolveAgainstFolder(path, folder);
+}
+
+// The switches as the launcher's parts read them: the one word each takes
+// (in that case only, unless `anyCase`), and whether that word turns it on
+// (the others then leave it at the opposite).
+struct Switch {
+    const wchar_t* section;
+    const wchar_t* key;
+    const wchar_t* word;
+    bool anyCase;
+    bool wordMeansOn;
+    bool layered;  // read over the embedded block, or from the file only
+};
+constexpr Switch kSwitches[] = {
+    {L"Application", L"Single Instance", L"yes", false, true, true},
+    {L"Application", L"Failure Check", L"Yes", true, true, true},
+    {L"Application", L"Override WorkingDir", L"Yes", true, true, true},
+    {L"Application", L"Pair Return Code", L"Yes", true, true, true},
+    {L"Application", L"Embedded Jar", L"Yes", true, true, true},
+    {L"Application", L"Output Append", L"yes", false, true, true},
+    {L"Application", L"Error Append", L"yes", false, true, true},
+    {L"Java Runtime Environment", L"Search Common Locations", L"No", true, false, true},
+    {L"Display", L"Preffer Native Splash Screen", L"Yes", true, true, false},
+};
+
+// Logs every switch whose value is none its key accepts: a "Yes" where only
+// "yes" counts reads as no, which is hard to see in the file.
+void logUnacceptedSwitches(LayeredSettingsFile& layered) {
+    for (const Switch& s : kSwitches) {
+        const std::wstring value = s.layered ? layered.readValue(s.section, s.key) : layered.SettingsFile::readValue(s.section, s.key);
+        const std::wstring_view word = s.word;
+        const bool matches = s.anyCase ? equalsIgnoreCase(value, word) : value == word;
+        // The other answer, in any case, is what it says.
+        const bool opposite = equalsIgnoreCase(value, s.wordMeansOn ? L"no" : L"yes");
+        if (value.empty() || matches || (opposite && !equalsIgnoreCase(value, word))) continue;
+        diag::log(L"setting [%s] \"%s\" = \"%s\": not \"%s\"%s, so %s", s.section, s.key, value, s.word,
+                  s.anyCase ? L" (in any case)" : L"", s.wordMeansOn ? L"off" : L"on");
+    }
 }
 
 // The settings block embedded in the executable, read whole or not at all.
@@ -162,6 +203,7 @@ Result<LauncherSettings> LauncherSettings::read(const std::wstring& executable) 
     settings.runtime.preferredVersions = splitList(layered.readValue(kJre, L"Preferred versions"), L";");
     VEXA_STEP("settings reads");
     settings.jrePath = fullJrePath(executable, readJrePath(settings, layered));
+    if (settings.jrePathRemembered) settings.mainJrePath = fullJrePath(executable, layered.readValue(kJre, kJrePathKey));
     if (!settings.jrePath.empty()) diag::log(L"\"JRE Path\" resolves to %s", settings.jrePath);
     VEXA_STEP("per-user file");
     settings.runtime.jvmType = jvmTypeOf(layered.readValue(kJre, L"JVM Type"));
@@ -180,7 +222,17 @@ Result<LauncherSettings> LauncherSettings::read(const std::wstring& executable) 
     settings.overrideWorkingDir = isYes(layered.readValue(kApplication, L"Override WorkingDir"));
     settings.systemPath = layered.readValue(kJre, L"System Path");
     settings.libraryPath = layered.readValue(kJre, L"Library Path");
-    settings.pairProduct = layered.readValue(kApplication, L"Pair Product");
+    // A relative "Pair Product" lies beside the launcher, as "JRE Path" does,
+    // never in whatever folder the process was started from.
+    settings.pairProduct = fullJrePath(executable, layered.readValue(kApplication, L"Pair Product"));
+    if (!settings.pairProduct.empty()) diag::log(L"\"Pair Product\" resolves to %s", settings.pairProduct);
+    const std::wstring downloadUrl = trimSpace(layered.readValue(kJre, L"Download URL"));
+    if (isDownloadAddress(downloadUrl)) settings.downloadUrl = downloadUrl;
+    else if (!downloadUrl.empty())
+        diag::log(L"setting [%s] \"Download URL\" = \"%s\": not an http: or https: address, the dialog links to "
+                  L"its built-in address",
+                  kJre, downloadUrl);
+    if (diag::on()) logUnacceptedSwitches(layered);
     settings.pairReturnCode = isYes(layered.readValue(kApplication, L"Pair Return Code"));
     VEXA_STEP("settings reads (rest)");
     return settings;

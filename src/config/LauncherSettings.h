@@ -27,12 +27,20 @@ struct LauncherSettings {
     // Everything that steers the runtime search.
     JrePolicy runtime;
     std::wstring jrePath;  // a full path, or empty
+    // "JRE Path" came from the per-user file: the user's remembered choice.
+    bool jrePathRemembered = false;
+    // The main file's "JRE Path" as a full path when the remembered one
+    // stands in for it, for the search to fall back on; else empty.
+    std::wstring mainJrePath;
     std::wstring mainClass;  // with "/" between its package names
     bool failureCheck = false;
     bool overrideWorkingDir = false;
     std::wstring systemPath;
     std::wstring libraryPath;
-    std::wstring pairProduct;
+    std::wstring pairProduct;  // a full path, or empty
+    // "Download URL": the address the "JRE Not Found" dialog links to, or
+    // empty for the built-in one.
+    std::wstring downloadUrl;
     bool pairReturnCode = false;
 
     // Reads every key of the init phase for the launcher at `executable`.
@@ -54,6 +62,11 @@ struct LauncherSettings {
     // Remembers the runtime folder the user chose as "JRE Path": in the
     // per-user files, or for a service in the files beside the executables.
     void storeJrePath(const std::wstring& folder);
+
+    // Whether `address` may stand as the dialog's link: an http: or https:
+    // address with something after the scheme, without blanks or control
+    // characters.
+    static bool isDownloadAddress(std::wstring_view address);
 
     // Cuts `text` at every `separator`; empty pieces between separators stay,
     // a separator at the very end adds none.

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "config/ProfileWriter.h"
 #include "config/SettingsPaths.h"
 #include "config/SettingsStore.h"
 #include "foundation/Handle.h"
@@ -27,6 +28,91 @@ std::wstring decodeProfileBytes(std::string_view bytes) {
     std::wstring text(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
     return text;
+}
+
+// The system's ANSI code page, exact both ways: a character without its own
+// byte form gives nothing instead of a best-fit stand-in or "?".
+const AnsiCodePage& systemAnsiCodePage() {
+    static const AnsiCodePage codePage{
+        [](std::string_view bytes) {
+            if (bytes.empty()) return std::wstring();
+            const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+            std::wstring text(size > 0 ? static_cast<std::size_t>(size) : 0, L'\0');
+            if (size > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+            return text;
+        },
+        [](std::wstring_view text) -> std::optional<std::string> {
+            if (text.empty()) return std::string();
+            BOOL lossy = FALSE;
+            const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                                                 nullptr, 0, nullptr, &lossy);
+            if (size <= 0 || lossy) return std::nullopt;
+            std::string bytes(static_cast<std::size_t>(size), '\0');
+            WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                                nullptr, &lossy);
+            if (lossy) return std::nullopt;
+            return bytes;
+        },
+    };
+    return codePage;
+}
+
+// The whole content of a file, or nothing when it is there but cannot be
+// read; a missing file reads as no bytes.
+std::optional<std::string> readWholeFile(const std::wstring& path) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return std::string();
+        return std::nullopt;
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart >= 2 * kLargestRead) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() && (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                           read != bytes.size()))
+        return std::nullopt;
+    return bytes;
+}
+
+// Puts `bytes` in place of the file at `path` in one step: they go to a new
+// file in the same folder first, which replaces the old one only when it is
+// complete and on disk. A crash or a full disk leaves the old file whole, and
+// of two writers at once each replaces the file with a whole one.
+std::uint32_t replaceFileContent(const std::wstring& path, const std::string& bytes) {
+    const size_t slash = path.rfind(L'\\');
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
+    // A read-only file stays as it is, as the profile functions leave it
+    // (replacing it by a rename would otherwise succeed on some systems).
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
+    wchar_t temporary[MAX_PATH + 1] = {};
+    if (!GetTempFileNameW(folder.c_str(), L"vx", 0, temporary)) return GetLastError();
+    DWORD error = ERROR_SUCCESS;
+    {
+        FileHandle file(CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        if (!file) error = GetLastError();
+        else if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+                 written != bytes.size() || !FlushFileBuffers(file.get()))
+            error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    }
+    if (error == ERROR_SUCCESS && !MoveFileExW(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
+    if (error != ERROR_SUCCESS) DeleteFileW(temporary);
+    return error;
+}
+
+const wchar_t* writeErrorText(ProfileWriteError error) {
+    switch (error) {
+        case ProfileWriteError::ValueNotRepresentable: return L"the value has characters the file's encoding cannot hold";
+        case ProfileWriteError::ValueHasLineBreak: return L"the value holds a line break";
+        case ProfileWriteError::NameInvalid: return L"the section or key name cannot stand in a settings file";
+        case ProfileWriteError::None: break;
+    }
+    return L"";
 }
 
 }  // namespace
@@ -101,7 +187,22 @@ void SettingsFile::readSectionNames(std::vector<std::wstring>& names) {
 
 int SettingsFile::writeValue(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
     content_.reset();  // the next read sees the file as written
-    return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), profilePath().c_str()) ? 1 : 0;
+    const std::wstring path = profilePath();
+    const std::optional<std::string> bytes = readWholeFile(path);
+    if (!bytes) {
+        diag::log(L"settings file %s: not written, it cannot be read (error %d)", path_, static_cast<std::int32_t>(GetLastError()));
+        return 0;
+    }
+    const ProfileWrite written = writeProfileValue(*bytes, section, key, value, systemAnsiCodePage());
+    if (written.error != ProfileWriteError::None) {
+        diag::log(L"settings file %s: [%s] \"%s\" not written, %s", path_, section, key, writeErrorText(written.error));
+        return 0;
+    }
+    if (const std::uint32_t error = replaceFileContent(path, written.bytes)) {
+        diag::log(L"settings file %s: not written (error %d)", path_, static_cast<std::int32_t>(error));
+        return 0;
+    }
+    return 1;
 }
 
 int SettingsFile::deleteFile() { return DeleteFileW(path_.c_str()) ? 1 : 0; }

@@ -15,8 +15,10 @@ std::wstring settingsPathBeside(const std::wstring& executablePath);
 // before its last "." (when it has one), followed by ".ini".
 std::wstring settingsFileName(const std::wstring& executablePath);
 
-// "Product Name" without the characters that cannot stand in a folder name
-// (\ ? " | > < : / *); every other character stays.
+// "Product Name" or "Product Code" as one folder name below the user's
+// application-data folder: without the characters that cannot stand in a
+// folder name (\ ? " | > < : / *) and without dots and blanks at its end, so
+// that "..", "." or ". " never lead out of it; every other character stays.
 std::wstring productFolderName(const std::wstring& productName);
 
 // appData\product folder\product code\file name; every "\" is added even

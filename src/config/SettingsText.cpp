@@ -46,6 +46,10 @@ std::wstring productFolderName(const std::wstring& productName) {
     for (wchar_t c : productName) {
         if (std::wstring_view(L"\\?\"|><:/*").find(c) == std::wstring_view::npos) folder += c;
     }
+    // Windows drops dots and blanks at the end of a folder name, so ". ." or
+    // ".." would name the folder itself or the one above: such ends go, and
+    // a name of only dots and blanks goes whole.
+    while (!folder.empty() && (folder.back() == L'.' || folder.back() == L' ')) folder.pop_back();
     return folder;
 }
 
@@ -54,12 +58,13 @@ std::wstring perUserSettingsPath(const std::wstring& appData, const std::wstring
     if (appData.empty()) return {};  // no per-user file at all
     const std::wstring fileName = settingsFileName(executablePath);
     const std::wstring product = productFolderName(productName);
+    const std::wstring code = productFolderName(productCode);
     // Without product name and code the file would lie loose in the user's
     // application-data folder, where any file of that name would stand in
     // for it: the executable's base name gives it a folder of its own.
-    if (product.empty() && productCode.empty())
+    if (product.empty() && code.empty())
         return appData + L"\\" + fileName.substr(0, fileName.size() - 4) + L"\\" + fileName;
-    return appData + L"\\" + product + L"\\" + productCode + L"\\" + fileName;
+    return appData + L"\\" + product + L"\\" + code + L"\\" + fileName;
 }
 
 std::vector<std::wstring> LauncherSettings::splitList(const std::wstring& text, const std::wstring& separator) {
@@ -80,6 +85,17 @@ std::vector<std::wstring> LauncherSettings::splitList(const std::wstring& text, 
         pos = found + separator.size();
     }
     return pieces;
+}
+
+bool LauncherSettings::isDownloadAddress(std::wstring_view address) {
+    for (std::wstring_view scheme : {std::wstring_view(L"https://"), std::wstring_view(L"http://")}) {
+        if (address.size() <= scheme.size() || !equalsIgnoreCase(address.substr(0, scheme.size()), scheme)) continue;
+        for (wchar_t c : address) {
+            if (c <= L' ' || c == 0x7F) return false;
+        }
+        return true;
+    }
+    return false;
 }
 
 std::wstring joinExtendedValue(const std::wstring& key, std::wstring value, const std::wstring& extension) {

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "foundation/PathText.h"
+#include "foundation/ProcessView.h"
+#include "foundation/Text.h"
 #include "foundation/WinText.h"
 
 namespace vexa {
@@ -20,6 +23,39 @@ std::string timeStamp() {
 }
 
 }  // namespace
+
+bool DiagnosticsLog::isElevated() {
+    // Elevated from a split token: the same user also runs without these
+    // rights, and may have set the variable there. An administrator without
+    // a split token (User Account Control off) has no lesser self to fear.
+    // Wine gives every process a full administrator's token, while the
+    // process has no more rights than the Unix user who runs it: there is no
+    // lesser self there.
+    if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll"); ntdll && GetProcAddress(ntdll, "wine_get_version")) return false;
+    Handle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    return GetTokenInformation(token.get(), TokenElevationType, &type, sizeof(type), &size) &&
+           type == TokenElevationTypeFull;
+}
+
+bool DiagnosticsLog::openFromEnvironment(const std::wstring& path, const std::wstring& executable) {
+    if (isElevated()) return false;
+    std::wstring_view name = path;
+    while (!name.empty() && (name.back() == L' ' || name.back() == L'.')) name.remove_suffix(1);  // as Windows drops them
+    for (std::wstring_view extension : {L".exe", L".dll", L".ini"}) {
+        if (name.size() >= extension.size() && equalsIgnoreCase(name.substr(name.size() - extension.size()), extension))
+            return false;
+    }
+    // A stream of some other file ("MyApp.ini:log") is that file's too.
+    const size_t slash = name.find_last_of(L"\\/");
+    const std::wstring_view last = name.substr(slash == std::wstring_view::npos ? 0 : slash + 1);
+    const size_t colon = last.find(L':');
+    if (colon != std::wstring_view::npos && !(colon == 1 && slash == std::wstring_view::npos)) return false;
+    if (!executable.empty() && isSameFile(path, executable)) return false;
+    return open(path);
+}
 
 bool DiagnosticsLog::open(const std::wstring& path) {
     file_.reset(CreateFileW(path.c_str(), FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -19,6 +19,16 @@ public:
 
     // Opens `path` for appending; false (and the log stays off) when it cannot.
     bool open(const std::wstring& path);
+    // Opens the log that VEXA_LOG names for the launcher at `executable`;
+    // false when it cannot be opened or must not be: in a process elevated
+    // through User Account Control (the user's non-elevated self could set
+    // the variable and have any file appended to with an administrator's
+    // rights), and for the launcher's own
+    // files: its executable, its settings file, or any executable, library
+    // or settings file by name.
+    bool openFromEnvironment(const std::wstring& path, const std::wstring& executable);
+    // Whether this process runs elevated from a split (UAC) token.
+    static bool isElevated();
     bool isOpen() const noexcept { return open_.load(std::memory_order_relaxed); }
     // Appends one line; line breaks inside `text` become blanks. Safe from any
     // thread.

@@ -61,6 +61,8 @@
 #define IDS_FORWARD_TOO_LONG 260
 #define IDS_FORWARD_FAILED 261
 #define IDS_SETTINGS_UNREADABLE 245
+#define IDS_JRE_VERSION_REFUSED 246
+#define IDS_CLASS_PATH_NO_MATCH 247
 #define IDS_PAIR_IS_SELF 265
 #define IDS_PAIR_AGAIN 266
 // What the console launcher adds to "JRE Not Found" in place of the dialog.

@@ -33,20 +33,35 @@ std::wstring readText(HKEY key, const wchar_t* name) {
     DWORD read = size;
     if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &read) != ERROR_SUCCESS)
         return {};
-    return std::wstring(buffer.c_str());
+    std::wstring text(buffer.c_str());
+    if (type != REG_EXPAND_SZ) return text;
+    // "%LOCALAPPDATA%\Programs\..." and the like, as the installer meant it.
+    const DWORD size2 = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    if (size2 == 0) return {};
+    std::wstring expanded(size2, L'\0');
+    const DWORD written = ExpandEnvironmentStringsW(text.c_str(), expanded.data(), size2);
+    if (written == 0 || written > size2) return {};
+    return std::wstring(expanded.c_str());
 }
 
-// The 64-bit "Program Files" folder as Windows records it, so that a
-// launcher started with a scant environment finds it too; %ProgramFiles%
-// when the record is missing.
-std::optional<std::wstring> programFilesFolder() {
+// A "Program Files" folder as Windows records it, so that a launcher
+// started with a scant environment finds it too; the environment's when the
+// record is missing.
+std::optional<std::wstring> programFilesFolder(const jre::ProgramFilesFolder& folder) {
     RegistryKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ | KEY_WOW64_64KEY,
-                      key.put()) == ERROR_SUCCESS) {
-        if (std::optional<std::wstring> folder = jre::absoluteFolder(readText(key.get(), L"ProgramFilesDir")))
-            return folder;
+    const bool opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", 0,
+                                      KEY_READ | KEY_WOW64_64KEY, key.put()) == ERROR_SUCCESS;
+    for (const jre::FolderRecord& record : folder.records) {
+        if (opened && !record.registryValue.empty()) {
+            if (std::optional<std::wstring> found =
+                    jre::absoluteFolder(readText(key.get(), std::wstring(record.registryValue).c_str())))
+                return found;
+        }
+        if (std::optional<std::wstring> found =
+                jre::absoluteFolder(environmentValue(std::wstring(record.environmentVariable).c_str())))
+            return found;
     }
-    return jre::absoluteFolder(environmentValue(L"ProgramFiles"));
+    return std::nullopt;
 }
 
 class CommonSearch {
@@ -104,11 +119,16 @@ public:
         out.push_back(std::move(candidate));
     }
 
-    void scanKey(const jre::VendorKey& key, JreLocator::RegistryView view, std::vector<JreCandidate>& out) const {
+    // `perUser`: the key under HKEY_CURRENT_USER, where a per-user install
+    // records itself, instead of HKEY_LOCAL_MACHINE.
+    void scanKey(const jre::VendorKey& key, JreLocator::RegistryView view, std::vector<JreCandidate>& out,
+                 bool perUser = false) const {
         const REGSAM access = JreLocator::registryAccess(view);
         RegistryKey runtimes;
         const std::wstring path(key.path);
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, runtimes.put()) != ERROR_SUCCESS) return;
+        if (RegOpenKeyExW(perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, path.c_str(), 0, access, runtimes.put()) !=
+            ERROR_SUCCESS)
+            return;
         wchar_t name[256];  // the longest key name the registry allows, and its NUL
         for (DWORD index = 0;; ++index) {
             DWORD length = static_cast<DWORD>(std::size(name));
@@ -117,7 +137,7 @@ public:
             std::wstring subkey(name, length);
             if (!key.subPath.empty()) subkey += L"\\" + std::wstring(key.subPath);
             const std::wstring source =
-                L"HKLM\\" + path + subkey + L" \"" + std::wstring(key.valueName) + L"\"" + (view == JreLocator::RegistryView::Wow32 ? L", other view" : L"");
+                (perUser ? L"HKCU\\" : L"HKLM\\") + path + subkey + L" \"" + std::wstring(key.valueName) + L"\"" + (view == JreLocator::RegistryView::Wow32 ? L", other view" : L"");
             RegistryKey runtime;
             std::wstring folder;
             if (RegOpenKeyExW(runtimes.get(), subkey.c_str(), 0, access, runtime.put()) == ERROR_SUCCESS)
@@ -202,16 +222,34 @@ bool JreLocator::searchCommonRuntimes() {
 
     // Today's distributions: their keys and their install folders.
     for (const jre::VendorKey& key : jre::vendorKeys()) search.scanKey(key, RegistryView::Native, candidates);
-    if (std::optional<std::wstring> programs = programFilesFolder()) {
-        diag::log(L"install folders below %s", *programs);
-        for (std::wstring_view vendor : jre::vendorFolders()) search.scanFolder(*programs + std::wstring(vendor), candidates);
+    for (const jre::VendorKey& key : jre::vendorKeys()) search.scanKey(key, RegistryView::Native, candidates, true);
+    // This launcher's own "Program Files" and the user's own programs folder;
+    // the other architecture's "Program Files" comes last, for a paired
+    // launcher only.
+    std::vector<std::wstring> scanned;
+    auto scanBelow = [&](const std::wstring& root) {
+        if (std::find(scanned.begin(), scanned.end(), root) != scanned.end()) return;
+        scanned.push_back(root);
+        diag::log(L"install folders below %s", root);
+        for (std::wstring_view vendor : jre::vendorFolders()) search.scanFolder(root + std::wstring(vendor), candidates);
+    };
+    const std::vector<jre::ProgramFilesFolder>& programFiles = jre::programFilesFolders(sizeof(void*) == 8);
+    for (const jre::ProgramFilesFolder& folder : programFiles) {
+        if (std::optional<std::wstring> root = folder.otherArchitecture ? std::nullopt : programFilesFolder(folder))
+            scanBelow(*root);
     }
+    if (std::optional<std::wstring> local = jre::absoluteFolder(environmentValue(L"LOCALAPPDATA")))
+        scanBelow(*local + L"Programs\\");
     if (choose(L"vendor keys and install folders", false)) return true;
 
-    // Only a paired launcher can host a runtime of the 32-bit view.
+    // Only a paired launcher can host a runtime of the other architecture.
     if (places_.pairProduct.empty() || !hasOtherView()) return false;
     for (const jre::VendorKey& key : jre::vendorKeys()) search.scanKey(key, RegistryView::Wow32, candidates);
-    return choose(L"vendor keys, 32-bit view", true);
+    for (const jre::ProgramFilesFolder& folder : programFiles) {
+        if (std::optional<std::wstring> root = folder.otherArchitecture ? programFilesFolder(folder) : std::nullopt)
+            scanBelow(*root);
+    }
+    return choose(L"vendor keys and install folders of the other architecture", true);
 }
 
 void JreLocator::logChoice(std::wstring_view pass, const std::vector<JreCandidate>& ordered,

@@ -16,14 +16,38 @@ const std::vector<VendorKey>& vendorKeys() {
         {L"Software\\AdoptOpenJDK\\JRE\\", L"hotspot\\MSI", L"Path"},
         {L"Software\\Microsoft\\JDK\\", L"hotspot\\MSI", L"Path"},
         {L"Software\\Azul Systems\\Zulu\\", L"", L"InstallationPath"},
+        // The OpenJ9 builds record themselves beside the HotSpot ones.
+        {L"Software\\Eclipse Adoptium\\JDK\\", L"openj9\\MSI", L"Path"},
+        {L"Software\\Eclipse Adoptium\\JRE\\", L"openj9\\MSI", L"Path"},
+        {L"Software\\AdoptOpenJDK\\JDK\\", L"openj9\\MSI", L"Path"},
+        {L"Software\\AdoptOpenJDK\\JRE\\", L"openj9\\MSI", L"Path"},
+        {L"Software\\Semeru\\JDK\\", L"openj9\\MSI", L"Path"},
+        {L"Software\\Semeru\\JRE\\", L"openj9\\MSI", L"Path"},
+        {L"Software\\IBM\\Semeru\\JDK\\", L"openj9\\MSI", L"Path"},
+        {L"Software\\IBM\\Semeru\\JRE\\", L"openj9\\MSI", L"Path"},
     };
     return keys;
+}
+
+const std::vector<ProgramFilesFolder>& programFilesFolders(bool launcherIs64Bit) {
+    // The 64-bit view records both folders on 64-bit Windows; 32-bit Windows
+    // records only "ProgramFilesDir", its one (32-bit) folder. A 32-bit
+    // process sees %ProgramFiles% as the 32-bit folder.
+    static const std::vector<ProgramFilesFolder> forX64{
+        {{{L"ProgramFilesDir", L"ProgramW6432"}, {L"", L"ProgramFiles"}}, false},
+        {{{L"ProgramFilesDir (x86)", L"ProgramFiles(x86)"}}, true},
+    };
+    static const std::vector<ProgramFilesFolder> forX86{
+        {{{L"ProgramFilesDir (x86)", L"ProgramFiles(x86)"}, {L"ProgramFilesDir", L"ProgramFiles"}}, false},
+        {{{L"ProgramFilesDir", L"ProgramW6432"}}, true},
+    };
+    return launcherIs64Bit ? forX64 : forX86;
 }
 
 const std::vector<std::wstring_view>& vendorFolders() {
     static const std::vector<std::wstring_view> folders{
         L"Eclipse Adoptium\\", L"Microsoft\\", L"Zulu\\",        L"Java\\",
-        L"Amazon Corretto\\",  L"BellSoft\\",  L"AdoptOpenJDK\\",
+        L"Amazon Corretto\\",  L"BellSoft\\",  L"AdoptOpenJDK\\", L"Semeru\\", L"IBM\\Semeru\\",
     };
     return folders;
 }

@@ -17,7 +17,8 @@
 
 namespace vexa::jre {
 
-// A key under HKEY_LOCAL_MACHINE where a distribution records its installs:
+// A key under HKEY_LOCAL_MACHINE (and, for a per-user install,
+// HKEY_CURRENT_USER) where a distribution records its installs:
 // one subkey per runtime, whose `subPath` key holds the install folder in the
 // value `valueName`.
 struct VendorKey {
@@ -29,9 +30,28 @@ struct VendorKey {
 // The vendor keys, in the order they are searched.
 const std::vector<VendorKey>& vendorKeys();
 
-// The folders below %ProgramFiles% whose sub-folders are runtimes, in the
-// order they are searched. Each ends in "\".
+// The folders below %ProgramFiles% (and the per-user programs folder,
+// %LOCALAPPDATA%\Programs) whose sub-folders are runtimes, in the order they
+// are searched. Each ends in "\".
 const std::vector<std::wstring_view>& vendorFolders();
+
+// Where a "Program Files" folder is recorded: a value of the key
+// HKLM\Software\Microsoft\Windows\CurrentVersion read in the 64-bit view, else
+// an environment variable.
+struct FolderRecord {
+    std::wstring_view registryValue;
+    std::wstring_view environmentVariable;
+};
+
+// The "Program Files" folders a launcher scans: first its own
+// architecture's, then (`otherArchitecture`) the other one's, which only a
+// paired launcher can use. Each is the first of its records that names an
+// absolute folder.
+struct ProgramFilesFolder {
+    std::vector<FolderRecord> records;
+    bool otherArchitecture;
+};
+const std::vector<ProgramFilesFolder>& programFilesFolders(bool launcherIs64Bit);
 
 // The version named by the line JAVA_VERSION="17.0.2" (or "1.8.0_392") of a
 // runtime's "release" file, missing components 0; nothing when the text has

@@ -57,16 +57,9 @@ std::optional<RuntimeChoice> JreLocator::locate() {
 
     // The folder the settings name.
     const std::wstring& jrePath = places_.jrePath;
-    if (!jrePath.empty()) {
-        std::wstring library = probeJvmLibrary(jre::withTrailingBackslash(jrePath), policy_.jvmType, isServer);
-        if (library.empty()) diag::log(L"\"JRE Path\" %s: rejected, no JVM library for its \"JVM Type\"", jrePath);
-        else diag::log(L"\"JRE Path\" %s: chosen, %s", jrePath, library);
-        if (!library.empty()) {
-            choice_.runPairProduct = needsPairedLauncher(library, places_.pairProduct);
-            choice_.jvmLibraryPath = std::move(library);
-            return choice_;
-        }
-    }
+    if (!jrePath.empty() && takeJrePath(jrePath, places_.jrePathRemembered)) return choice_;
+    if (places_.jrePathRemembered && !places_.mainJrePath.empty() && takeJrePath(places_.mainJrePath, false))
+        return choice_;
 
     // A runtime shipped with the application: the launcher's own folder, or
     // its "jre64\" folder. A folder that is neither is not probed, so that no

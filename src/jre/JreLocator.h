@@ -18,6 +18,12 @@ struct RuntimeSearchPlaces {
     std::wstring jrePath;         // "JRE Path" as a full path, or empty
     std::wstring launcherFolder;  // the launcher's folder, with its "\\"
     std::wstring pairProduct;     // "Pair Product", or empty
+    // "JRE Path" is the user's remembered choice (the per-user file), not
+    // the application's own: it is passed over when it no longer qualifies.
+    bool jrePathRemembered = false;
+    // The main settings file's "JRE Path" as a full path, tried when the
+    // remembered one is passed over; or empty.
+    std::wstring mainJrePath;
 };
 
 // The runtime the search chose.
@@ -53,6 +59,16 @@ public:
     // other hit; it is left alone when nothing is found.
     static std::wstring probeJvmLibrary(const std::wstring& home, JvmType type, bool& isServer);
 
+    // What a runtime folder named by the user holds: its JVM library for
+    // the policy's "JVM Type" (empty when none), the version of its "release"
+    // file, and why that version lies outside the bounds.
+    struct RuntimeFolder {
+        std::wstring library;
+        std::optional<JavaVersion> version;
+        std::optional<std::wstring_view> outsideBounds;
+    };
+    static RuntimeFolder inspectFolder(const std::wstring& home, const JrePolicy& policy);
+
     // Whether `folder` (ending in "\") holds "bin\java.dll".
     static bool hasJavaDll(const std::wstring& folder);
     // Registry access for a view: the other view is the other architecture's.
@@ -85,6 +101,9 @@ public:
     static std::optional<JreCandidate> chooseCandidate(std::vector<JreCandidate>& candidates, const JrePolicy& policy);
 
 private:
+    // Takes the folder named by "JRE Path" when it qualifies.
+    bool takeJrePath(const std::wstring& jrePath, bool remembered);
+
     JrePolicy policy_;
     RuntimeSearchPlaces places_;
     RuntimeChoice choice_;

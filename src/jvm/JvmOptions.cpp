@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "foundation/CommandLine.h"
+#include "foundation/Diagnostics.h"
 #include "foundation/Handle.h"
 #include "foundation/MessageIds.h"
 #include "foundation/PathText.h"
@@ -68,6 +69,7 @@ Result<JvmLaunchOptions> buildJvmOptions(const LauncherSettings& launcher) {
     const std::wstring launcherFolder = folderOf(launcher.executable);
 
     std::wstring classPath;
+    std::wstring unmatched;  // the entries that matched no file, for the message
     for (const auto& piece : LauncherSettings::splitList(settings.readValue(kClassPath, kClassPath), L";")) {
         std::wstring entry(TrimClassPathPiece(piece));
         ExpandEnvironment(entry);
@@ -77,7 +79,12 @@ Result<JvmLaunchOptions> buildJvmOptions(const LauncherSettings& launcher) {
         if (ClassifyClassPathEntry(entry) == ClassPathEntryKind::Absolute) {
             appendClassPathEntry(classPath, normalisePath(entry));
         } else {
+            const size_t before = classPath.size();
             ExpandClassPathEntry(entry, launcherFolder, classPath);
+            if (classPath.size() == before) {
+                diag::log(L"class-path entry \"%s\": no file matches it", entry);
+                unmatched += (unmatched.empty() ? L"" : L"; ") + entry;
+            }
         }
     }
 
@@ -87,6 +94,8 @@ Result<JvmLaunchOptions> buildJvmOptions(const LauncherSettings& launcher) {
     // No empty entry at the end: a runtime reads one as the current folder.
     if (!classPath.empty() && classPath.back() == L';') classPath.pop_back();
 
+    // Entries were given but none matched: say which, rather than that none was given.
+    if (classPath.empty() && !unmatched.empty()) return Failure::of(IDS_CLASS_PATH_NO_MATCH, {unmatched});
     if (classPath.empty()) return Failure::of(IDS_NO_CLASS_PATH);
 
     JvmLaunchOptions result;

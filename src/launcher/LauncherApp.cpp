@@ -66,7 +66,9 @@ std::wstring describeRequirement(const JrePolicy& policy) {
 LauncherApp::LauncherApp() {
     g_launcher = this;
     const std::wstring logPath = environmentValue(diag::kVariable);
-    if (!logPath.empty() && diagnostics_.open(logPath)) {
+    std::wstring executable;
+    if (!logPath.empty()) queryExecutablePath(executable);
+    if (!logPath.empty() && diagnostics_.openFromEnvironment(logPath, executable)) {
         diag::installSink(&diagnostics_);
         diag::log(L"launcher started: %s", GetCommandLineW());
     }
@@ -109,7 +111,8 @@ bool LauncherApp::init() {
     if (instance_.isActive() && !instance_.isPrimary()) return true;  // a second instance waits in run
     if (settings_.overrideWorkingDir) ApplyWorkingDirectory();
     std::optional<RuntimeChoice> found =
-        JreLocator(settings_.runtime, {settings_.jrePath, folderOf(settings_.executable), settings_.pairProduct})
+        JreLocator(settings_.runtime, {settings_.jrePath, folderOf(settings_.executable), settings_.pairProduct,
+                                       settings_.jrePathRemembered, settings_.mainJrePath})
             .locate();
     VEXA_STEP("discovery");
     if (found) {
@@ -146,10 +149,16 @@ bool LauncherApp::chooseRuntimeInDialog() {
         return false;
     }
     JreNotFoundDialog dialog;
+    dialog.downloadAddress = settings_.downloadUrl;
     diag::log(L"\"JRE Not Found\" dialog shown: %s", message);
-    INT_PTR result = dialog.run(message, policy.jvmType, [](const std::wstring& folder, JvmType type) {
-        bool isServer = false;
-        return JreLocator::probeJvmLibrary(folder, type, isServer);
+    INT_PTR result = dialog.run(message, policy.jvmType, [](const std::wstring& folder, JvmType, std::wstring& refusal) {
+        const JrePolicy& bounds = LauncherApp::current()->settings_.runtime;
+        JreLocator::RuntimeFolder found = JreLocator::inspectFolder(folder, bounds);
+        if (found.outsideBounds) {
+            refusal = formatMessage(loadMessage(IDS_JRE_VERSION_REFUSED), {found.version->toText(), describeRequirement(bounds)});
+            diag::log(L"\"JRE Not Found\" dialog: %s refused, version %s is %s", folder, *found.version, *found.outsideBounds);
+        }
+        return found.library;
     });
     if (result == -1 && GetLastError() == ERROR_OUTOFMEMORY) return false;
     if (result != IDOK) {
@@ -230,6 +239,7 @@ std::int32_t LauncherApp::runNormalLaunch() {
     PrepareLibraryPath();
     VEXA_STEP("library path and environment");
     if (!HasNoSplashSwitch()) startSplash();
+    else diag::log(L"splash: not shown, the -nosplash switch was given");
     VEXA_STEP("splash");
     if (!loadJvmLibrary(runtime_.jvmLibraryPath)) return -1;
     VEXA_STEP("JVM library load");
@@ -278,6 +288,9 @@ void LauncherApp::startSplash() {
               L"\"Preffer Native Splash Screen\" = \"%s\" from the file only",
               splash.imagePath, splash.shadow, preferNative);
     splash_.start(splash, runtime_.jvmLibraryPath);
+    diag::log(L"splash: %s", splash_.nativeClose().isSet() ? L"the runtime's native splash shown"
+                             : splash_.hasWindow()        ? L"the image window shown"
+                                                          : L"none shown");
 }
 
 bool LauncherApp::loadJvmLibrary(const std::wstring& path) {
@@ -343,6 +356,7 @@ bool LauncherApp::callMainClass() {
     if (jthrowable thrown = result.thrown) {
         JNIEnv* env = jvm_.env();
         diag::log(L"main ended with an uncaught exception; \"Failure Check\": %s", settings_.failureCheck);
+        if (diag::on()) diag::log(L"the uncaught exception: %s", javaExceptionText(thrown, env));
         closeSplashWindow();
         if (settings_.failureCheck && showJavaException(thrown, env)) {
             diag::log(L"Java exception dialog: Stop, System.exit(-1) is called");

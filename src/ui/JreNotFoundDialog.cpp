@@ -17,6 +17,7 @@ INT_PTR JreNotFoundDialog::run(const std::wstring& text, JvmType type, FolderPro
     probe = folderProbe;
     chosenFolder.clear();
     foundLibrary.clear();
+    refusal.clear();
     // The folder browser and the shell's "open" need COM on this thread.
     const HRESULT com = shell_.coInitializeEx
                             ? shell_.coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)
@@ -32,6 +33,14 @@ void JreNotFoundDialog::onInitDialog() {
     HWND dialog = hwnd();
     HWND control = GetDlgItem(dialog, IDC_JRE_LINK);
     if (!link.normalFont) link.normalFont = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    if (!downloadAddress.empty()) {
+        // A team's own address may be longer than the built-in one: the link
+        // may take the width of the message above it.
+        SetWindowTextW(control, downloadAddress.c_str());
+        RECT units{44, 55, 44 + 159, 55 + 8};
+        MapDialogRect(dialog, &units);
+        MoveWindow(control, units.left, units.top, units.right - units.left, units.bottom - units.top, FALSE);
+    }
     link.attach(control);
     SetDlgItemTextW(dialog, IDC_JRE_MESSAGE, message.c_str());
     EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
@@ -55,7 +64,10 @@ void JreNotFoundDialog::chooseFolder() {
     SetDlgItemTextW(dialog, IDC_JRE_PATH, path);
     chosenFolder = path;
     if (!chosenFolder.empty() && chosenFolder.back() != L'\\') chosenFolder += L'\\';
-    foundLibrary = chosenFolder.empty() || !probe ? std::wstring() : probe(chosenFolder, jvmType);
+    refusal.clear();
+    foundLibrary = chosenFolder.empty() || !probe ? std::wstring() : probe(chosenFolder, jvmType, refusal);
+    if (!refusal.empty()) foundLibrary.clear();
+    SetDlgItemTextW(dialog, IDC_JRE_MESSAGE, refusal.empty() ? message.c_str() : refusal.c_str());
     EnableWindow(GetDlgItem(dialog, IDOK), !foundLibrary.empty());
 }
 

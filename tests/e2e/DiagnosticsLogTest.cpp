@@ -37,20 +37,31 @@ TEST(DiagnosticsLogE2E, ALaunchLogsEveryRuntimeCandidateAndStillRunsWhenTheLogCa
         {"a log file", dir / L"vexa.log", true},
         {"a log in a missing folder", dir / L"missing\\vexa.log", false},
         {"a log path that is a folder", dir / L"classes", false},
+        // The launcher's own files are never appended to.
+        {"the launcher's settings file", L"@ini", false},
+        {"the launcher itself", L"@exe", false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         TempDir appDir;
         LauncherCopy app(appDir.path(), L"MyApp.exe", ini);
-        auto process = app.start(L"-nosplash", {{L"APPDATA", appDir / L"appdata"}, {L"VEXA_LOG", row.log}});
+        const std::wstring logPath = row.log == L"@ini" ? app.iniPath() : row.log == L"@exe" ? app.exePath() : row.log;
+        const std::string exe = readFile(app.exePath());
+        auto process = app.start(L"-nosplash", {{L"APPDATA", appDir / L"appdata"}, {L"VEXA_LOG", logPath}});
         ASSERT_TRUE(process.started());
         EXPECT_EQ(process.exitCode(), 0);
+        EXPECT_EQ(readFile(app.iniPath()), ini);
+        EXPECT_TRUE(readFile(app.exePath()) == exe);
         if (!row.written) continue;
 
         const std::string log = readFile(row.log);
         // One event a line, each with a millisecond time stamp, process and thread.
-        EXPECT_TRUE(std::regex_match(log, std::regex(R"((\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[\d+:\d+\] [^\r\n]+\r\n)+)")))
-            << log;
+        // (Line by line: std::regex recurses per character, and a whole log
+        // overflows the stack.)
+        const std::regex line(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[\d+:\d+\] [^\r\n]+)");
+        EXPECT_TRUE(log.size() >= 2 && log.substr(log.size() - 2) == "\r\n") << log;
+        for (size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
+            EXPECT_TRUE(std::regex_match(log.substr(at, end - at), line)) << log.substr(at, end - at);
         for (const std::string& expected : std::vector<std::string>{
                  "registry HKLM\\Software\\JavaSoft\\JDK\\11.0.2, version 11.0.2: rejected, outside \"Minimum Version\" and "
                  "\"Maximum Version\"",
@@ -108,6 +119,8 @@ TEST(DiagnosticsLogE2E, ALaunchLogsItsSettingsEnvironmentOptionsMainClassAndHowI
     standin::writeScript(dir.path(), L"classes\\demo\\Hello.class", "method main\n    println out hello\n");
     standin::writeScript(dir.path(), L"classes\\demo\\Exit.class", "method main\n    exit 3\n");
     standin::writeScript(dir.path(), L"classes\\demo\\Abort.class", "method main\n    abort boom\n");
+    standin::writeScript(dir.path(), L"classes\\demo\\Throw.class",
+                         "method main\n    throw java.lang.IllegalStateException boom\n");
     const std::string jvm = narrow(java.jvmPath());
     const std::string home = narrow(java.home()).substr(0, narrow(java.home()).size() - 1);  // without its "\"
 
@@ -131,7 +144,16 @@ TEST(DiagnosticsLogE2E, ALaunchLogsItsSettingsEnvironmentOptionsMainClassAndHowI
           "JVM library " + jvm + " loaded", "JVM option 1: -Djava.library.path=", "JVM option 2: -Djava.class.path=",
           ": -Dfrom.plus=1", "JNI_CreateJavaVM: JVM created", "main class demo/Hello: found through FindClass",
           "main class demo/Hello: accepted by sun.launcher.LauncherHelper", "calling demo/Hello.main, argument count 1",
-          "main returned", "launcher ends with exit code 0", "DestroyJavaVM returned"}},
+          "main returned", "launcher ends with exit code 0", "DestroyJavaVM returned",
+          "\"JRE Path\" " + narrow(java.home()) + ": chosen, version unknown (no \"release\" file)",
+          "class-path entry \"none\\*.jar\": no file matches it", "splash: not shown, the -nosplash switch was given"}},
+        {"uncaught exception, switches that read as no",
+         jrePath + "Main Class=demo.Throw\r\n[Application]\r\nSingle Instance=Yes\r\nFailure Check=ja\r\n"
+                   "Output Append=no\r\n",
+         L"", 0,
+         {"setting [Application] \"Single Instance\" = \"Yes\": not \"yes\", so off",
+          "setting [Application] \"Failure Check\" = \"ja\": not \"Yes\" (in any case), so off",
+          "the uncaught exception: java.lang.IllegalStateException: boom"}},
         {"System.exit", jrePath + "Main Class=demo.Exit\r\n", L"", 3,
          {"calling demo/Exit.main", "System.exit(3) reached the \"exit\" hook: the JVM ends the process with exit code 3"}},
         {"the JVM aborts", jrePath + "Main Class=demo.Abort\r\n", L"", 1,
@@ -157,7 +179,7 @@ TEST(DiagnosticsLogE2E, ALaunchLogsItsSettingsEnvironmentOptionsMainClassAndHowI
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         TempDir appDir;
-        const std::string ini = "[Class Path]\r\nClass Path=" + narrow(dir / L"classes") +
+        const std::string ini = "[Class Path]\r\nClass Path=none\\*.jar;" + narrow(dir / L"classes") +
                                 "\r\n[Java Runtime Environment+]\r\nVirtual Machine Parameters=-Dfrom.plus=1\r\n"
                                 "[Java Runtime Environment]\r\nLibrary Path=native\r\n" + row.jre;
         LauncherCopy app(dir / L"app\\", L"MyApp.exe", ini);

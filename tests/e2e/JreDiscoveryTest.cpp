@@ -552,3 +552,118 @@ TEST(JreDiscoveryE2E, TodaysRuntimesInThe32BitViewNeedAPairedLauncher) {
     EXPECT_TRUE(r.runPairProduct);
     EXPECT_FALSE(search(dir, jreSection("Minimum Version=1.8.0_400\r\n") + paired).found);
 }
+
+TEST(JreDiscoveryE2E, ARememberedRuntimeThatNoLongerQualifiesIsPassedOver) {
+    TempDir dir;
+    JavaRegistry registry;
+    const std::wstring registered = todaysRuntime(dir / L"registered\\", releaseFile("17.0.9"), true);
+    registry.add(kKeys[0], L"17.0.9", registered);
+    const std::wstring java8 = todaysRuntime(dir / L"jdk8\\", releaseFile("1.8.0_392"), true);
+    const std::wstring java21 = todaysRuntime(dir / L"jdk21\\", releaseFile("21.0.1"), true);
+    const std::wstring bare = todaysRuntime(dir / L"bare\\", "", true);  // no "release": version unknown
+    const std::wstring bundled = todaysRuntime(dir / L"app\\bundled\\", releaseFile("11.0.2"), true);
+    const std::wstring client = kClient;
+    struct Row {
+        const char* what;
+        std::string mainKeys;  // more of [Java Runtime Environment] in the main file
+        std::wstring remembered;
+        std::wstring library;  // empty: none qualifies, the dialog would come
+        std::string logged = "";
+    };
+    const Row rows[] = {
+        {"fitting", "Minimum Version=11\r\n", java21, java21 + client, "chosen, version 21.0.1"},
+        {"unknown version, taken on trust", "Minimum Version=11\r\n", bare, bare + client},
+        {"too old: the registered one", "Minimum Version=11\r\n", java8, registered + client,
+         "version 1.8.0.392, passed over, below \"Minimum Version\"; the search goes on"},
+        {"too new: the registered one", "Maximum Version=17.0.9\r\n", java21, registered + client},
+        {"gone: the registered one", "", dir / L"gone\\", registered + client, "passed over, it is gone"},
+        {"too old, nothing else qualifies", "Minimum Version=21.0.2\r\n", java8, L""},
+        {"gone: the main file's bundled runtime", "JRE Path=bundled\r\n", dir / L"gone\\", bundled + client},
+        // The main file's own "JRE Path" is used even outside the bounds.
+        {"the main file's, too old", "JRE Path=" + narrow(java8) + "\r\nMinimum Version=11\r\n", L"", java8 + client,
+         "warning, version 1.8.0.392 is below \"Minimum Version\""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::wstring app = dir / L"app\\";
+        removeTree(app + L"appdata");
+        if (!row.remembered.empty())
+            writeFile(app + L"appdata\\P\\C\\MyApp.ini",
+                      "[Java Runtime Environment]\r\nJRE Path=" + narrow(row.remembered) + "\r\n");
+        const std::string ini = "[Product Information]\r\nProduct Name=P\r\nProduct Code=C\r\n" + jreSection(row.mainKeys);
+        const std::wstring log = dir / L"log.txt";
+        DeleteFileW(log.c_str());
+        SearchResult r = SearchProbe(app, ini).run(L"", {{L"VEXA_LOG", log}});
+        EXPECT_EQ(r.library, row.library);
+        EXPECT_NE(readFile(log).find(row.logged), std::string::npos) << readFile(log);
+    }
+}
+
+TEST(JreDiscoveryE2E, EachLauncherScansItsOwnProgramFilesAndThePairedOneTheOther) {
+    TempDir dir;
+    JavaRegistry registry;
+    // Both folders as 64-bit Windows records them, in its 64-bit view.
+    const standin::RegistryView view64 = launcherIs32Bit() ? standin::RegistryView::Wow32 : standin::RegistryView::Native;
+    const std::wstring programs64 = dir / L"pf64", programs32 = dir / L"pf32";
+    registry.setValue(L"Software\\Microsoft\\Windows", L"CurrentVersion", L"ProgramFilesDir", REG_SZ,
+                      registryText(programs64), view64);
+    registry.setValue(L"Software\\Microsoft\\Windows", L"CurrentVersion", L"ProgramFilesDir (x86)", REG_SZ,
+                      registryText(programs32), view64);
+    const std::wstring own = launcherIs32Bit() ? programs32 : programs64;
+    const std::wstring other = launcherIs32Bit() ? programs64 : programs32;
+    const std::wstring ownRuntime = todaysRuntime(own + L"\\Zulu\\zulu-17\\", releaseFile("17.0.9"), true);
+    todaysRuntime(other + L"\\Zulu\\zulu-21\\", releaseFile("21.0.1"), true, {kClient}, standin::Jvm::X86);
+
+    // The launcher itself loads the runtime of its own "Program Files".
+    const std::wstring out = dir / L"jvm-path.txt";
+    std::string escaped = narrow(out);
+    for (char& c : escaped) c = c == '\\' ? '/' : c;
+    standin::writeScript(dir.path(), L"classes\\demo\\Hello.class",
+                         "method main\n    write \"" + escaped + "\" ${env:VEXA_JVM_PATH}\n");
+    LauncherCopy app(dir / L"app\\", L"MyApp.exe",
+                     "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\n[Class Path]\r\nClass Path=" +
+                         narrow(dir / L"classes") + "\r\n");
+    auto process = app.start(L"-nosplash", {{L"APPDATA", dir / L"appdata"}, {L"JAVA_HOME", std::nullopt},
+                                            {L"LOCALAPPDATA", dir / L"local"}});
+    ASSERT_TRUE(process.started());
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(widen(readFile(out)), ownRuntime + kClient);
+    if (launcherIs32Bit()) return;  // the search probe below is the 64-bit launcher's code
+
+    // The other architecture's folder only for a paired launcher, after its
+    // own; per-user installs (keys under HKEY_CURRENT_USER with expandable
+    // values, the user's programs folder) and the OpenJ9 builds as well.
+    const std::wstring local = dir / L"local";
+    const std::wstring perUser = todaysRuntime(local + L"\\Programs\\Eclipse Adoptium\\jdk-11\\", releaseFile("11.0.21"), true);
+    const std::wstring semeru = todaysRuntime(dir / L"semeru\\jdk-8-openj9\\", releaseFile("1.8.0_402"), true);
+    HKEY key = nullptr;
+    const std::wstring keyPath = L"Software\\Semeru\\JDK\\8.0.402.6\\openj9\\MSI";
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+    const std::wstring expandable = L"%VEXA_TEST_SEMERU%\\jdk-8-openj9";
+    RegSetValueExW(key, L"Path", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expandable.c_str()),
+                   static_cast<DWORD>((expandable.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    struct Cleanup {
+        ~Cleanup() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Semeru"); }
+    } cleanup;
+    const std::string paired = "[Application]\r\nPair Product=" + narrow(dir / L"Paired.exe") + "\r\n";
+    struct Row {
+        std::string keys;
+        std::wstring library;
+        bool runPairProduct;
+    };
+    const Row rows[] = {
+        {jreSection(""), ownRuntime + kClient, false},
+        {jreSection("Minimum Version=21\r\n"), L"", false},
+        {jreSection("Minimum Version=21\r\n") + paired, other + L"\\Zulu\\zulu-21\\" + kClient, true},
+        {jreSection("Maximum Version=11.0.21\r\n"), perUser + kClient, false},
+        {jreSection("Maximum Version=1.8\r\n"), semeru + kClient, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.keys);
+        SearchResult r = SearchProbe(dir / L"app\\", row.keys)
+                             .run(L"", {{L"LOCALAPPDATA", local}, {L"VEXA_TEST_SEMERU", dir / L"semeru"}});
+        EXPECT_EQ(r.library, row.library);
+        EXPECT_EQ(r.runPairProduct, row.runPairProduct);
+    }
+}

@@ -465,3 +465,55 @@ TEST(JreDiscoveryDialog, LinkCursorClicksAndKeysOpenTheAddress) {
     waitForWindow(process.pid(), {IDCANCEL, L"", false});
     EXPECT_EQ(process.exitCode(), -1);
 }
+
+TEST(JreDiscoveryDialog, OkTakesOnlyARuntimeWhoseVersionFitsAndTheDialogSaysWhy) {
+    JavaRegistry registry;
+    TempDir dir;
+    runtime(dir / L"jdk8\\");
+    writeFile(dir / L"jdk8\\release", "JAVA_VERSION=\"1.8.0_392\"\n");
+    runtime(dir / L"jdk17\\");
+    writeFile(dir / L"jdk17\\release", "IMPLEMENTOR=\"Test\"\r\nJAVA_VERSION=\"17.0.9\"\r\n");
+    runtime(dir / L"plain\\");  // no "release": its version is unknown and taken on trust
+    const std::wstring out = dir / L"jvm-path.txt";
+    const std::wstring needs11 = L"The Java Runtime Environment (JRE) was not found. Please  download and install a JRE "
+                                 L"(minimum version 11.0) from:";
+    struct Row {
+        const char* what;
+        std::string bounds;
+        std::wstring folder;
+        bool accepted;
+        std::wstring message;  // control 203 after the pick
+    };
+    const Row rows[] = {
+        {"too old", "Minimum Version=11\r\n", dir / L"jdk8",  false,
+         L"The Java runtime in this folder is version 1.8.0.392; this application needs a JRE (minimum version 11.0). "
+         L"Please choose another folder."},
+        {"too new", "Maximum Version=11\r\n", dir / L"jdk17", false,
+         L"The Java runtime in this folder is version 17.0.9; this application needs a JRE (maximum version 11). "
+         L"Please choose another folder."},
+        {"fits", "Minimum Version=11\r\n", dir / L"jdk17", true, needs11},
+        {"unknown", "Minimum Version=11\r\n", dir / L"plain", true, needs11},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        removeTree(dir / L"appdata");
+        makeDirs(dir / L"appdata");
+        // The team's own address stands in for the built-in one.
+        LauncherCopy app(dir / L"app\\", L"MyApp.exe",
+                         std::string(kProduct) +
+                             application(dir.path(), out, row.bounds + "Download URL=https://java.example.com/get\r\n"));
+        auto process = app.start(L"-nosplash", {{L"APPDATA", dir / L"appdata"}});
+        ASSERT_TRUE(process.started());
+        ASSERT_TRUE(dialog(process.pid()).found);
+        EXPECT_EQ(dialog(process.pid()).text(205), L"https://java.example.com/get");
+        browse(process.pid(), row.folder);
+        const WindowSnapshot picked = dialog(process.pid());
+        EXPECT_EQ(states(picked)[IDOK].enabled, row.accepted);
+        EXPECT_EQ(picked.text(203), row.accepted ? needs11 : row.message);
+        UiAction end;
+        end.press = row.accepted ? IDOK : IDCANCEL;
+        waitForWindow(process.pid(), end);
+        EXPECT_EQ(process.exitCode(), row.accepted ? 0 : -1);
+        EXPECT_EQ(exists(dir / L"appdata\\Prod\\C1\\MyApp.ini"), row.accepted);
+    }
+}

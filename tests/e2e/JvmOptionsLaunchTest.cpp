@@ -171,13 +171,24 @@ TEST(JvmOptionsLaunch, StackSizeInBytesSizesTheJavaMainThread) {
 }
 
 TEST(JvmOptionsLaunch, MissingClassPathIsReportedAndTheLaunchGoesOn) {
+    // An empty setting, and entries that all match nothing, are told apart.
+    for (const char* classPath : {"", " ; lib\\*.zip"}) {
+        Launch empty;
+        LauncherCopy app(empty.appDir, L"App.exe",
+                         empty.settings(std::string("[Class Path]\r\nClass Path=") + classPath + "\r\n"));
+        ChildProcess child = app.start(L"-nosplash", empty.record.environment());
+        EXPECT_EQ(answerMessageBox(child.pid()).message(),
+                  *classPath ? L"No file matches the Java Class Path given in the INI file: lib\\*.zip"
+                             : L"Java Class Path was not specified in INI file.");
+        child.kill();  // what the runtime then makes of the main class is its own affair
+    }
     Launch launch;
     si::writeScript(launch.appDir, L"lib\\app.jar", kScript);
     LauncherCopy app(launch.appDir, L"App.exe",
                      launch.settings("Virtual Machine Parameters=-ea\r\n[Class Path]\r\nClass Path=\\missing.jar\r\n"));
     ChildProcess child = app.start(L"-nosplash", launch.record.environment());
     WindowSnapshot box = answerMessageBox(child.pid());
-    EXPECT_EQ(box.message(), L"Java Class Path was not specified in INI file.");
+    EXPECT_EQ(box.message(), L"No file matches the Java Class Path given in the INI file: \\missing.jar");
     // The runtime is still created, without a class path and without the
     // parameters; what it then makes of the main class is its own affair.
     for (int i = 0; i < 100 && !launch.record.read().creation(); ++i) Sleep(100);

@@ -139,7 +139,10 @@ TEST(JvmOptions, MissingClassPathIsReported) {
         run.answerMessage = true;
         ProbeResult result = probe.run(run);
         EXPECT_EQ(result.built, 0) << ini;
-        EXPECT_EQ(result.message, L"Java Class Path was not specified in INI file.");
+        // Entries that match nothing are named; no entry at all is "not specified".
+        EXPECT_EQ(result.message, ini == settings[0]
+                                      ? L"No file matches the Java Class Path given in the INI file: \\missing.jar"
+                                      : L"Java Class Path was not specified in INI file.");
         // Nothing further is read: no options, no output file, no "Cmd".
         EXPECT_TRUE(result.options.empty());
         EXPECT_TRUE(result.text("outputFile").empty());

@@ -41,6 +41,13 @@ struct Probe {
     }
 };
 
+// "JRE Path" as the system's profile function reads it.
+std::wstring profileValue(const std::wstring& file) {
+    wchar_t value[MAX_PATH] = {};
+    GetPrivateProfileStringW(L"Java Runtime Environment", L"JRE Path", L"", value, MAX_PATH, file.c_str());
+    return value;
+}
+
 const char kMinimal[] = "[Java Runtime Environment]\r\nMain Class=com.example.Main\r\n";
 
 }  // namespace
@@ -124,10 +131,19 @@ TEST(SettingsReader, PlusSectionsExtendOnlyWhatTheFileLeavesEmpty) {
     EXPECT_EQ(f["mainClass"], L" com/plus/Main");
     EXPECT_EQ(f["libraryPath"], L" lib\\native");
     EXPECT_EQ(f["systemPath"], L"C:\\own");
-    EXPECT_EQ(f["pairProduct"], L" C:\\pair\\Pair.exe");
+    // "Pair Product" is a full path, without the blank of the join.
+    EXPECT_EQ(f["pairProduct"], L"C:\\pair\\Pair.exe");
     // " Yes" is not "Yes".
     EXPECT_EQ(f["failureCheck"], L"0");
     EXPECT_EQ(f["preferred"], L"< 1.8><11>");
+}
+
+TEST(SettingsReader, ARelativePairProductLiesBesideTheLauncherNotInTheWorkingFolder) {
+    TempDir dir;
+    makeDirs(dir / L"app");
+    Probe probe(dir / L"app\\", L"App.exe", std::string(kMinimal) + "[Application]\r\nPair Product=pair/B.exe\r\n");
+    // The probe runs in the folder of the test, which is not the launcher's.
+    EXPECT_EQ(probe.run(dir.path())["pairProduct"], dir / L"app\\pair\\B.exe");
 }
 
 TEST(SettingsReader, SwitchesFollowTheirOwnCaseRules) {
@@ -210,9 +226,11 @@ TEST(SettingsReader, ChosenRuntimeIsRememberedWhereTheNextStartLooks) {
     app.run(appData.path(), L"store C:\\chosen\\jre\\", &code);
     EXPECT_EQ(code, 0);
     // A user application: the per-user files of both products, folders created.
+    // New files are UTF-16 with their mark.
     for (const wchar_t* name : {L"App.ini", L"Pair.v2.ini"}) {
-        std::string text = readFile(appData.path() + L"\\Big App\\7\\" + name);
-        EXPECT_NE(text.find("JRE Path=C:\\chosen\\jre\\"), std::string::npos) << narrow(name) << ": " << text;
+        const std::wstring file = appData.path() + L"\\Big App\\7\\" + name;
+        EXPECT_EQ(readFile(file).substr(0, 2), "\xFF\xFE") << narrow(name);
+        EXPECT_EQ(profileValue(file), L"C:\\chosen\\jre\\") << narrow(name);
     }
     EXPECT_NE(readFile(app.iniPath).find("JRE Path=C:\\old\\"), std::string::npos);
     EXPECT_FALSE(exists(dir / L"pair\\Pair.v2.ini"));
@@ -225,7 +243,7 @@ TEST(SettingsReader, ChosenRuntimeIsRememberedWhereTheNextStartLooks) {
     service.run(serviceData.path(), L"store C:\\svc\\jre\\", &code);
     EXPECT_EQ(code, 0);
     EXPECT_NE(readFile(service.iniPath).find("JRE Path=C:\\svc\\jre\\"), std::string::npos);
-    EXPECT_NE(readFile(dir / L"pair\\Pair.v2.ini").find("JRE Path=C:\\svc\\jre\\"), std::string::npos);
+    EXPECT_EQ(profileValue(dir / L"pair\\Pair.v2.ini"), L"C:\\svc\\jre\\");
     EXPECT_FALSE(exists(serviceData.path() + L"\\Big App"));
     EXPECT_EQ(service.run(serviceData.path())["jrePath"], L"C:\\svc\\jre\\");
 }

@@ -2,6 +2,8 @@
 // files in a temporary folder.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "TestSupport.h"
 #include "config/SettingsStore.h"
 
@@ -227,4 +229,66 @@ TEST(SettingsFileRead, TrickyFilesReadAsTheProfileFunctionReadsThem) {
                 << c.name << ": [" << vexa::test::narrow(section) << "] " << vexa::test::narrow(key);
         }
     }
+}
+
+TEST(SettingsFileWrite, EachEncodingTakesAnyValueItCanHoldAndKeepsTheRestByteForByte) {
+    // (The byte-for-byte rules in full are ProfileWriterTest's; here the
+    // system's own reader reads what was written, in the system's code page.)
+    auto utf16 = [](std::wstring_view text) {
+        std::string bytes = "\xFF\xFE";
+        for (wchar_t c : text) bytes += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        return bytes;
+    };
+    const std::wstring cyrillic = L"C:\\Users\\\u042e\u0440\u0438\u0439\\jdk-21\\", emoji = L"D:\\\xD83D\xDE00\\jdk\\";
+    const std::string latin1 = "[A]\r\nname=caf\xE9\r\n";  // code page 1252
+    struct Case {
+        std::string before;
+        std::wstring value;
+        std::optional<std::string> after;  // nothing: refused, the file stays
+    };
+    const Case cases[] = {
+        {"", cyrillic, utf16(L"[Java Runtime Environment]\r\nJRE Path=" + cyrillic + L"\r\n")},
+        {utf16(L"[A]\r\nx=1\r\n[Java Runtime Environment]\r\nJRE Path=old\r\n"), emoji,
+         utf16(L"[A]\r\nx=1\r\n[Java Runtime Environment]\r\nJRE Path=" + emoji + L"\r\n")},
+        {"\xEF\xBB\xBF[Java Runtime Environment]\nMain Class=M\n\n[B]\ny=\xC3\xA9", emoji,
+         "\xEF\xBB\xBF[Java Runtime Environment]\nMain Class=M\nJRE Path=D:\\\xF0\x9F\x98\x80\\jdk\\\n\n[B]\ny=\xC3\xA9"},
+        {latin1, L"C:\\J\u00fcrgen\\", latin1 + "[Java Runtime Environment]\r\nJRE Path=C:\\J\xFCrgen\\\r\n"},
+        {latin1, cyrillic, std::nullopt},
+        {latin1, emoji, std::nullopt},
+    };
+    if (GetACP() != 1252) GTEST_SKIP() << "the ANSI cases are written for code page 1252, this is " << GetACP();
+    TempDir dir;
+    for (const Case& c : cases) {
+        const std::wstring path = dir / L"w.ini";
+        DeleteFileW(path.c_str());
+        if (!c.before.empty()) writeFile(path, c.before);
+        EXPECT_EQ(SettingsFile(path).writeValue(L"Java Runtime Environment", L"JRE Path", c.value) != 0, c.after.has_value());
+        EXPECT_EQ(vexa::test::readFile(path), c.after.value_or(c.before));
+        wchar_t read[MAX_PATH] = {};
+        GetPrivateProfileStringW(L"Java Runtime Environment", L"JRE Path", L"", read, MAX_PATH, path.c_str());
+        if (c.after) {
+            EXPECT_EQ(read, c.value);
+        }
+    }
+    // Nothing of the writing is left beside the file.
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((dir / L"*").c_str(), &entry);
+    int files = 0;
+    do files += (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+    while (FindNextFileW(find, &entry));
+    FindClose(find);
+    EXPECT_EQ(files, 1);
+}
+
+TEST(SettingsFileWrite, AFileThatCannotBeReplacedStaysAsItWas) {
+    TempDir dir;
+    const std::wstring path = dir / L"ro.ini";
+    writeFile(path, "[A]\r\nx=1\r\n");
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(SettingsFile(path).writeValue(L"A", L"x", L"2"), 0);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(vexa::test::readFile(path), "[A]\r\nx=1\r\n");
+    // A folder that is not there: nothing written, nothing made.
+    EXPECT_EQ(SettingsFile(dir / L"none\\x.ini").writeValue(L"A", L"x", L"2"), 0);
+    EXPECT_FALSE(vexa::test::exists(dir / L"none"));
 }

@@ -57,7 +57,7 @@ TEST(SettingsPaths, DeriveFileNamesFromTheExecutable) {
 TEST(SettingsPaths, PerUserPathDropsForbiddenCharactersOfTheProductName) {
     EXPECT_EQ(productFolderName(L"A:B/C"), L"ABC");
     EXPECT_EQ(productFolderName(L"\\?\"|><:/*"), L"");
-    EXPECT_EQ(productFolderName(L" My App (x64) "), L" My App (x64) ");
+    EXPECT_EQ(productFolderName(L" My App (x64) "), L" My App (x64)");
     EXPECT_EQ(perUserSettingsPath(L"C:\\Users\\u\\AppData\\Roaming", L"A:B/C", L"X1", L"C:\\apps\\Tool.2024.exe"),
               L"C:\\Users\\u\\AppData\\Roaming\\ABC\\X1\\Tool.2024.ini");
     // No application-data folder: no per-user file.
@@ -66,6 +66,20 @@ TEST(SettingsPaths, PerUserPathDropsForbiddenCharactersOfTheProductName) {
     EXPECT_EQ(perUserSettingsPath(L"R:", L"", L"", L"Tool"), L"R:\\Tool\\Tool.ini");
     EXPECT_EQ(perUserSettingsPath(L"R:", L":/", L"", L"C:\\a\\Tool.2024.exe"), L"R:\\Tool.2024\\Tool.2024.ini");
     EXPECT_EQ(perUserSettingsPath(L"R:", L"", L"7", L"Tool"), L"R:\\\\7\\Tool.ini");
+}
+
+TEST(SettingsPaths, NoProductNameOrCodeLeadsOutOfTheApplicationDataFolder) {
+    struct Case {
+        std::wstring name, code, path;
+    };
+    const Case cases[] = {
+        {L"..", L"..", L"R:\\Tool\\Tool.ini"},
+        {L".", L". .", L"R:\\Tool\\Tool.ini"},
+        {L"..\\..", L"x", L"R:\\\\x\\Tool.ini"},
+        {L"My App.. ", L"..\\..\\Win", L"R:\\My App\\....Win\\Tool.ini"},
+        {L"A.B", L"1.0", L"R:\\A.B\\1.0\\Tool.ini"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(perUserSettingsPath(L"R:", c.name, c.code, L"C:\\a\\Tool.exe"), c.path) << c.name;
 }
 
 namespace {
@@ -131,4 +145,13 @@ TEST(EmbeddedSettingsFind, FirstSectionOfTheNameThenFirstKeyExactly) {
         {L"b", L"k", L"5"}, {L"a", L"k", std::nullopt}, {L"C", L"k", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(settings.find(c.section, c.key), c.expected) << c.section << L"/" << c.key;
+}
+
+TEST(SettingsText, OnlyWebAddressesMayStandAsTheDownloadLink) {
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"https://java.example.com/get", true}, {L"HTTP://intranet/jre", true}, {L"https://", false},
+        {L"file:///C:/x", false},  {L"javascript:alert(1)", false}, {L"\\\\server\\share", false},
+        {L"https://a b", false},    {L"https://a\tb", false},  {L"", false},
+    };
+    for (const auto& [address, taken] : cases) EXPECT_EQ(LauncherSettings::isDownloadAddress(address), taken) << address;
 }
