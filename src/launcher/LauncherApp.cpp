@@ -143,7 +143,9 @@ bool LauncherApp::chooseRuntimeInDialog() {
     if (kConsole) {
         // A console launcher never waits on a window that a script or a build
         // job cannot answer: it says where to get a runtime and how to name one.
-        showErrorBox(nullptr, message + L"\n" + loadMessage(IDS_JRE_DOWNLOAD_ADDRESS) + L"\n" +
+        const std::wstring address =
+            settings_.downloadUrl.empty() ? loadMessage(IDS_JRE_DOWNLOAD_ADDRESS) : settings_.downloadUrl;
+        showErrorBox(nullptr, message + L"\n" + address + L"\n" +
                                   formatMessage(loadMessage(IDS_JRE_PATH_HINT),
                                                 {settingsPathBeside(settings_.executable)}));
         return false;
