@@ -451,7 +451,8 @@ Result<SingleInstance::Role> SingleInstance::setUp(const LauncherSettings& launc
     mainClass_ = launcher.mainClass;
     instanceName_ = instanceNameForExecutable(launcher.executable);
     security_ = std::make_unique<Security>();
-    diag::log(L"single instance: instance name %s", instanceName_);
+    diag::log(L"single instance: instance name %s%s", instanceName_,
+              security_->attributes() ? L"" : L"; the shared objects get the default descriptor");
 
     for (DWORD attempt = 0; attempt < kAttempts; ++attempt) {
         Result<Role> role = takeRole(arguments, attempt);

@@ -1,6 +1,9 @@
 // Single instance: a second start of the same launcher hands its arguments to
 // the running copy, whose main class gets them in secondaryMain, and ends with
 // what came back.
+#include <windows.h>
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -453,7 +456,7 @@ std::int32_t secondWhileTheFirstEnds(InstanceApp& app, bool kill) {
 TEST(SingleInstance, EverySecondStartEndsWithTheAnswerOrRunsTheApplicationItself) {
     const std::string secondary = "method secondaryMain int\n    args out\n    return 7\n"
                                   "method linger\n    wait-file @FOLDER@linger 60000\n";
-    enum Delivered { ToSecondaryMain, ToItsOwnMain };
+    enum Delivered { ToSecondaryMain, ToItsOwnMain, Nowhere };
     struct Row {
         const char* situation;
         Layout layout;
@@ -510,6 +513,23 @@ TEST(SingleInstance, EverySecondStartEndsWithTheAnswerOrRunsTheApplicationItself
          [](InstanceApp& app) { return secondWhileTheFirstEnds(app, false); }, 0, ToItsOwnMain},
         {"the first instance is killed with the request taken", {}, "return",
          [](InstanceApp& app) { return secondWhileTheFirstEnds(app, true); }, 0, ToItsOwnMain},
+        {"the shared section is another user's", {}, "return",
+         [](InstanceApp& app) {
+             PSECURITY_DESCRIPTOR nobody = nullptr;  // an empty access list: this user may not open it
+             EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P", SDDL_REVISION_1, &nobody, nullptr));
+             SECURITY_ATTRIBUTES attributes{sizeof(attributes), nobody, FALSE};
+             HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, 2092,
+                                                 vexa::instanceNameForExecutable(app.exePath()).c_str());
+             ChildProcess second = app.start(L"row");
+             WindowSnapshot box = answerMessageBox(second.pid());
+             EXPECT_EQ(box.message(), L"This application is already running as another user or with other rights, "
+                                      L"and this copy cannot hand its arguments to it (errno = 5). Close the running "
+                                      L"copy, or start this one the same way.");
+             CloseHandle(section);
+             LocalFree(nobody);
+             return second.exitCode();
+         },
+         -1, Nowhere},
         {"the first instance waits in DestroyJavaVM", {}, "thread linger\n    return",
          [](InstanceApp& app) {
              auto first = app.startFirst();
