@@ -121,10 +121,10 @@ private:
     LauncherCopy launcher_;
 };
 
-// The arguments of every secondaryMain call, in record order.
-std::vector<std::vector<std::wstring>> secondaryCalls(const Record& record) {
+// The arguments of every call of `method` (secondaryMain unless said), in record order.
+std::vector<std::vector<std::wstring>> secondaryCalls(const Record& record, const char* method = "secondaryMain") {
     std::vector<std::vector<std::wstring>> calls;
-    for (const Invocation& call : record.invocations("secondaryMain")) {
+    for (const Invocation& call : record.invocations(method)) {
         std::vector<std::wstring> args;
         if (call.args)
             for (const auto& arg : *call.args) args.push_back(arg.value_or(L"<null>"));
@@ -414,17 +414,7 @@ bool pollFor(const std::function<bool()>& done) {
     return false;
 }
 
-// The arguments of every main call, in record order.
-std::vector<std::vector<std::wstring>> mainCalls(const Record& record) {
-    std::vector<std::vector<std::wstring>> calls;
-    for (const Invocation& call : record.invocations("main")) {
-        std::vector<std::wstring> args;
-        if (call.args)
-            for (const auto& arg : *call.args) args.push_back(arg.value_or(L"<null>"));
-        calls.push_back(args);
-    }
-    return calls;
-}
+std::vector<std::vector<std::wstring>> mainCalls(const Record& record) { return secondaryCalls(record, "main"); }
 
 // A later start made while the first instance ends: the first is held while
 // it creates the JVM, takes the request (its log says so), and then fails or
