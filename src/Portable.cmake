@@ -5,6 +5,7 @@ set(VEXA_PORTABLE_SOURCES
   foundation/PathText.cpp
   foundation/CommandLine.cpp
   launcher/ForwardedArguments.cpp
+  launcher/InstanceName.cpp
   config/SettingsBlock.cpp
   config/SettingsText.cpp
   config/ProfileText.cpp

@@ -76,9 +76,10 @@ LauncherApp::LauncherApp() {
 
 LauncherApp::~LauncherApp() {
     closeSplashWindow();
+    // Serving stops before the JVM goes: no request attaches to a dying JVM.
+    ShutdownSingleInstance();
     jvm_.destroy();
     VEXA_STEP("JVM destruction");
-    ShutdownSingleInstance();
     splash_.nativeClose().callOnce();
     diag::installSink(nullptr);
     g_launcher = nullptr;
@@ -198,6 +199,9 @@ std::int32_t LauncherApp::runPairedLauncher() {
         report(Failure::of(IDS_PAIR_IS_SELF, {pairProduct}));
         return -1;
     }
+    // The paired launcher runs single instance for itself: later starts reach
+    // the application through it, not through this process.
+    instance_.shutdown();
     SetEnvironmentVariableW(kHandOverMarker, L"1");
 
     STARTUPINFOW startup{};

@@ -1,9 +1,14 @@
 // Single instance: a second start of the same launcher hands its arguments to
 // the running copy, whose main class gets them in secondaryMain, and ends with
 // what came back.
+#include <windows.h>
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwctype>
+#include <functional>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -12,6 +17,7 @@
 
 #include "StandIn.h"
 #include "TestSupport.h"
+#include "launcher/SingleInstance.h"
 
 using namespace vexa::test;
 using namespace vexa::test::standin;
@@ -20,36 +26,73 @@ namespace {
 
 // main runs until the file "release" appears in the application folder, then
 // ends with `mainEnd` (a script line); secondaryMain is `secondary` (lines).
+// "@FOLDER@" stands for the application folder.
 std::string appScript(const std::wstring& folder, const std::string& secondary, const std::string& mainEnd = "return") {
-    return "class demo.App\n"
-           "method main\n"
-           "    wait-file " + scriptPath(folder + L"release") + " 60000\n"
-           "    " + mainEnd + "\n" + secondary;
+    std::string script = "class demo.App\n"
+                         "method main\n"
+                         "    wait-file " + scriptPath(folder + L"release") + " 60000\n"
+                         "    " + mainEnd + "\n" + secondary;
+    for (size_t at; (at = script.find("@FOLDER@")) != std::string::npos;)
+        script.replace(at, 8, scriptPath(folder));
+    return script;
 }
 
 const char kIntForm[] = "method secondaryMain int\n    return 7\n";
+
+// Where a launcher copy lies and what it runs.
+struct Layout {
+    std::wstring folder = L"app\\";
+    std::wstring exeName = L"MyApp.exe";
+    // A 32-bit runtime, which MyApp.exe hands to MyApp32.exe (single instance too).
+    bool paired = false;
+};
+
+RuntimeOptions runtimeFor(const Layout& layout) {
+    RuntimeOptions options;
+    if (layout.paired) {
+        options.jvm = Jvm::X86;
+        options.jvmPath = L"bin\\client\\jvm.dll";
+    }
+    return options;
+}
 
 // A launcher copy with single-instance settings, a stand-in runtime and the
 // scripted application, in a folder of its own.
 class InstanceApp {
 public:
     InstanceApp(const std::string& secondary, const std::string& applicationLines = "Single Instance=yes\r\n",
-                const std::string& mainEnd = "return")
-        : runtime_(dir_ / L"jre\\"),
+                const std::string& mainEnd = "return", const Layout& layout = {})
+        : runtime_(dir_ / L"jre\\", runtimeFor(layout)),
           record_(dir_.path()),
-          launcher_(dir_ / L"app\\", L"MyApp.exe",
-                    "[Java Runtime Environment]\r\nMain Class=demo.App\r\nJRE Path=" + narrow(runtime_.home()) +
-                        "\r\n[Class Path]\r\nClass Path=\\lib\\app.jar\r\n[Application]\r\n" + applicationLines) {
-        writeScript(folder(), L"lib\\app.jar", appScript(folder(), secondary, mainEnd));
+          settings_("[Java Runtime Environment]\r\nMain Class=demo.App\r\nJRE Path=" + narrow(runtime_.home()) +
+                    "\r\n[Class Path]\r\nClass Path=\\lib\\app.jar\r\n[Application]\r\n" + applicationLines),
+          script_(appScript(dir_ / layout.folder, secondary, mainEnd)),
+          launcher_(dir_ / layout.folder, layout.exeName,
+                    settings_ + (layout.paired ? "Pair Product=" + narrow(dir_ / layout.folder) +
+                                                     "MyApp32.exe\r\nPair Return Code=yes\r\n"
+                                               : "")) {
+        writeScript(folder(), L"lib\\app.jar", script_);
+        if (layout.paired) copyFile(artefact(L"vexa32.exe"), twin(layout.folder, L"MyApp32.exe").exePath());
     }
 
     const std::wstring& folder() const { return launcher_.folder(); }
     const std::wstring& exePath() const { return launcher_.exePath(); }
-    ChildProcess start(const std::wstring& arguments = L"", const std::map<std::wstring, std::wstring>& knobs = {}) const {
-        return launcher_.start(arguments, record_.environment(knobs));
+    ChildProcess start(const std::wstring& arguments = L"", const std::map<std::wstring, std::wstring>& knobs = {},
+                       const std::wstring& log = L"") const {
+        auto environment = record_.environment(knobs);
+        environment[L"APPDATA"] = dir_ / L"appdata";
+        if (!log.empty()) environment[L"VEXA_LOG"] = log;
+        return launcher_.start(arguments, environment);
     }
     Record record() const { return record_.read(); }
-    void release() const { writeFile(folder() + L"release", ""); }
+    void release(const wchar_t* file = L"release") const { writeFile(folder() + file, ""); }
+    // Another launcher copy in this tree with the same settings and application.
+    LauncherCopy twin(const std::wstring& folder, const std::wstring& exeName) const {
+        LauncherCopy copy(dir_ / folder, exeName, settings_);
+        writeScript(copy.folder(), L"lib\\app.jar", script_);
+        return copy;
+    }
+    std::map<std::wstring, std::optional<std::wstring>> environment() const { return record_.environment(); }
 
     // Waits until the record holds `count` events named `name`.
     bool waitFor(const char* name, size_t count = 1, DWORD timeoutMs = 30000) const {
@@ -60,9 +103,12 @@ public:
         return false;
     }
     // Starts the first instance and waits until its main runs.
-    std::unique_ptr<ChildProcess> startFirst() const {
-        std::unique_ptr<ChildProcess> first(new ChildProcess(launcher_.start(L"first", record_.environment())));
-        EXPECT_TRUE(waitFor("invoke")) << record().text();
+    std::unique_ptr<ChildProcess> startFirst(const std::map<std::wstring, std::wstring>& knobs = {},
+                                             const std::wstring& log = L"") const {
+        std::unique_ptr<ChildProcess> first(new ChildProcess(start(L"first", knobs, log)));
+        if (knobs.empty()) {
+            EXPECT_TRUE(waitFor("invoke")) << record().text();
+        }
         return first;
     }
 
@@ -70,13 +116,15 @@ private:
     TempDir dir_;
     JavaHome runtime_;
     RecordFile record_;
+    std::string settings_;
+    std::string script_;
     LauncherCopy launcher_;
 };
 
-// The arguments of every secondaryMain call, in record order.
-std::vector<std::vector<std::wstring>> secondaryCalls(const Record& record) {
+// The arguments of every call of `method` (secondaryMain unless said), in record order.
+std::vector<std::vector<std::wstring>> secondaryCalls(const Record& record, const char* method = "secondaryMain") {
     std::vector<std::vector<std::wstring>> calls;
-    for (const Invocation& call : record.invocations("secondaryMain")) {
+    for (const Invocation& call : record.invocations(method)) {
         std::vector<std::wstring> args;
         if (call.args)
             for (const auto& arg : *call.args) args.push_back(arg.value_or(L"<null>"));
@@ -234,9 +282,7 @@ namespace {
 class Section {
 public:
     explicit Section(const std::wstring& exePath) {
-        std::wstring name = exePath;
-        for (wchar_t& c : name)
-            if (c == L'\\') c = L'_';
+        const std::wstring name = vexa::instanceNameForExecutable(exePath);
         name_ = name;
         mapping_ = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name.c_str());
         view_ = mapping_ ? static_cast<unsigned char*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
@@ -257,7 +303,7 @@ public:
         if (request_) CloseHandle(request_);
         request_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                       static_cast<DWORD>(bytes.size()),
-                                      (name_ + L"_upr_req_" + std::to_wstring(GetCurrentThreadId())).c_str());
+                                      (name_ + L"_upr_req_" + std::to_wstring(GetCurrentThreadId()) + L"_0").c_str());
         void* view = MapViewOfFile(request_, FILE_MAP_WRITE, 0, 0, 0);
         memcpy(view, bytes.data(), bytes.size());
         UnmapViewOfFile(view);
@@ -355,4 +401,149 @@ TEST(SingleInstance, TheFirstInstanceTrustsNothingInTheSection) {
     Record record = app.record();
     EXPECT_EQ(secondaryCalls(record), (std::vector<std::vector<std::wstring>>{{L"x", L"y", L""}, {L"p", L"q"}}));
     expectCleanJniUse(record);
+}
+
+namespace {
+
+// Polls `done` until it holds, for at most a minute.
+bool pollFor(const std::function<bool()>& done) {
+    for (DWORD waited = 0; waited < 60000; waited += 20) {
+        if (done()) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+std::vector<std::vector<std::wstring>> mainCalls(const Record& record) { return secondaryCalls(record, "main"); }
+
+// A later start made while the first instance ends: the first is held while
+// it creates the JVM, takes the request (its log says so), and then fails or
+// is killed.
+std::int32_t secondWhileTheFirstEnds(InstanceApp& app, bool kill) {
+    TempDir scratch;
+    const std::wstring gate = scratch / L"go";
+    const std::wstring log = scratch / L"first.log";
+    auto first = app.startFirst({{L"CREATE_WAIT", gate}, {L"CREATE_RESULT", L"-1"}}, log);
+    EXPECT_TRUE(app.waitFor("create-wait"));
+    ChildProcess second = app.start(L"row");
+    EXPECT_TRUE(pollFor([&] { return readFile(log).find("request from a later start") != std::string::npos; }));
+    if (kill) {
+        first->kill();
+    } else {
+        writeFile(gate, "");
+        EXPECT_TRUE(answerMessageBox(first->pid()).found);
+        EXPECT_EQ(first->exitCode(), -1);
+    }
+    EXPECT_TRUE(pollFor([&] { return mainCalls(app.record()).size() == 1; }));  // the second runs main
+    app.release();
+    return second.exitCode();
+}
+
+}  // namespace
+
+// Every kind of later start ends: with secondaryMain's answer, having
+// delivered its arguments once, or as the first instance with its own main.
+TEST(SingleInstance, EverySecondStartEndsWithTheAnswerOrRunsTheApplicationItself) {
+    const std::string secondary = "method secondaryMain int\n    args out\n    return 7\n"
+                                  "method linger\n    wait-file @FOLDER@linger 60000\n";
+    enum Delivered { ToSecondaryMain, ToItsOwnMain, Nowhere };
+    struct Row {
+        const char* situation;
+        Layout layout;
+        std::string mainEnd;
+        std::function<std::int32_t(InstanceApp&)> secondStart;
+        std::int32_t exitCode;
+        Delivered delivered;
+    };
+    // The first instance runs main; `start` makes the second start and gives its exit code.
+    auto afterFirst = [](std::function<std::int32_t(InstanceApp&)> start) {
+        return [start](InstanceApp& app) {
+            auto first = app.startFirst();
+            const std::int32_t code = start(app);
+            app.release();
+            EXPECT_EQ(first->exitCode(60000), 0);
+            return code;
+        };
+    };
+    const Row rows[] = {
+        {"another executable whose path differs only in \\ and _", {L"a_b\\", L"x.exe"}, "return",
+         [](InstanceApp& app) {
+             auto first = app.startFirst();
+             ChildProcess second = app.twin(L"a\\", L"b_x.exe").start(L"row", app.environment());
+             EXPECT_TRUE(pollFor([&] { return mainCalls(app.record()).size() == 2; }));
+             app.release();
+             return second.exitCode();
+         },
+         0, ToItsOwnMain},
+        {"the same executable spelt in upper case", {}, "return", afterFirst([](InstanceApp& app) {
+             std::wstring upper = app.exePath();
+             for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
+             return ChildProcess({L"", vexa::test::quoted(upper) + L" row", L"", app.environment()}).exitCode(60000);
+         }),
+         7, ToSecondaryMain},
+        {"another process holds the set-up mutex", {}, "return", afterFirst([](InstanceApp& app) {
+             HANDLE mutex = CreateMutexW(nullptr, FALSE,
+                                         (vexa::instanceNameForExecutable(app.exePath()) + L"_upr_mtx").c_str());
+             EXPECT_EQ(WaitForSingleObject(mutex, 10000), WAIT_OBJECT_0);
+             const std::int32_t code = app.start(L"row").exitCode(60000);
+             ReleaseMutex(mutex);
+             CloseHandle(mutex);
+             return code;
+         }),
+         7, ToSecondaryMain},
+        {"WM_QUIT posted to the listener", {}, "return", afterFirst([](InstanceApp& app) {
+             Section section(app.exePath());
+             for (int i = 0; i < 3; ++i) EXPECT_TRUE(PostThreadMessageW(section.field(0), WM_QUIT, 0, 0));
+             return app.start(L"row").exitCode(60000);
+         }),
+         7, ToSecondaryMain},
+        {"the runtime runs in the paired launcher", {L"app\\", L"MyApp.exe", true}, "return",
+         afterFirst([](InstanceApp& app) { return app.start(L"row").exitCode(60000); }), 7, ToSecondaryMain},
+        {"the first instance fails with the request queued", {}, "return",
+         [](InstanceApp& app) { return secondWhileTheFirstEnds(app, false); }, 0, ToItsOwnMain},
+        {"the first instance is killed with the request taken", {}, "return",
+         [](InstanceApp& app) { return secondWhileTheFirstEnds(app, true); }, 0, ToItsOwnMain},
+        {"the shared section is another user's", {}, "return",
+         [](InstanceApp& app) {
+             PSECURITY_DESCRIPTOR nobody = nullptr;  // an empty access list: this user may not open it
+             EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P", SDDL_REVISION_1, &nobody, nullptr));
+             SECURITY_ATTRIBUTES attributes{sizeof(attributes), nobody, FALSE};
+             HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, 2092,
+                                                 vexa::instanceNameForExecutable(app.exePath()).c_str());
+             ChildProcess second = app.start(L"row");
+             WindowSnapshot box = answerMessageBox(second.pid());
+             EXPECT_EQ(box.message(), L"This application is already running as another user or with other rights, "
+                                      L"and this copy cannot hand its arguments to it (errno = 5). Close the running "
+                                      L"copy, or start this one the same way.");
+             CloseHandle(section);
+             LocalFree(nobody);
+             return second.exitCode();
+         },
+         -1, Nowhere},
+        {"the first instance waits in DestroyJavaVM", {}, "thread linger\n    return",
+         [](InstanceApp& app) {
+             auto first = app.startFirst();
+             app.release();
+             EXPECT_TRUE(app.waitFor("destroy-begin"));
+             ChildProcess second = app.start(L"row");
+             EXPECT_TRUE(pollFor([&] { return mainCalls(app.record()).size() == 2; }));
+             app.release(L"linger");
+             EXPECT_EQ(first->exitCode(), 0);
+             return second.exitCode();
+         },
+         0, ToItsOwnMain},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.situation);
+        InstanceApp app(secondary, "Single Instance=yes\r\n", row.mainEnd, row.layout);
+        EXPECT_EQ(row.secondStart(app), row.exitCode);
+        Record record = app.record();
+        const std::vector<std::vector<std::wstring>> once = {{L"row"}};
+        std::vector<std::vector<std::wstring>> ownMain;
+        for (const auto& call : mainCalls(record))
+            if (call != std::vector<std::wstring>{L"first"}) ownMain.push_back(call);
+        EXPECT_EQ(secondaryCalls(record), row.delivered == ToSecondaryMain ? once : decltype(once){}) << record.text();
+        EXPECT_EQ(ownMain, row.delivered == ToItsOwnMain ? once : decltype(once){}) << record.text();
+        expectCleanJniUse(record);
+    }
 }
