@@ -191,10 +191,18 @@ std::string jre::readFileStart(const std::wstring& path, std::uint32_t limit) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return {};
-    std::string text(limit, '\0');
-    DWORD read = 0;
-    if (!ReadFile(file.get(), text.data(), limit, &read, nullptr)) return {};
-    text.resize(read);
+    // A small first read serves the usual short file; the buffer grows
+    // towards the limit only while the file fills it.
+    std::string text;
+    std::uint32_t size = 0;
+    for (std::uint32_t chunk = std::min<std::uint32_t>(limit, 4096); size < limit; chunk = limit - size) {
+        text.resize(size + chunk);
+        DWORD read = 0;
+        if (!ReadFile(file.get(), text.data() + size, chunk, &read, nullptr)) return {};
+        size += read;
+        if (read < chunk) break;
+    }
+    text.resize(size);
     return text;
 }
 
