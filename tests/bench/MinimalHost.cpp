@@ -1,7 +1,7 @@
 // bench-minimal-host: the least a GUI program must do to run a Java main
 // class in-process, as the yardstick of the launch benchmark.
 //
-//   bench-minimal-host [--java-thread] OPTIONS_FILE
+//   bench-minimal-host [--java-thread] [--listener-thread] OPTIONS_FILE
 //
 // OPTIONS_FILE holds, one per line ("\n"), the JVM library's full path
 // (UTF-8), the main class in slash form, and then each JVM option's exact
@@ -15,7 +15,9 @@
 // With --java-thread the JVM is created, main called and the JVM destroyed
 // on a new thread that the entry thread waits for, as the java command and
 // vexa.exe run main: the yardstick for memory, since a thread has a cost of
-// its own.
+// its own. --listener-thread adds a thread that waits, with a message queue,
+// from before the JVM starts until it is destroyed, as the single-instance
+// listener of vexa.exe does.
 //
 // With VEXA_STEP_LOG set it writes its own steps there, through the same
 // recorder as vexa-steps.exe, so that the runtime's share of both can be put
@@ -92,6 +94,13 @@ struct JavaThread {
     int status;
 };
 
+DWORD WINAPI listenerThread(void* context) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's message queue
+    MsgWaitForMultipleObjectsEx(1, static_cast<HANDLE*>(context), INFINITE, QS_POSTMESSAGE, 0);
+    return 0;
+}
+
 DWORD WINAPI javaThread(void* context) {
     auto* run = static_cast<JavaThread*>(context);
     run->status = runJava(*run->lines, run->create);
@@ -105,6 +114,10 @@ int wmain(int argc, wchar_t** argv) {
     DefWindowProcW(nullptr, 0, 0, 0);
     const bool ownThread = argc > 1 && std::wstring(argv[1]) == L"--java-thread";
     if (ownThread) --argc, ++argv;
+    const bool listener = argc > 1 && std::wstring(argv[1]) == L"--listener-thread";
+    if (listener) --argc, ++argv;
+    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE listening = listener ? CreateThread(nullptr, 0, &listenerThread, &stop, 0, nullptr) : nullptr;
     std::vector<std::string> lines;
     if (argc < 2 || !readLines(argv[1], lines)) return 2;
     VEXA_STEP("window-system start-up, options file");
@@ -125,6 +138,12 @@ int wmain(int argc, wchar_t** argv) {
     } else {
         status = runJava(lines, create);
     }
+    if (listening) {
+        SetEvent(stop);
+        WaitForSingleObject(listening, INFINITE);
+        CloseHandle(listening);
+    }
+    CloseHandle(stop);
     VEXA_STEP_REPORT();
     return status;
 }
