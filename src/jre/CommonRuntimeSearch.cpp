@@ -68,13 +68,52 @@ class CommonSearch {
 public:
     CommonSearch(const JrePolicy& policy, bool paired) : policy_(policy), paired_(paired) {}
 
-    // Looks at the runtime in `folder`, named `source` in the log, and adds
-    // it to `out` when it qualifies. `name` gives the version when the
-    // runtime's "release" file does not.
+    // Notes the runtime in `folder`, named `source` in the log, as a
+    // candidate of `out` when its version and kind may be chosen. `name`
+    // gives the version when the runtime's "release" file does not. Its JVM
+    // library is looked for only when the choice reaches it (examine).
     void consider(const std::wstring& source, const std::wstring& folder, std::wstring_view name,
-                  std::vector<JreCandidate>& out) const {
-        const std::wstring root = jre::withTrailingBackslash(folder);
+                  std::vector<JreCandidate>& out) {
+        Runtime runtime{source, jre::withTrailingBackslash(folder), {}, std::nullopt};
+        std::optional<JavaVersion> version =
+            jre::releaseFileVersion(jre::readFileStart(runtime.root + L"release", kReleaseFileLimit));
+        const wchar_t* from = L"release file";
+        if (!version) {
+            version = jre::nameVersion(name);
+            from = L"name";
+        }
         JreCandidate candidate;
+        candidate.version = version.value_or(JavaVersion());
+        runtime.described = version ? candidate.version.toText() + L" (from its " + from + L")" : std::wstring(L"unknown");
+        // The kind is looked at now only when it decides whether the runtime
+        // may be chosen or where it ranks.
+        const bool kindMatters = !jre::kindSearched(jre::RuntimeKind::Jdk, policy_) ||
+                                 !jre::kindSearched(jre::RuntimeKind::Jre, policy_) ||
+                                 jre::kindFavoured(jre::RuntimeKind::Jdk, policy_) !=
+                                     jre::kindFavoured(jre::RuntimeKind::Jre, policy_);
+        if (kindMatters) runtime.kind = kindOf(runtime.root);
+        const jre::RuntimeKind kind = runtime.kind.value_or(jre::RuntimeKind::Jdk);
+        if (runtime.kind && !jre::kindSearched(kind, policy_)) {
+            diag::log(L"runtime %s (%s): %s, version %s: rejected, a %s is not allowed by \"JVM Source\"", runtime.root,
+                      source, kindName(kind), runtime.described, kindName(kind));
+            return;
+        }
+        if (std::optional<std::wstring_view> why = jre::versionRejection(candidate.version, version.has_value(), policy_)) {
+            if (diag::on())
+                diag::log(L"runtime %s (%s): %s, version %s: rejected, %s", runtime.root, source,
+                          kindName(runtime.kind.value_or(kindOf(runtime.root))), runtime.described, *why);
+            return;
+        }
+        candidate.isFavoured = jre::kindFavoured(kind, policy_);
+        candidate.source = runtimes_.size();
+        runtimes_.push_back(std::move(runtime));
+        out.push_back(std::move(candidate));
+    }
+
+    // Looks for the candidate's JVM library: whether it qualifies.
+    bool examine(JreCandidate& candidate) const {
+        const Runtime& runtime = runtimes_[candidate.source];
+        const std::wstring& root = runtime.root;
         candidate.home = root;
         std::wstring library = JreLocator::probeJvmLibrary(root, policy_.jvmType, candidate.isServer);
         if (library.empty()) {
@@ -83,46 +122,27 @@ public:
             library = JreLocator::probeJvmLibrary(candidate.home, policy_.jvmType, candidate.isServer);
         }
         if (library.empty()) {
-            diag::log(L"runtime %s (%s): rejected, no JVM library for \"JVM Type\" %s", root, source,
+            diag::log(L"runtime %s (%s): rejected, no JVM library for \"JVM Type\" %s", root, runtime.source,
                       jvmTypeName(policy_.jvmType));
-            return;
+            return false;
         }
         // This process cannot load a 32-bit runtime; only a paired launcher
         // can run one.
         if (!paired_ && jre::imageMachine(jre::readFileStart(library, jre::kImageHeadSize)) == jre::kOtherMachine) {
-            diag::log(L"runtime %s (%s): rejected, a 32-bit runtime and no \"Pair Product\" to run it", root, source);
-            return;
+            diag::log(L"runtime %s (%s): rejected, a 32-bit runtime and no \"Pair Product\" to run it", root,
+                      runtime.source);
+            return false;
         }
-        const jre::RuntimeKind kind = pathExists(root + L"bin\\javac.exe") ? jre::RuntimeKind::Jdk : jre::RuntimeKind::Jre;
-        const wchar_t* kindName = kind == jre::RuntimeKind::Jdk ? L"JDK" : L"JRE";
-
-        std::optional<JavaVersion> version = jre::releaseFileVersion(jre::readFileStart(root + L"release", kReleaseFileLimit));
-        const wchar_t* from = L"release file";
-        if (!version) {
-            version = jre::nameVersion(name);
-            from = L"name";
-        }
-        candidate.version = version.value_or(JavaVersion());
-        const std::wstring described = version ? candidate.version.toText() + L" (from its " + from + L")"
-                                               : std::wstring(L"unknown");
-        if (!jre::kindSearched(kind, policy_)) {
-            diag::log(L"runtime %s (%s): %s, version %s: rejected, a %s is not allowed by \"JVM Source\"", root, source,
-                      kindName, described, kindName);
-            return;
-        }
-        if (std::optional<std::wstring_view> why = jre::versionRejection(candidate.version, version.has_value(), policy_)) {
-            diag::log(L"runtime %s (%s): %s, version %s: rejected, %s", root, source, kindName, described, *why);
-            return;
-        }
-        candidate.isFavoured = jre::kindFavoured(kind, policy_);
-        diag::log(L"runtime %s (%s): %s, version %s, library %s: qualifies", root, source, kindName, described, library);
-        out.push_back(std::move(candidate));
+        if (diag::on())
+            diag::log(L"runtime %s (%s): %s, version %s, library %s: qualifies", root, runtime.source,
+                      kindName(runtime.kind.value_or(kindOf(root))), runtime.described, library);
+        return true;
     }
 
     // `perUser`: the key under HKEY_CURRENT_USER, where a per-user install
     // records itself, instead of HKEY_LOCAL_MACHINE.
     void scanKey(const jre::VendorKey& key, JreLocator::RegistryView view, std::vector<JreCandidate>& out,
-                 bool perUser = false) const {
+                 bool perUser = false) {
         const REGSAM access = JreLocator::registryAccess(view);
         RegistryKey runtimes;
         const std::wstring path(key.path);
@@ -150,7 +170,7 @@ public:
         }
     }
 
-    void scanFolder(const std::wstring& folder, std::vector<JreCandidate>& out) const {
+    void scanFolder(const std::wstring& folder, std::vector<JreCandidate>& out) {
         WIN32_FIND_DATAW entry;
         FindHandle find(FindFirstFileW((folder + L"*").c_str(), &entry));
         if (!find) return;
@@ -167,8 +187,22 @@ public:
     }
 
 private:
+    // What was learnt of a runtime before its library is looked for.
+    struct Runtime {
+        std::wstring source;     // where it was found, for the log
+        std::wstring root;       // its folder, ending in "\"
+        std::wstring described;  // its version and where that came from
+        std::optional<jre::RuntimeKind> kind;
+    };
+
+    static jre::RuntimeKind kindOf(const std::wstring& root) {
+        return pathExists(root + L"bin\\javac.exe") ? jre::RuntimeKind::Jdk : jre::RuntimeKind::Jre;
+    }
+    static const wchar_t* kindName(jre::RuntimeKind kind) { return kind == jre::RuntimeKind::Jdk ? L"JDK" : L"JRE"; }
+
     const JrePolicy& policy_;
     bool paired_;  // "Pair Product" is set: a 32-bit runtime can be run
+    std::vector<Runtime> runtimes_;
 };
 
 }  // namespace
@@ -177,10 +211,18 @@ std::string jre::readFileStart(const std::wstring& path, std::uint32_t limit) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return {};
-    std::string text(limit, '\0');
-    DWORD read = 0;
-    if (!ReadFile(file.get(), text.data(), limit, &read, nullptr)) return {};
-    text.resize(read);
+    // A small first read serves the usual short file; the buffer grows
+    // towards the limit only while the file fills it.
+    std::string text;
+    std::uint32_t size = 0;
+    for (std::uint32_t chunk = std::min<std::uint32_t>(limit, 4096); size < limit; chunk = limit - size) {
+        text.resize(size + chunk);
+        DWORD read = 0;
+        if (!ReadFile(file.get(), text.data() + size, chunk, &read, nullptr)) return {};
+        size += read;
+        if (read < chunk) break;
+    }
+    text.resize(size);
     return text;
 }
 
@@ -193,12 +235,18 @@ bool JreLocator::searchCommonRuntimes() {
         diag::log(L"JAVA_HOME, vendor keys and install folders: not searched (\"VM Provider\" excludes them)");
         return false;
     }
-    const CommonSearch search(policy_, !places_.pairProduct.empty());
+    CommonSearch search(policy_, !places_.pairProduct.empty());
     std::vector<JreCandidate> candidates;
 
+    // The candidates of a pass are examined best first, only until the
+    // choice is certain.
     auto choose = [&](std::wstring_view pass, bool wow32) {
-        std::optional<JreCandidate> choice = chooseCandidate(candidates, policy_);
-        logChoice(pass, candidates, choice);
+        std::vector<jre::Examined> examined;
+        auto examine = [&search](JreCandidate& candidate) { return search.examine(candidate); };
+        std::optional<std::size_t> chosen = jre::chooseExamining(candidates, policy_, examine, examined);
+        logExamined(pass, candidates, examined, chosen, policy_);
+        std::optional<JreCandidate> choice;
+        if (chosen) choice = candidates[*chosen];
         candidates.clear();
         if (!choice) return false;
         bool isServer = false;

@@ -23,6 +23,83 @@ std::wstring readJavaHome(HKEY versionKey) {
     return std::wstring(buffer.c_str());
 }
 
+// The runtimes registered for one registry pass, known by their subkey
+// names until the choice reaches them.
+class RegisteredRuntimes {
+public:
+    RegisteredRuntimes(const JrePolicy& policy, JreLocator::RegistryView view)
+        : policy_(policy), access_(JreLocator::registryAccess(view)),
+          viewNote_(view == JreLocator::RegistryView::Wow32 ? L" (32-bit view)" : L"") {}
+
+    // Adds a candidate for each runtime under `key` whose version, read from
+    // its subkey name, is within the bounds.
+    void readKey(const jre::RuntimeKey& key, std::vector<JreCandidate>& candidates) {
+        RegistryKey runtimes;
+        const std::wstring path(key.path);
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access_, runtimes.put()) != ERROR_SUCCESS) return;
+        const bool favoured = jre::isFavouredKey(key, policy_);
+        wchar_t name[256];  // the longest key name the registry allows, and its NUL
+        for (DWORD index = 0;; ++index) {
+            DWORD length = static_cast<DWORD>(std::size(name));
+            if (RegEnumKeyExW(runtimes.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            JreCandidate candidate;
+            candidate.version.parse(std::wstring(name, length), 0);
+            if (!jre::withinBounds(candidate.version, policy_)) {
+                diag::log(L"registry HKLM\\%s%s%s, version %s: rejected, outside \"Minimum Version\" and \"Maximum Version\"",
+                          path, name, viewNote_, candidate.version);
+                continue;
+            }
+            candidate.isFavoured = favoured;
+            candidate.isIbmFamily = key.family == jre::RuntimeFamily::Ibm;
+            candidate.source = registrations_.size();
+            registrations_.push_back({keys_.size(), std::wstring(name, length)});
+            candidates.push_back(std::move(candidate));
+        }
+        keys_.push_back({&key, std::move(runtimes)});
+    }
+
+    // Reads the candidate's "JavaHome" and probes it for a JVM library:
+    // whether it qualifies.
+    bool examine(JreCandidate& candidate) const {
+        const Registration& registration = registrations_[candidate.source];
+        const auto& [key, runtimes] = keys_[registration.key];
+        const std::wstring_view path = key->path;
+        const std::wstring& name = registration.name;
+        RegistryKey versionKey;
+        std::wstring javaHome;
+        // An empty "JavaHome" names no folder (it would make the home the
+        // root of the current drive), so it is passed over like a missing one.
+        if (RegOpenKeyExW(runtimes.get(), name.c_str(), 0, access_, versionKey.put()) == ERROR_SUCCESS)
+            javaHome = readJavaHome(versionKey.get());
+        if (javaHome.empty()) {
+            diag::log(L"registry HKLM\\%s%s%s: rejected, no \"JavaHome\"", path, name, viewNote_);
+            return false;
+        }
+        candidate.home = jre::runtimeHome(std::move(javaHome), *key);
+        if (JreLocator::probeJvmLibrary(candidate.home, jre::scanProbeType(*key, policy_.jvmType), candidate.isServer)
+                .empty()) {
+            diag::log(L"registry HKLM\\%s%s%s: home %s, version %s: rejected, no JVM library for its \"JVM Type\"", path,
+                      name, viewNote_, candidate.home, candidate.version);
+            return false;
+        }
+        diag::log(L"registry HKLM\\%s%s%s: home %s, version %s: qualifies", path, name, viewNote_, candidate.home,
+                  candidate.version);
+        return true;
+    }
+
+private:
+    struct Registration {
+        std::size_t key;    // in keys_
+        std::wstring name;  // the subkey
+    };
+    const JrePolicy& policy_;
+    const REGSAM access_;
+    const wchar_t* const viewNote_;
+    std::vector<std::pair<const jre::RuntimeKey*, RegistryKey>> keys_;
+    std::vector<Registration> registrations_;
+};
+
 }  // namespace
 
 JreLocator::JreLocator(JrePolicy policy, RuntimeSearchPlaces places)
@@ -101,62 +178,38 @@ std::optional<std::wstring> JreLocator::searchRegistry(RegistryView view) {
         diag::log(L"registry, 32-bit view: not searched without \"Pair Product\"");
         return std::nullopt;
     }
+    // The subkey names say the version of every registered runtime; a
+    // runtime's key is opened and its folder probed only when the choice
+    // reaches it, best first.
+    RegisteredRuntimes registered(policy_, view);
     std::vector<JreCandidate> candidates;
     for (const jre::RuntimeKey& key : jre::runtimeKeys()) {
-        if (jre::isKeySearched(key, policy_)) scanKey(key, view, candidates);
+        if (jre::isKeySearched(key, policy_)) registered.readKey(key, candidates);
     }
-    std::optional<JreCandidate> choice = chooseCandidate(candidates, policy_);
-    logChoice(view == RegistryView::Wow32 ? L"registry, 32-bit view" : L"registry", candidates, choice);
-    if (!choice) return std::nullopt;
+    std::vector<jre::Examined> examined;
+    auto examine = [&registered](JreCandidate& candidate) { return registered.examine(candidate); };
+    std::optional<std::size_t> chosen = jre::chooseExamining(candidates, policy_, examine, examined);
+    logExamined(view == RegistryView::Wow32 ? L"registry, 32-bit view" : L"registry", candidates, examined, chosen,
+                policy_);
+    if (!chosen) return std::nullopt;
     if (view == RegistryView::Wow32) choice_.runPairProduct = true;
-    choice_.ibmRegistryRuntime = choice->isIbmFamily;
-    return std::move(choice->home);
+    choice_.ibmRegistryRuntime = candidates[*chosen].isIbmFamily;
+    return std::move(candidates[*chosen].home);
 }
 
-void JreLocator::scanKey(const jre::RuntimeKey& key, RegistryView view, std::vector<JreCandidate>& candidates) const {
-    const REGSAM access = JreLocator::registryAccess(view);
-    RegistryKey runtimes;
-    const std::wstring path(key.path);
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, runtimes.put()) != ERROR_SUCCESS) return;
-
-    const JvmType probeType = jre::scanProbeType(key, policy_.jvmType);
-    const bool favoured = jre::isFavouredKey(key, policy_);
-    const wchar_t* const viewNote = view == RegistryView::Wow32 ? L" (32-bit view)" : L"";
-    wchar_t name[256];  // the longest key name the registry allows, and its NUL
-    for (DWORD index = 0;; ++index) {
-        DWORD length = static_cast<DWORD>(std::size(name));
-        if (RegEnumKeyExW(runtimes.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        JreCandidate candidate;
-        candidate.version.parse(std::wstring(name, length), 0);
-        if (!jre::withinBounds(candidate.version, policy_)) {
-            diag::log(L"registry HKLM\\%s%s%s, version %s: rejected, outside \"Minimum Version\" and \"Maximum Version\"", path,
-                      name, viewNote, candidate.version);
-            continue;
-        }
-
-        RegistryKey versionKey;
-        std::wstring javaHome;
-        // An empty "JavaHome" names no folder (it would make the home the
-        // root of the current drive), so it is passed over like a missing one.
-        if (RegOpenKeyExW(runtimes.get(), name, 0, access, versionKey.put()) == ERROR_SUCCESS)
-            javaHome = readJavaHome(versionKey.get());
-        if (javaHome.empty()) {
-            diag::log(L"registry HKLM\\%s%s%s: rejected, no \"JavaHome\"", path, name, viewNote);
-            continue;
-        }
-        candidate.home = jre::runtimeHome(std::move(javaHome), key);
-        if (probeJvmLibrary(candidate.home, probeType, candidate.isServer).empty()) {
-            diag::log(L"registry HKLM\\%s%s%s: home %s, version %s: rejected, no JVM library for its \"JVM Type\"", path,
-                      name, viewNote, candidate.home, candidate.version);
-            continue;
-        }
-        candidate.isFavoured = favoured;
-        candidate.isIbmFamily = key.family == jre::RuntimeFamily::Ibm;
-        diag::log(L"registry HKLM\\%s%s%s: home %s, version %s: qualifies", path, name, viewNote, candidate.home,
-                  candidate.version);
-        candidates.push_back(std::move(candidate));
+void JreLocator::logExamined(std::wstring_view pass, const std::vector<JreCandidate>& candidates,
+                 const std::vector<jre::Examined>& examined, std::optional<std::size_t> chosen, const JrePolicy& policy) {
+    if (!diag::on()) return;
+    std::vector<JreCandidate> qualified;
+    std::int32_t unexamined = 0;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (examined[i] == jre::Examined::Qualifies) qualified.push_back(candidates[i]);
+        unexamined += examined[i] == jre::Examined::No;
     }
+    orderCandidates(qualified, policy);
+    logChoice(pass, qualified, chosen ? std::optional<JreCandidate>(candidates[*chosen]) : std::nullopt);
+    if (unexamined > 0)
+        diag::log(L"%s: runtimes not examined, ranked below the chosen one: %d", pass, unexamined);
 }
 
 void JreLocator::orderCandidates(std::vector<JreCandidate>& candidates, const JrePolicy& policy) {

@@ -81,10 +81,6 @@ public:
     // paired launcher.
     std::optional<std::wstring> searchRegistry(RegistryView view);
 
-    // Appends the runtimes registered under `key` that pass the bounds and
-    // hold a JVM library to `candidates`.
-    void scanKey(const jre::RuntimeKey& key, RegistryView view, std::vector<JreCandidate>& candidates) const;
-
     // After every other source has found nothing: the folder named by
     // JAVA_HOME, then the vendor keys of today's OpenJDK distributions with
     // their install folders under %ProgramFiles%, then those keys in the
@@ -96,6 +92,13 @@ public:
     // chooseCandidate, was chosen or passed over.
     static void logChoice(std::wstring_view pass, const std::vector<JreCandidate>& ordered,
                           const std::optional<JreCandidate>& choice);
+
+    // The same after a choice that examined candidates only as far as it
+    // needed (jre::chooseExamining): the qualifying ones in their order, and
+    // in one line how many were never examined.
+    static void logExamined(std::wstring_view pass, const std::vector<JreCandidate>& candidates,
+                            const std::vector<jre::Examined>& examined, std::optional<std::size_t> chosen,
+                            const JrePolicy& policy);
 
     static void orderCandidates(std::vector<JreCandidate>& candidates, const JrePolicy& policy);
     static std::optional<JreCandidate> chooseCandidate(std::vector<JreCandidate>& candidates, const JrePolicy& policy);

@@ -129,6 +129,43 @@ std::optional<JreCandidate> chooseCandidate(std::vector<JreCandidate>& candidate
     return candidates.front();
 }
 
+std::optional<std::size_t> chooseExamining(std::vector<JreCandidate>& candidates, const JrePolicy& policy,
+                                           const std::function<bool(JreCandidate&)>& examine,
+                                           std::vector<Examined>& examined) {
+    // The order without the server mark, which only an examination tells:
+    // favoured runtimes first (when both sources are allowed), then by version.
+    JrePolicy unexamined = policy;
+    unexamined.jvmType = JvmType::Default;
+    orderCandidates(candidates, unexamined);
+    examined.assign(candidates.size(), Examined::No);
+    auto qualifies = [&](std::size_t i) {
+        if (examined[i] == Examined::No) examined[i] = examine(candidates[i]) ? Examined::Qualifies : Examined::Rejected;
+        return examined[i] == Examined::Qualifies;
+    };
+    const bool serverFirst = policy.jvmType == JvmType::FavorServer;
+    auto group = [&](std::size_t i) { return policy.bothSources && candidates[i].isFavoured; };
+    // The first qualifying candidate in the full order among those `wanted`:
+    // in the first group that has one, a server library before any other.
+    auto firstInOrder = [&](auto wanted) -> std::optional<std::size_t> {
+        std::optional<std::size_t> other;  // the group's first that qualifies without a server library
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            if (!wanted(candidates[i])) continue;
+            if (other && group(i) != group(*other)) return other;
+            if (!qualifies(i)) continue;
+            if (!serverFirst || candidates[i].isServer) return i;
+            if (!other) other = i;
+        }
+        return other;
+    };
+    for (const std::wstring& entry : policy.preferredVersions) {
+        JavaVersion preferred;
+        preferred.parse(entry, 0);  // an entry without digits is 0.0.0.0 and matches every runtime
+        auto matches = [&](const JreCandidate& c) { return JavaVersion::matchesPreferred(c.version, preferred); };
+        if (std::optional<std::size_t> found = firstInOrder(matches)) return found;
+    }
+    return firstInOrder([](const JreCandidate&) { return true; });
+}
+
 namespace {
 
 // The text of an upper bound: one written as a single number ("17") is

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@ struct JreCandidate {
     bool isServer = false;
     bool isFavoured = false;
     bool isIbmFamily = false;  // registered under the IBM key
+    std::size_t source = 0;    // which runtime of the search it is, for the search's own use
 };
 
 namespace jre {
@@ -77,6 +79,20 @@ void orderCandidates(std::vector<JreCandidate>& candidates, const JrePolicy& pol
 // preferred version that any candidate matches, else the first in order.
 // Nothing for an empty array.
 std::optional<JreCandidate> chooseCandidate(std::vector<JreCandidate>& candidates, const JrePolicy& policy);
+
+// What a lazy choice learnt about one candidate.
+enum class Examined : unsigned char { No, Qualifies, Rejected };
+
+// The choice chooseCandidate would make among the candidates that qualify,
+// made by examining as few as it takes. `candidates` hold what is known
+// before a runtime is looked at (version, favoured mark) and are put in their
+// order without the server mark; `examine` looks at one (it sets its home and
+// server mark) and tells whether it qualifies. Each candidate is examined at
+// most once; `examined` tells, per candidate in the new order, what was
+// learnt. The index of the choice, or nothing.
+std::optional<std::size_t> chooseExamining(std::vector<JreCandidate>& candidates, const JrePolicy& policy,
+                                           const std::function<bool(JreCandidate&)>& examine,
+                                           std::vector<Examined>& examined);
 
 // The message formats of the requirement phrase, as the string table holds
 // them: "latest version", "maximum version %s", "minimum version %s",

@@ -154,26 +154,10 @@ bool setJavaStream(JNIEnv* env, jobject printStream, JavaStream target) {
 }
 
 jstring newJavaString(JNIEnv* env, const std::wstring& text) {
-    jclass stringClass = env->FindClass("java/lang/String");
-    if (!stringClass) return nullptr;
-    jmethodID init = env->GetMethodID(stringClass, "<init>", "([C)V");
-    if (!init) {
-        env->DeleteLocalRef(stringClass);
-        return nullptr;
-    }
-    const auto length = static_cast<jsize>(text.size());
-    jcharArray chars = env->NewCharArray(length);
-    if (!chars) {
-        env->DeleteLocalRef(stringClass);
-        return nullptr;
-    }
+    // NewString makes the string from its UTF-16 units without running any
+    // Java code, unlike a call of a String constructor.
     static_assert(sizeof(wchar_t) == sizeof(jchar), "wide strings are UTF-16");
-    env->SetCharArrayRegion(chars, 0, length, reinterpret_cast<const jchar*>(text.data()));
-    jstring result = nullptr;
-    if (!env->ExceptionOccurred()) result = static_cast<jstring>(env->NewObject(stringClass, init, chars));
-    env->DeleteLocalRef(chars);
-    env->DeleteLocalRef(stringClass);
-    return result;
+    return env->NewString(reinterpret_cast<const jchar*>(text.data()), static_cast<jsize>(text.size()));
 }
 
 void expandDateTimePattern(std::wstring& name, const SYSTEMTIME& time) {

@@ -1,5 +1,7 @@
 #include "jvm/JvmOptions.h"
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include "foundation/CommandLine.h"
@@ -45,6 +47,8 @@ std::wstring fileSetting(SettingsStore& settings, const std::wstring& key) {
 // runtime in the ANSI code page, so a path that the code page cannot hold
 // ("Юрий😀") goes by its short (8.3) name when the volume has one.
 std::wstring ansiSafePath(const std::wstring& path) {
+    // Plain ASCII is the same in every ANSI code page: no round trip needed.
+    if (std::all_of(path.begin(), path.end(), [](wchar_t c) { return c < 0x80; })) return path;
     if (fromThreadAnsi(toThreadAnsi(path)) == path) return path;
     std::wstring shortPath(path.size() + 1, L'\0');
     DWORD length = GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
@@ -140,7 +144,10 @@ void ExpandClassPathEntry(const std::wstring& entry, const std::wstring& launche
     const std::wstring_view folder = SearchPatternFolder(pattern);
 
     WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW(pattern.c_str(), &found));
+    // The basic information leaves out the short names, and the large fetch
+    // reads the folder in few calls: the names matched are the same.
+    FindHandle search(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                       FIND_FIRST_EX_LARGE_FETCH));
     if (!search) return;  // nothing there: the entry drops out
     do {
         const std::wstring_view name = found.cFileName;

@@ -85,21 +85,15 @@ struct MainEntry {
 Result<MainEntry> findMain(JNIEnv* env, FindClassFromBootLoaderFn findClassFromBootLoader,
                            const std::wstring& mainClass);
 
-// The main class by its slash name, through the class path.
+// The main class by its slash name, through the class path. The name is
+// converted to the JVM's modified UTF-8 here, so no Java code runs for it.
 Result<jclass> findMainClass(JNIEnv* env, const std::wstring& mainClass) {
-    jstring name = newJavaString(env, mainClass);
-    if (!name) return Failure::of(IDS_MAIN_CLASS_LOAD_FAILED, {mainClass});
-    StringUtfChars bytes(env, name);
-    if (!bytes.get()) {
-        env->ExceptionDescribe();
-        return Failure::silent();
-    }
-    jclass found = env->FindClass(bytes.get());
+    jclass found = env->FindClass(encodeModifiedUtf8(mainClass).c_str());
     diag::log(found ? L"main class %s: found through FindClass" : L"main class %s: FindClass did not find it on the class path",
               mainClass);
     if (!found) {
         env->ExceptionDescribe();
-        return Failure::of(IDS_MAIN_CLASS_NOT_FOUND, {decodeModifiedUtf8(bytes.get())});
+        return Failure::of(IDS_MAIN_CLASS_NOT_FOUND, {mainClass});
     }
     return found;
 }

@@ -1,5 +1,7 @@
 #include "jvm/ModifiedUtf8.h"
 
+#include <cstdint>
+
 namespace vexa {
 namespace {
 
@@ -47,6 +49,25 @@ std::wstring decodeModifiedUtf8(std::string_view bytes) {
         }
     }
     return out;
+}
+
+std::string encodeModifiedUtf8(std::wstring_view units) {
+    std::string bytes;
+    bytes.reserve(units.size());
+    for (wchar_t c : units) {
+        const auto u = static_cast<unsigned>(static_cast<std::uint16_t>(c));
+        if (u != 0 && u < 0x80) {
+            bytes += static_cast<char>(u);
+        } else if (u < 0x800) {
+            bytes += static_cast<char>(0xC0 | (u >> 6));
+            bytes += static_cast<char>(0x80 | (u & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xE0 | (u >> 12));
+            bytes += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return bytes;
 }
 
 }  // namespace vexa

@@ -13,4 +13,9 @@ namespace vexa {
 // a byte that starts no valid sequence becomes U+FFFD.
 std::wstring decodeModifiedUtf8(std::string_view bytes);
 
+// The modified UTF-8 bytes of UTF-16 code units, as the JVM takes them in
+// FindClass: U+0000 as C0 80, every other unit in one to three bytes,
+// surrogates one by one.
+std::string encodeModifiedUtf8(std::wstring_view units);
+
 }  // namespace vexa

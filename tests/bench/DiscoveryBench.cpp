@@ -86,6 +86,50 @@ Timing timeDiscovery(int repetitions, bool paired, bool admitNone = false) {
     return {ms[ms.size() / 2], ms.front(), found};
 }
 
+// The search of today's runtimes among `count` install folders under one
+// vendor's folder in %ProgramFiles% ("BellSoft\"), each with a "release" file
+// and a JVM library marker; the median of `repetitions` runs.
+void timeVendorFolders(const std::vector<int>& counts, int repetitions) {
+    wchar_t programs[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"ProgramFiles", programs, MAX_PATH)) return;
+    const std::wstring vendor = std::wstring(programs) + L"\\BellSoft\\";
+    if (GetFileAttributesW(vendor.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        std::printf("%ls exists already; the install-folder figures are left out.\n", vendor.c_str());
+        return;
+    }
+    SetEnvironmentVariableW(L"JAVA_HOME", nullptr);
+    std::printf("\nToday's runtimes (JreLocator::searchCommonRuntimes), install folders under one vendor, median and best\n");
+    std::printf("%6s  %10s  %10s  %14s  %s\n", "count", "median ms", "best ms", "us per folder", "found");
+    int made = 0;
+    for (int count : counts) {
+        for (; made < count; ++made) {
+            const std::wstring home = vendor + L"jdk-" + std::to_wstring(8 + made % 20) + L".0." + std::to_wstring(made);
+            test::writeFile(home + L"\\bin\\server\\jvm.dll", "");
+            test::writeFile(home + L"\\release", "JAVA_VERSION=\"" + std::to_string(8 + made % 20) + ".0." +
+                                                      std::to_string(made) + "\"\n");
+        }
+        std::vector<double> ms;
+        bool found = false;
+        for (int i = -1; i < repetitions; ++i) {
+            JrePolicy policy;
+            policy.jdkSource = policy.jreSource = true;
+            policy.jrockitAllowed = policy.sunAllowed = policy.ibmAllowed = true;
+            policy.minVersion = JavaVersion::of(0, 0, 0, 0);
+            policy.maxVersion = JavaVersion::of(65535, 65535, 65535, 65535);
+            JreLocator locator(policy, RuntimeSearchPlaces());
+            auto start = std::chrono::steady_clock::now();
+            found = locator.searchCommonRuntimes();
+            auto end = std::chrono::steady_clock::now();
+            if (i >= 0) ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+        }
+        std::sort(ms.begin(), ms.end());
+        std::printf("%6d  %10.3f  %10.3f  %14.2f  %s\n", count, ms[ms.size() / 2], ms.front(),
+                    ms[ms.size() / 2] * 1000.0 / count, found ? "yes" : "no");
+        std::fflush(stdout);
+    }
+    test::removeTree(vendor);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -118,5 +162,6 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%6d  %10.3f  %10.3f  %14.2f  %s   (\"Minimum Version\" above all: subkey names only)\n", registered,
                 namesOnly.median, namesOnly.best, (namesOnly.median - none.median) * 1000.0 / registered,
                 namesOnly.found ? "yes" : "no");
+    timeVendorFolders({100, 1000, 5000}, std::max(1, repetitions / 3));
     return 0;
 }

@@ -173,6 +173,11 @@ bool runScenario(const TempDir& dir, const standin::JavaHome& runtime, const Sce
     const std::wstring vexaCommand = quoted(app.exePath()) + suffix;
     const std::wstring stepsCommand = quoted(stepsExe) + suffix;
     const std::wstring hostCommand = quoted(artefact(L"bench-minimal-host.exe")) + L" " + quoted(hostFile);
+    // The same host with main on a thread of its own, as vexa.exe runs it,
+    // and a waiting thread beside it where single instance has its listener.
+    const bool singleInstance = scenario.ini.find("Single Instance=yes") != std::string::npos;
+    const std::wstring threadHostCommand = quoted(artefact(L"bench-minimal-host.exe")) + L" --java-thread " +
+                                           (singleInstance ? L"--listener-thread " : L"") + quoted(hostFile);
     const std::wstring stepLog = dir / (name + L"-steps.txt");
     const std::wstring hostLog = dir / (name + L"-host-steps.txt");
     // The host and vexa-steps.exe share the step recorder: each is told its
@@ -183,7 +188,7 @@ bool runScenario(const TempDir& dir, const standin::JavaHome& runtime, const Sce
         return measure(command, dir.path(), memoryRun);
     };
 
-    std::vector<Sample> vexa, host, stepsRuns, vexaMemory, hostMemory;
+    std::vector<Sample> vexa, host, stepsRuns, vexaMemory, hostMemory, threadHostMemory;
     std::vector<std::wstring> stepOrder, hostStepOrder;
     std::map<std::wstring, std::vector<double>> stepTimes, hostStepTimes;
     std::vector<double> listings;
@@ -200,6 +205,7 @@ bool runScenario(const TempDir& dir, const standin::JavaHome& runtime, const Sce
             a = measure(vexaCommand, dir.path(), memoryRun);
         }
         Sample c, d;
+        if (memoryRun) c = measureWithLog(threadHostCommand, L"", true);
         if (!memoryRun) {
             DeleteFileW(stepLog.c_str());
             c = measureWithLog(stepsCommand, stepLog, false);
@@ -218,6 +224,7 @@ bool runScenario(const TempDir& dir, const standin::JavaHome& runtime, const Sce
         if (memoryRun) {
             vexaMemory.push_back(a);
             hostMemory.push_back(b);
+            threadHostMemory.push_back(c);
             continue;
         }
         vexa.push_back(a);
@@ -248,6 +255,10 @@ bool runScenario(const TempDir& dir, const standin::JavaHome& runtime, const Sce
                 *std::min_element(hostTimes.begin(), hostTimes.end()));
     std::printf("peak working set  vexa.exe %.2f MiB  minimal host %.2f MiB  difference %+.2f MiB (medians of %d runs)\n",
                 vexaPeak, hostPeak, vexaPeak - hostPeak, kMemoryRuns);
+    const double threadHostPeak = median(column(threadHostMemory, &Sample::peakMiB));
+    std::printf("peak working set  vexa.exe %.2f MiB  host with the same threads%s %.2f MiB  difference %+.2f MiB\n",
+                vexaPeak, singleInstance ? " (Java main, listener)" : " (Java main)", threadHostPeak,
+                vexaPeak - threadHostPeak);
     std::printf("vexa-steps.exe median wall time %.1f ms\n", median(column(stepsRuns, &Sample::ms)));
     if (!listings.empty())
         std::printf("listing the jar folder (%d jars) in this process: median %.2f ms\n", kJars, median(listings));

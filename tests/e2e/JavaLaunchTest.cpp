@@ -214,6 +214,11 @@ TEST(JavaLaunch, MainClassIsFoundThroughEachLookup) {
         if (helper) {
             EXPECT_TRUE(record.inOrder({"find-class", "check-and-load-main"})) << c.what;
         }
+        // No Java code runs before main but the launcher helper's check.
+        const auto beforeMain = record.named("before-main");
+        EXPECT_EQ(beforeMain.size(), c.helperCalled ? 1u : 0u) << c.what << "\n" << record.text();
+        for (const Event& e : beforeMain)
+            EXPECT_EQ(e.bytes("class") + "." + e.bytes("method"), "sun/launcher/LauncherHelper.checkAndLoadMain") << c.what;
         auto invocations = record.invocations("main");
         ASSERT_EQ(invocations.size(), 1u) << c.what;
         EXPECT_EQ(invocations[0].className, "com/example/App");
@@ -292,6 +297,10 @@ TEST(JavaLaunch, MainClassNamesBeyondTheCodePageAreShownExactly) {
     ASSERT_TRUE(box.found);
     EXPECT_EQ(box.message(), L"Could not find the main class demo/Caf\x00E9\x65E5\x672C\xD83D\xDE00.\n");
     EXPECT_EQ(process.exitCode(30000), -1);
+    // FindClass is handed the JVM's modified UTF-8: the emoji as two surrogates.
+    std::vector<std::string> looked;
+    for (const Event& e : app.record().named("find-class")) looked.push_back(e.bytes("name"));
+    EXPECT_EQ(looked, std::vector<std::string>{"demo/Caf\xC3\xA9\xE6\x97\xA5\xE6\x9C\xAC\xED\xA0\xBD\xED\xB8\x80"});
 }
 
 TEST(JavaLaunch, MainWithoutStaticMainMethodPrintsTheRuntimeError) {

@@ -2,6 +2,7 @@
 // launcher calls, the exception classes, and application classes loaded
 // from scripts on the class path.
 #include <algorithm>
+#include <atomic>
 
 #include "Script.h"
 #include "Vm.h"
@@ -615,6 +616,13 @@ ThrowableObj* newThrowable(const std::string& cls, std::optional<Text> message) 
 }
 
 Value invokeMethod(Env& env, Method* method, Obj* self, const std::vector<Value>& args) {
+    // Every Java method that runs before the process's first main(String[])
+    // is recorded: Java code a launcher runs before main costs start-up time.
+    static std::atomic<bool> mainStarted{false};
+    if (method->isStatic && method->name == "main" && method->sig == "([Ljava/lang/String;)V")
+        mainStarted = true;
+    else if (!mainStarted)
+        RecordLine("before-main").bytes("class", method->owner->name).bytes("method", method->name).bytes("sig", method->sig).write();
     if (method->script != nullptr) {
         ScriptArgs scriptArgs;
         if (auto* array = dynamic_cast<ObjArrayObj*>(args.empty() ? nullptr : args[0].obj)) {

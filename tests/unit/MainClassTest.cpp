@@ -26,7 +26,7 @@ struct FakeJvm {
     JavaVM vm{&invoke};
 
     std::set<std::string> classes{"java/lang/String", "com/example/App"};
-    bool charArrayFails = false;
+    bool stringFails = false;
     bool mainMissing = false;
     bool missingMainThrows = false;
     bool mainThrows = false;
@@ -73,15 +73,13 @@ FakeJvm::FakeJvm() {
         }
         return reinterpret_cast<jmethodID>(const_cast<char*>(name));
     };
-    table.NewCharArray = [](JNIEnv*, jsize) -> jcharArray {
-        if (fake->charArrayFails) {
+    table.NewString = [](JNIEnv*, const jchar* units, jsize length) -> jstring {
+        if (fake->stringFails) {
             fake->pending = true;
             return nullptr;
         }
-        return fake->newObject<jcharArray>();
-    };
-    table.SetCharArrayRegion = [](JNIEnv*, jcharArray, jsize, jsize length, const jchar* units) {
         fake->strings.emplace_back(reinterpret_cast<const wchar_t*>(units), static_cast<size_t>(length));
+        return fake->newObject<jstring>();
     };
     table.NewObject = &fakeNewObject;
     table.NewObjectArray = [](JNIEnv*, jsize, jclass, jobject) -> jobjectArray {
@@ -183,8 +181,8 @@ TEST(CallMainClass, ReportsWhatTheRuntimeCannotDo) {
         bool described;
     };
     const Case cases[] = {
-        {"no Java string for the name", [](FakeJvm& j) { j.charArrayFails = true; },
-         L"Failed to load Main Class: com/example/App.\n", false},
+        // The runtime's error is printed; there is nothing more to tell.
+        {"no Java string for an argument", [](FakeJvm& j) { j.stringFails = true; }, L"", true},
         {"no main method, nothing pending", [](FakeJvm& j) { j.mainMissing = true; },
          L"No main method found in specified class.\n", false},
         // The runtime's error is printed, and the user is told as well.
@@ -197,6 +195,7 @@ TEST(CallMainClass, ReportsWhatTheRuntimeCannotDo) {
     };
     for (const Case& c : cases) {
         Launch launch;
+        launch.arguments = {L"a"};
         c.setUp(launch.jvm);
         MessageBoxWatcher watcher;
         EXPECT_FALSE(launch.callMainClass()) << c.what;
@@ -218,8 +217,8 @@ TEST(CallMainClass, AnExceptionLeftByMainIsLeftToTheRuntimeWithoutFailureCheck) 
     EXPECT_FALSE(launch.loggedCall("ExceptionDescribe"));
     EXPECT_TRUE(launch.jvm.pending);
     EXPECT_EQ(launch.jvm.log.back(), "DetachCurrentThread");
-    // The class name, then each argument as its exact code units.
-    const std::vector<std::wstring> expected = {L"com/example/App", L"a", L"\x00E9\x65E5", L""};
+    // Each argument as its exact code units; the class name is no Java string.
+    const std::vector<std::wstring> expected = {L"a", L"\x00E9\x65E5", L""};
     EXPECT_EQ(launch.jvm.strings, expected);
 }
 

@@ -2,6 +2,7 @@
 // choice among runtimes and the requirement phrase.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -324,6 +325,50 @@ TEST(JreSelection, ChoiceWithPreferredVersions) {
     p.preferredVersions = {L"1.8"};
     std::vector<JreCandidate> none;
     EXPECT_FALSE(chooseCandidate(none, p).has_value());
+}
+
+// Examining candidates only as far as the choice needs chooses exactly what
+// the choice among every qualifying candidate gives, and examines each at
+// most once; when the best candidate qualifies at once, no other is examined.
+TEST(JreSelection, ExaminingChoiceMatchesTheChoiceAmongAllThatQualify) {
+    std::mt19937 random(20261207);
+    const std::vector<std::vector<std::wstring>> preferences = {{}, {L"1.7"}, {L"1.5", L"1.6"}, {L"", L"1.8"}};
+    for (int round = 0; round < 600; ++round) {
+        JrePolicy p;
+        p.bothSources = random() % 2;
+        p.jvmType = static_cast<JvmType>(random() % 3);
+        p.preferredVersions = preferences[random() % preferences.size()];
+        std::vector<JreCandidate> unexamined, qualifying;
+        std::vector<bool> qualifies, server;
+        for (size_t i = 0, count = random() % 10; i < count; ++i) {
+            JreCandidate c;
+            c.version = JavaVersion::of(1, static_cast<int>(random() % 3) + 6, 0, static_cast<int>(random() % 3));
+            c.isFavoured = random() % 2;
+            c.source = i;
+            qualifies.push_back(random() % 4 != 0);
+            server.push_back(random() % 2);
+            unexamined.push_back(c);
+            c.home = std::to_wstring(i);
+            c.isServer = server[i];
+            if (qualifies[i]) qualifying.push_back(c);
+        }
+        std::vector<int> looks(unexamined.size(), 0);
+        auto examine = [&](JreCandidate& c) {
+            ++looks[c.source];
+            c.home = std::to_wstring(c.source);
+            c.isServer = server[c.source];
+            return static_cast<bool>(qualifies[c.source]);
+        };
+        std::vector<Examined> examined;
+        const auto chosen = chooseExamining(unexamined, p, examine, examined);
+        const auto expected = chooseCandidate(qualifying, p);
+        ASSERT_EQ(chosen.has_value(), expected.has_value()) << "round " << round;
+        if (chosen) EXPECT_EQ(unexamined[*chosen].home, expected->home) << "round " << round;
+        for (int n : looks) ASSERT_LE(n, 1) << "round " << round;
+        const bool bestAtOnce = !unexamined.empty() && p.preferredVersions.empty() && qualifies[unexamined[0].source] &&
+                                (p.jvmType != JvmType::FavorServer || server[unexamined[0].source]);
+        if (bestAtOnce) EXPECT_EQ(std::count(looks.begin(), looks.end(), 1), 1) << "round " << round;
+    }
 }
 
 TEST(JreSelection, RequirementPhrase) {

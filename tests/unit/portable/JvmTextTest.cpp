@@ -51,6 +51,16 @@ TEST(ModifiedUtf8, MalformedBytesBecomeReplacementCharacters) {
     for (const auto& c : cases) EXPECT_EQ(decodeModifiedUtf8(c.bytes), c.expected);
 }
 
+TEST(ModifiedUtf8, EncodesAsTheJvmReadsNames) {
+    const std::pair<std::wstring, std::string> cases[] = {
+        {std::wstring(L"a\0b", 3), std::string("a\xC0\x80" "b", 4)},  // no zero byte inside
+        {L"demo/Caf\x00E9\x20AC", "demo/Caf\xC3\xA9\xE2\x82\xAC"},
+        {L"\xD83D\xDE00", "\xED\xA0\xBD\xED\xB8\x80"},          // surrogates one by one
+        {L"\xDC00x", "\xED\xB0\x80x"},                            // a lone surrogate too
+    };
+    for (const auto& [units, bytes] : cases) EXPECT_EQ(encodeModifiedUtf8(units), bytes);
+}
+
 TEST(DatePicture, SplitsAtTheFirstAndLastPercentSign) {
     struct Case {
         std::wstring name;
