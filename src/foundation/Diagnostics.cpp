@@ -26,9 +26,9 @@ MessageInsert Arg::insert() const {
     case Kind::Int32:
         return static_cast<std::int32_t>(signed_);
     case Kind::Signed:
-        return std::to_wstring(signed_);
+        return decimalText(signed_);
     case Kind::Unsigned:
-        return std::to_wstring(unsigned_);
+        return unsignedDecimalText(unsigned_);
     case Kind::Text:
         break;
     }

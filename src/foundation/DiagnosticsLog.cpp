@@ -1,6 +1,5 @@
 #include "foundation/DiagnosticsLog.h"
 
-#include <cstdio>
 
 #include "foundation/PathText.h"
 #include "foundation/ProcessView.h"
@@ -13,12 +12,42 @@ namespace {
 // The last line of a launch whose log reached the limit.
 constexpr std::string_view kLimitLine = "diagnostics log limit of 1 MiB reached; this launch writes nothing more";
 
+// `value` in at least `width` decimal digits, zeros in front.
+void appendNumber(std::string& out, unsigned long value, int width) {
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0 && count < 10);
+    for (int i = count; i < width; ++i) out += '0';
+    while (count > 0) out += digits[--count];
+}
+
+// "2026-12-07 17:37:13.342 [1624:1628] ": local time, process and thread.
 std::string timeStamp() {
     SYSTEMTIME t;
     GetLocalTime(&t);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu:%lu] ", t.wYear, t.wMonth, t.wDay,
-                  t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, GetCurrentProcessId(), GetCurrentThreadId());
+    std::string text;
+    text.reserve(48);
+    appendNumber(text, t.wYear, 4);
+    text += '-';
+    appendNumber(text, t.wMonth, 2);
+    text += '-';
+    appendNumber(text, t.wDay, 2);
+    text += ' ';
+    appendNumber(text, t.wHour, 2);
+    text += ':';
+    appendNumber(text, t.wMinute, 2);
+    text += ':';
+    appendNumber(text, t.wSecond, 2);
+    text += '.';
+    appendNumber(text, t.wMilliseconds, 3);
+    text += " [";
+    appendNumber(text, GetCurrentProcessId(), 1);
+    text += ':';
+    appendNumber(text, GetCurrentThreadId(), 1);
+    text += "] ";
     return text;
 }
 

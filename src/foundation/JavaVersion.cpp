@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "foundation/Text.h"
+
 namespace vexa {
 namespace {
 
@@ -69,7 +71,7 @@ std::wstring JavaVersion::toText() const {
     std::wstring text;
     for (int i = 0; i <= last; ++i) {
         if (i > 0) text += L'.';
-        text += std::to_wstring(components[static_cast<size_t>(i)]);
+        text += decimalText(components[static_cast<size_t>(i)]);
     }
     return text;
 }

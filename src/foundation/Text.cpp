@@ -56,7 +56,7 @@ std::wstring formatMessage(std::wstring_view format, const std::vector<MessageIn
                 if (const auto* text = std::get_if<std::wstring>(&insert)) {
                     out += *text;
                 } else {
-                    out += std::to_wstring(std::get<std::int32_t>(insert));
+                    out += decimalText(std::get<std::int32_t>(insert));
                 }
             } else if (conversion == L'd') {
                 out += L'0';
@@ -68,6 +68,25 @@ std::wstring formatMessage(std::wstring_view format, const std::vector<MessageIn
         }
     }
     return out;
+}
+
+std::wstring unsignedDecimalText(std::uint64_t number) {
+    wchar_t digits[20];
+    std::size_t count = 0;
+    do {
+        digits[count++] = static_cast<wchar_t>(L'0' + number % 10);
+        number /= 10;
+    } while (number != 0);
+    std::wstring text;
+    text.reserve(count);
+    while (count > 0) text += digits[--count];
+    return text;
+}
+
+std::wstring decimalText(std::int64_t number) {
+    if (number >= 0) return unsignedDecimalText(static_cast<std::uint64_t>(number));
+    // The magnitude in unsigned arithmetic: -INT64_MIN does not exist.
+    return L"-" + unsignedDecimalText(0 - static_cast<std::uint64_t>(number));
 }
 
 }  // namespace vexa

@@ -14,6 +14,12 @@ bool equalsIgnoreCase(std::wstring_view a, std::wstring_view b);
 bool startsWith(std::wstring_view text, std::wstring_view prefix);
 bool endsWith(std::wstring_view text, std::wstring_view suffix);
 
+// The decimal digits of a number, a negative one with "-" in front. (The
+// library's to_wstring formats through the C runtime's printf engine, which
+// would bring its floating-point formatting into the launcher.)
+std::wstring decimalText(std::int64_t number);
+std::wstring unsignedDecimalText(std::uint64_t number);
+
 // Every occurrence of `from` (a single character) replaced by `to`.
 std::wstring replaceAll(std::wstring text, wchar_t from, wchar_t to);
 

@@ -173,7 +173,7 @@ namespace {
 // ("17.65535").
 std::wstring upperBoundText(const JavaVersion& upper) {
     const auto& c = upper.components;
-    if (upper.groupCount == 1 && c[1] == 65535 && c[2] == 65535 && c[3] == 65535) return std::to_wstring(c[0]);
+    if (upper.groupCount == 1 && c[1] == 65535 && c[2] == 65535 && c[3] == 65535) return decimalText(c[0]);
     return upper.toText();
 }
 

@@ -1,5 +1,7 @@
 #include "jvm/DatePicture.h"
 
+#include "foundation/Text.h"
+
 namespace vexa {
 
 std::optional<DatePicture> splitDatePicture(std::wstring_view name) {
@@ -14,7 +16,7 @@ std::optional<DatePicture> splitDatePicture(std::wstring_view name) {
 }
 
 std::wstring insertMilliseconds(std::wstring_view picture, unsigned milliseconds) {
-    const std::wstring digits = std::to_wstring(milliseconds);
+    const std::wstring digits = unsignedDecimalText(milliseconds);
     std::wstring out;
     out.reserve(picture.size() + 8);
     for (wchar_t c : picture) {

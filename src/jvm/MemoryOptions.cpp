@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "foundation/Text.h"
+
 namespace vexa {
 namespace {
 
@@ -75,7 +77,7 @@ void ApplyMemoryPercentage(std::wstring& token, const MemoryFigures& memory) {
     if (maximumMiB != 0 && size > saturatingMultiply(maximumMiB, 1024)) size = saturatingMultiply(maximumMiB, 1024);
     if (size < saturatingMultiply(minimumMiB, 1024)) size = saturatingMultiply(minimumMiB, 1024);
 
-    token = token.substr(0, parsed.start) + std::to_wstring(size) + L"K";
+    token = token.substr(0, parsed.start) + unsignedDecimalText(size) + L"K";
 }
 
 std::optional<std::uint64_t> StackSizeOfOption(std::wstring_view token) {

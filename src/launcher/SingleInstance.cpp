@@ -32,6 +32,7 @@
 
 #include "foundation/Diagnostics.h"
 #include "foundation/MessageIds.h"
+#include "foundation/Text.h"
 #include "jvm/JvmHost.h"
 #include "launcher/ForwardedArguments.h"
 #include "launcher/InstanceName.h"
@@ -63,7 +64,7 @@ constexpr DWORD kAttempts = 4;
 constexpr int kMessagesPerWake = 64;
 
 std::wstring requestName(const std::wstring& instance, DWORD threadId, DWORD attempt) {
-    return instance + L"_upr_req_" + std::to_wstring(threadId) + L"_" + std::to_wstring(attempt);
+    return instance + L"_upr_req_" + unsignedDecimalText(threadId) + L"_" + unsignedDecimalText(attempt);
 }
 
 // A view of a mapping that another process made may fault when read or

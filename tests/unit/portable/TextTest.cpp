@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "foundation/Text.h"
 #include "foundation/CommandLine.h"
 
@@ -68,4 +70,12 @@ TEST(CommandLineArguments, DropTheProgramName) {
         {L"", L"C:\\a.exe", {}},
     };
     for (const auto& c : cases) EXPECT_EQ(argumentsOfCommandLine(c.commandLine, c.executable), c.expected);
+}
+
+TEST(Text, DecimalTextOfTheWholeRange) {
+    EXPECT_EQ(decimalText(0), L"0");
+    EXPECT_EQ(decimalText(-7), L"-7");
+    EXPECT_EQ(decimalText(INT64_MIN), L"-9223372036854775808");
+    EXPECT_EQ(unsignedDecimalText(UINT64_MAX), L"18446744073709551615");
+    EXPECT_EQ(formatMessage(L"errno = %d", {std::int32_t{-2147483647 - 1}}), L"errno = -2147483648");
 }
