@@ -120,7 +120,9 @@ bool LauncherApp::redirectStream(const std::wstring& path, bool append, JavaStre
     return printStream && setJavaStream(jniEnv, printStream, target);
 }
 
-jobject openPrintStream(JNIEnv* env, const std::wstring& path, bool append) {
+namespace {
+
+jobject openPrintStreamInFrame(JNIEnv* env, const std::wstring& path, bool append) {
     jstring javaPath = newJavaString(env, path);
     if (!javaPath) return nullptr;
 
@@ -138,14 +140,27 @@ jobject openPrintStream(JNIEnv* env, const std::wstring& path, bool append) {
     return env->NewObject(printClass, printInit, file);
 }
 
+}  // namespace
+
+jobject openPrintStream(JNIEnv* env, const std::wstring& path, bool append) {
+    // The path, the classes and the file stream live in a frame of their
+    // own: only the print stream comes back.
+    if (env->PushLocalFrame(16) != JNI_OK) return nullptr;
+    return env->PopLocalFrame(openPrintStreamInFrame(env, path, append));
+}
+
 bool setJavaStream(JNIEnv* env, jobject printStream, JavaStream target) {
     jclass systemClass = env->FindClass("java/lang/System");
     if (!systemClass) return false;
     jmethodID setter = env->GetStaticMethodID(systemClass, target == JavaStream::Out ? "setOut" : "setErr",
                                               "(Ljava/io/PrintStream;)V");
-    if (!setter) return false;
+    if (!setter) {
+        env->DeleteLocalRef(systemClass);
+        return false;
+    }
     env->CallStaticVoidMethod(systemClass, setter, printStream);
-    if (env->ExceptionOccurred()) {
+    env->DeleteLocalRef(systemClass);
+    if (env->ExceptionCheck()) {
         env->ExceptionDescribe();
         return false;
     }
@@ -182,7 +197,7 @@ jstring newJavaString(JNIEnv* env, const std::wstring& text) {
     static_assert(sizeof(wchar_t) == sizeof(jchar), "wide strings are UTF-16");
     env->SetCharArrayRegion(chars, 0, length, reinterpret_cast<const jchar*>(text.data()));
     jstring result = nullptr;
-    if (!env->ExceptionOccurred()) result = static_cast<jstring>(env->NewObject(stringClass, init, chars));
+    if (!env->ExceptionCheck()) result = static_cast<jstring>(env->NewObject(stringClass, init, chars));
     env->DeleteLocalRef(chars);
     env->DeleteLocalRef(stringClass);
     return result;

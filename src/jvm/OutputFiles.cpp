@@ -66,7 +66,7 @@ jobject redirect(LauncherApp& app, const std::wstring& path, bool append, JavaSt
     createParentFolders(path);  // when that fails, opening the file fails below
     jobject printStream = openPrintStream(env, path, append);
     if (printStream && setJavaStream(env, printStream, target)) return printStream;
-    if (env->ExceptionOccurred()) env->ExceptionDescribe();
+    if (env->ExceptionCheck()) env->ExceptionDescribe();
     return nullptr;
 }
 
@@ -92,7 +92,7 @@ void redirectOutputFiles(LauncherApp& app) {
     if (app.errorFile.empty()) return;
     if (output && sameFile(app.outputFile, app.errorFile)) {
         // Two streams on one file would write over each other.
-        if (!setJavaStream(app.jniEnv, output, JavaStream::Err) && app.jniEnv->ExceptionOccurred())
+        if (!setJavaStream(app.jniEnv, output, JavaStream::Err) && app.jniEnv->ExceptionCheck())
             app.jniEnv->ExceptionDescribe();
         return;
     }

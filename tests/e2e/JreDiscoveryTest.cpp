@@ -451,14 +451,10 @@ std::string releaseFile(const std::string& version) {
 }
 
 // A REG_SZ value's data.
-std::string registryText(const std::wstring& text) {
-    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
-}
-
 // Points the "Program Files" folder that Windows records at `folder` until
 // `registry` ends.
 void setProgramFiles(JavaRegistry& registry, const std::wstring& folder) {
-    registry.setValue(L"Software\\Microsoft\\Windows", L"CurrentVersion", L"ProgramFilesDir", REG_SZ, registryText(folder));
+    registry.setValue(L"Software\\Microsoft\\Windows", L"CurrentVersion", L"ProgramFilesDir", REG_SZ, registryString(folder));
 }
 
 }  // namespace
@@ -469,7 +465,7 @@ TEST(JreDiscoveryE2E, TodaysRuntimesAfterTheRegistryFamilies) {
     const std::wstring javaHome = todaysRuntime(dir / L"home\\jdk-11.0.21\\", releaseFile("11.0.21"), true);
     const std::wstring temurin = todaysRuntime(dir / L"temurin\\", releaseFile("17.0.2"), true, {kClient, kServer});
     registry.setValue(L"Software\\Eclipse Adoptium\\JDK", L"17.0.2.8\\hotspot\\MSI", L"Path", REG_SZ,
-                      registryText(dir / L"temurin"));
+                      registryString(dir / L"temurin"));
     const std::wstring programs = dir / L"programs";
     makeDirs(dir / L"no-programs");
     const std::wstring zulu = todaysRuntime(programs + L"\\Zulu\\zulu-21\\", releaseFile("21.0.1"), false);  // a JRE
@@ -534,7 +530,7 @@ TEST(JreDiscoveryE2E, TodaysRuntimesInThe32BitViewNeedAPairedLauncher) {
     TempDir dir;
     JavaRegistry registry;
     const std::wstring zulu = todaysRuntime(dir / L"zulu32\\", releaseFile("1.8.0_392"), true, {kClient}, standin::Jvm::X86);
-    registry.setValue(L"Software\\Azul Systems\\Zulu", L"zulu-8", L"InstallationPath", REG_SZ, registryText(dir / L"zulu32"),
+    registry.setValue(L"Software\\Azul Systems\\Zulu", L"zulu-8", L"InstallationPath", REG_SZ, registryString(dir / L"zulu32"),
                       standin::RegistryView::Wow32);
     const std::string paired = "[Application]\r\nPair Product=" + narrow(dir / L"Paired.exe") + "\r\n";
 

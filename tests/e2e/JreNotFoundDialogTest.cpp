@@ -76,58 +76,6 @@ standin::JavaHome runtime(const std::wstring& home, const wchar_t* library = L"b
     return standin::JavaHome(home, options);
 }
 
-// Values under one registry key, put back as they were when the object ends.
-class RegistryValues {
-public:
-    RegistryValues(HKEY root, std::wstring path) : root_(root), path_(std::move(path)) {}
-    ~RegistryValues() {
-        for (const auto& [name, old] : saved_) {
-            HKEY key = nullptr;
-            if (RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) continue;
-            if (old.first == REG_NONE) RegDeleteValueW(key, name.c_str());
-            else RegSetValueExW(key, name.c_str(), 0, old.first, reinterpret_cast<const BYTE*>(old.second.data()),
-                                static_cast<DWORD>(old.second.size()));
-            RegCloseKey(key);
-        }
-    }
-    void set(const std::wstring& name, DWORD type, const std::string& bytes) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr), 0);
-        if (!saved_.count(name)) {
-            DWORD oldType = REG_NONE, size = 0;
-            std::string old;
-            if (RegQueryValueExW(key, name.c_str(), nullptr, &oldType, nullptr, &size) == 0) {
-                old.resize(size);
-                RegQueryValueExW(key, name.c_str(), nullptr, &oldType, reinterpret_cast<BYTE*>(old.data()), &size);
-            } else {
-                oldType = REG_NONE;
-            }
-            saved_[name] = {oldType, old};
-        }
-        RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                       static_cast<DWORD>(bytes.size()));
-        RegCloseKey(key);
-    }
-    void remove(const std::wstring& name) {
-        set(name, REG_SZ, "");  // records the old value
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(root_, path_.c_str(), 0, KEY_WRITE, &key) == 0) {
-            RegDeleteValueW(key, name.c_str());
-            RegCloseKey(key);
-        }
-    }
-
-private:
-    HKEY root_;
-    std::wstring path_;
-    std::map<std::wstring, std::pair<DWORD, std::string>> saved_;
-};
-
-// A wide string as registry bytes, with its NUL.
-std::string wideBytes(const std::wstring& text) {
-    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
-}
-
 // How many pixels of the link have exactly this colour (0x00BBGGRR).
 int pixelsOf(const WindowSnapshot& snapshot, unsigned long colour) {
     for (const std::string& line : snapshot.lines) {
@@ -393,12 +341,12 @@ TEST(JreDiscoveryDialog, LinkColoursFromTheUsersSettings) {
         unsigned long colour;
     };
     const Row rows[] = {
-        {"valid", REG_SZ, wideBytes(L"255,0,0"), red},
-        {"expandable, blanks, low byte", REG_EXPAND_SZ, wideBytes(L" 0, 384 ,0"), green},
-        {"two numbers", REG_SZ, wideBytes(L"255,0"), blue},
-        {"empty", REG_SZ, wideBytes(L""), blue},
-        {"too long", REG_SZ, wideBytes(L"0,128,000000000"), blue},
-        {"wrong type", REG_BINARY, wideBytes(L"255,0,0"), blue},
+        {"valid", REG_SZ, registryString(L"255,0,0"), red},
+        {"expandable, blanks, low byte", REG_EXPAND_SZ, registryString(L" 0, 384 ,0"), green},
+        {"two numbers", REG_SZ, registryString(L"255,0"), blue},
+        {"empty", REG_SZ, registryString(L""), blue},
+        {"too long", REG_SZ, registryString(L"0,128,000000000"), blue},
+        {"wrong type", REG_BINARY, registryString(L"255,0,0"), blue},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -422,11 +370,11 @@ TEST(JreDiscoveryDialog, LinkCursorClicksAndKeysOpenTheAddress) {
     JavaRegistry registry;
     RegistryValues settings(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\Settings");
     settings.remove(L"Anchor Color");
-    settings.set(L"Anchor Color Visited", REG_SZ, wideBytes(L"0,128,0"));
+    settings.set(L"Anchor Color Visited", REG_SZ, registryString(L"0,128,0"));
     // The web browser is the command-line probe, which logs how it was started.
     RegistryValues https(HKEY_LOCAL_MACHINE, L"Software\\Classes\\https\\shell\\open\\command");
     const std::wstring browser = artefact(L"cmdprobe.exe");
-    https.set(L"", REG_SZ, wideBytes(quoted(browser) + L" \"%1\""));
+    https.set(L"", REG_SZ, registryString(quoted(browser) + L" \"%1\""));
 
     TempDir dir;
     const std::wstring log = dir / L"browser.txt";

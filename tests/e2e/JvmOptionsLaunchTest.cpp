@@ -191,13 +191,6 @@ TEST(JvmOptionsLaunch, MissingClassPathIsReportedAndTheLaunchGoesOn) {
 
 namespace {
 
-// "/" for every "\\" of a path.
-std::string withSlashes(const std::wstring& path) {
-    std::string text = narrow(path);
-    std::replace(text.begin(), text.end(), '\\', '/');
-    return text;
-}
-
 }  // namespace
 
 TEST(JvmOptionsLaunch, ClassPathEntriesTakeSlashesAndLieBelowTheLauncherFolder) {

@@ -39,6 +39,10 @@
 //   daemon-thread MS       the same, attached as a daemon
 //   frames                 a local frame: PushLocalFrame, a string, PopLocalFrame keeping it
 //   mismatch               CallObjectMethod on a void method (printStackTrace)
+//   utf-hex HEX            NewStringUTF with these exact bytes
+//   locals N               N new local references, kept
+//   ensure N               EnsureLocalCapacity(N)
+//   unchecked              a Call function, then FindClass without an exception check
 //   destroy-twice          as destroy, then DestroyJavaVM once more
 //   utf16-hex HEX4...      a Java string from UTF-16 units, then GetStringUTFChars
 //   slot N                 call JNIEnv slot N (an unimplemented one traps)
@@ -142,6 +146,7 @@ jobjectArray newJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& it
         if (item == nullptr) return nullptr;
         env->SetObjectArrayElement(array, static_cast<jsize>(i), item);
         env->DeleteLocalRef(item);
+        if (env->ExceptionCheck()) return nullptr;
     }
     return array;
 }
@@ -257,7 +262,10 @@ bool callMain(const std::wstring& dottedName) {
                     mainClass = static_cast<jclass>(env->CallStaticObjectMethod(helper, check, JNI_TRUE, 1, name));
             }
         }
-        if (mainClass == nullptr && env->ExceptionOccurred() != nullptr) env->ExceptionClear();
+        if (env->ExceptionCheck()) {
+            env->ExceptionClear();
+            mainClass = nullptr;
+        }
     }
     RecordLine("host-helper").flag("found", mainClass != nullptr).write();
     if (mainClass == nullptr) {
@@ -488,6 +496,23 @@ int runSteps() {
             jobject result = env->CallObjectMethod(error, trace, print);
             jmethodID size = env->GetMethodID(bytesClass, "size", "()I");
             RecordLine("host-mismatch").flag("null", result == nullptr).number("size", env->CallIntMethod(bytes, size)).write();
+        } else if (step == L"utf-hex") {
+            jstring text = host.env->NewStringUTF(hexBytes(next()).c_str());
+            RecordLine("host-utf-string").flag("null", text == nullptr).write();
+        } else if (step == L"locals") {
+            const int count = std::stoi(next());
+            for (int i = 0; i < count; ++i) host.env->NewStringUTF("x");
+            RecordLine("host-locals").number("count", count).write();
+        } else if (step == L"ensure") {
+            RecordLine("host-ensure").number("result", host.env->EnsureLocalCapacity(std::stoi(next()))).write();
+        } else if (step == L"unchecked") {
+            JNIEnv* env = host.env;
+            jclass bytesClass = env->FindClass("java/io/ByteArrayOutputStream");
+            jobject bytes = env->NewObject(bytesClass, env->GetMethodID(bytesClass, "<init>", "()V"));
+            jmethodID size = env->GetMethodID(bytesClass, "size", "()I");
+            env->CallIntMethod(bytes, size);
+            env->FindClass("java/lang/String");
+            RecordLine("host-unchecked-returned").write();
         } else if (step == L"destroy-twice") {
             host.destroy = true;
             host.destroyTwice = true;
