@@ -239,6 +239,7 @@ std::wstring stackTraceText(JNIEnv* env, jthrowable throwable) {
     jmethodID toString = env->GetMethodID(env->GetObjectClass(bytes), "toString", "()Ljava/lang/String;");
     if (toString == nullptr) return {};
     auto text = static_cast<jstring>(env->CallObjectMethod(bytes, toString));
+    if (env->ExceptionCheck()) env->ExceptionDescribe();
     if (text == nullptr) return {};
     const jchar* units = env->GetStringChars(text, nullptr);
     std::wstring out(reinterpret_cast<const wchar_t*>(units), static_cast<size_t>(env->GetStringLength(text)));
