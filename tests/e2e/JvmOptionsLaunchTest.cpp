@@ -180,7 +180,7 @@ TEST(JvmOptionsLaunch, MissingClassPathIsReportedAndTheLaunchGoesOn) {
     EXPECT_EQ(box.message(), L"Java Class Path was not specified in INI file.");
     // The runtime is still created, without a class path and without the
     // parameters; what it then makes of the main class is its own affair.
-    for (int i = 0; i < 100 && !launch.record.read().creation(); ++i) Sleep(100);
+    waitUntil([&] { return launch.record.read().creation().has_value(); });
     std::optional<si::Creation> creation = launch.record.read().creation();
     ASSERT_TRUE(creation.has_value());
     for (const auto& option : creation->options) {

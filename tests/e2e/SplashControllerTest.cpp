@@ -37,7 +37,7 @@ public:
     // Lets the probe close everything and end; its report.
     std::string finish() {
         const std::wstring name = L"VexaSplashProbe." + std::to_wstring(process_->pid());
-        const ULONGLONG deadline = GetTickCount64() + 15000;
+        const ULONGLONG deadline = GetTickCount64() + 60000;
         for (;;) {
             if (HANDLE quit = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str())) {
                 SetEvent(quit);

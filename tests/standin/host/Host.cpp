@@ -360,6 +360,7 @@ DWORD WINAPI foreignLocal(void* parameter) {
 struct NativeThread {
     DWORD ms;
     bool daemon;
+    HANDLE attached;  // set once the thread is attached; the step waits for it
 };
 
 DWORD WINAPI nativeThread(void* parameter) {
@@ -369,6 +370,7 @@ DWORD WINAPI nativeThread(void* parameter) {
     jint result = job->daemon ? host.vm->AttachCurrentThreadAsDaemon(reinterpret_cast<void**>(&env), &args)
                               : host.vm->AttachCurrentThread(reinterpret_cast<void**>(&env), &args);
     RecordLine("host-native-thread").flag("daemon", job->daemon).number("attach", result).write();
+    SetEvent(job->attached);
     Sleep(job->ms);
     RecordLine("host-native-thread-end").flag("daemon", job->daemon).write();
     host.vm->DetachCurrentThread();
@@ -468,10 +470,13 @@ int runSteps() {
             host.env->ReleaseStringUTFChars(text, bytes);
             RecordLine("host-misuse-returned").write();
         } else if (step == L"native-thread" || step == L"daemon-thread") {
-            auto* job = new NativeThread{static_cast<DWORD>(std::stoul(next())), step == L"daemon-thread"};
+            HANDLE attached = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            auto* job = new NativeThread{static_cast<DWORD>(std::stoul(next())), step == L"daemon-thread", attached};
             HANDLE thread = CreateThread(nullptr, 0, nativeThread, job, 0, nullptr);
+            HANDLE either[] = {attached, thread};
+            WaitForMultipleObjects(2, either, FALSE, INFINITE);  // attached (or failed) before the next step
             CloseHandle(thread);
-            Sleep(100);  // attached before the next step
+            CloseHandle(attached);
         } else if (step == L"frames") {
             JNIEnv* env = host.env;
             jint pushed = env->PushLocalFrame(4);
