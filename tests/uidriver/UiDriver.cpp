@@ -229,6 +229,10 @@ void button(HWND window, DWORD flag) {
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = flag;
     SendInput(1, &input, sizeof(input));
+    // The system's button state shows the press once the input is queued
+    // for the window under the pointer, behind what came before it.
+    const bool down = flag == MOUSEEVENTF_LEFTDOWN;
+    pollFor([&] { return ((GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0) == down; });
     roundTrip(window);
 }
 
