@@ -405,11 +405,11 @@ TEST(JreDiscoveryDialog, LinkCursorClicksAndKeysOpenTheAddress) {
     dialog(process.pid(), L"--move 205 4 6 --down --move 205 4 40 --up");
     // A click opens it, and then the link has the focus: Enter and space too.
     WindowSnapshot clicked = dialog(process.pid(), L"--move 205 4 6 --down --up --pixels 205");
-    EXPECT_TRUE(opened(1));
+    EXPECT_TRUE(opened(1)) << readFile(log);
     dialog(process.pid(), L"--type enter");
-    EXPECT_TRUE(opened(2));
+    EXPECT_TRUE(opened(2)) << readFile(log);
     dialog(process.pid(), L"--type space --move 0 8 8");
-    EXPECT_TRUE(opened(3));
+    EXPECT_TRUE(opened(3)) << readFile(log);
     // Opened, it shows the visited colour.
     EXPECT_TRUE(waitUntil([&] { return pixelsOf(dialog(process.pid(), L"--pixels 205"), 0x008000) >= 20; }));
     waitForWindow(process.pid(), {IDCANCEL, L"", false});
