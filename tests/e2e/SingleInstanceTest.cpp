@@ -258,7 +258,18 @@ public:
     bool post(DWORD threadId) const { return PostThreadMessageW(field(0), message_, threadId, 0); }
     // A request mapping for this thread holding `bytes`; kept until the next call.
     void request(const std::string& bytes) {
-        if (request_) CloseHandle(request_);
+        const std::wstring name = name_ + L"_upr_req_" + std::to_wstring(GetCurrentThreadId());
+        if (request_) {
+            CloseHandle(request_);
+            request_ = nullptr;
+            // Until the first instance lets go of the last request, a mapping
+            // of this name is that one again, of its old size.
+            waitUntil([&] {
+                HANDLE held = OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str());
+                if (held) CloseHandle(held);
+                return held == nullptr;
+            });
+        }
         request_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                       static_cast<DWORD>(bytes.size()),
                                       (name_ + L"_upr_req_" + std::to_wstring(GetCurrentThreadId())).c_str());
