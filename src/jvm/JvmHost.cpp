@@ -121,7 +121,9 @@ void JvmSession::destroy() {
     diag::log(L"DestroyJavaVM returned: the process ends");
 }
 
-jobject openPrintStream(JNIEnv* env, const std::wstring& path, bool append) {
+namespace {
+
+jobject openPrintStreamInFrame(JNIEnv* env, const std::wstring& path, bool append) {
     jstring javaPath = newJavaString(env, path);
     if (!javaPath) return nullptr;
 
@@ -139,14 +141,27 @@ jobject openPrintStream(JNIEnv* env, const std::wstring& path, bool append) {
     return env->NewObject(printClass, printInit, file);
 }
 
+}  // namespace
+
+jobject openPrintStream(JNIEnv* env, const std::wstring& path, bool append) {
+    // The path, the classes and the file stream live in a frame of their
+    // own: only the print stream comes back.
+    if (env->PushLocalFrame(16) != JNI_OK) return nullptr;
+    return env->PopLocalFrame(openPrintStreamInFrame(env, path, append));
+}
+
 bool setJavaStream(JNIEnv* env, jobject printStream, JavaStream target) {
     jclass systemClass = env->FindClass("java/lang/System");
     if (!systemClass) return false;
     jmethodID setter = env->GetStaticMethodID(systemClass, target == JavaStream::Out ? "setOut" : "setErr",
                                               "(Ljava/io/PrintStream;)V");
-    if (!setter) return false;
+    if (!setter) {
+        env->DeleteLocalRef(systemClass);
+        return false;
+    }
     env->CallStaticVoidMethod(systemClass, setter, printStream);
-    if (env->ExceptionOccurred()) {
+    env->DeleteLocalRef(systemClass);
+    if (env->ExceptionCheck()) {
         env->ExceptionDescribe();
         return false;
     }

@@ -41,8 +41,11 @@ jclass lookUpThroughLauncherHelper(JNIEnv* env, FindClassFromBootLoaderFn findCl
     if (!checkAndLoadMain) return nullptr;
     jstring name = newJavaString(env, replaceAll(mainClass, L'/', L'.'));
     if (!name) return nullptr;
-    return static_cast<jclass>(
+    auto checked = static_cast<jclass>(
         env->CallStaticObjectMethod(helper, checkAndLoadMain, static_cast<jint>(JNI_TRUE), static_cast<jint>(1), name));
+    env->DeleteLocalRef(name);
+    env->DeleteLocalRef(helper);
+    return checked;
 }
 
 // Whether `type` is a JavaFX application class, which the launcher helper
@@ -50,7 +53,7 @@ jclass lookUpThroughLauncherHelper(JNIEnv* env, FindClassFromBootLoaderFn findCl
 bool isJavaFxApplication(JNIEnv* env, jclass type) {
     jclass application = env->FindClass("javafx/application/Application");
     if (!application) {
-        if (env->ExceptionOccurred()) env->ExceptionClear();
+        if (env->ExceptionCheck()) env->ExceptionClear();
         return false;
     }
     const bool extends = env->IsAssignableFrom(type, application) == JNI_TRUE;
@@ -61,13 +64,13 @@ bool isJavaFxApplication(JNIEnv* env, jclass type) {
 // The class name of a throwable ("java.lang.IllegalStateException"); empty
 // when it cannot be had.
 std::wstring throwableClassName(JNIEnv* env, jthrowable throwable) {
-    if (env->ExceptionOccurred()) env->ExceptionDescribe();
+    if (env->ExceptionCheck()) env->ExceptionDescribe();
     jclass type = env->GetObjectClass(throwable);
     if (!type) return {};
     jclass classClass = env->GetObjectClass(type);
     jmethodID getName = classClass ? env->GetMethodID(classClass, "getName", "()Ljava/lang/String;") : nullptr;
     auto name = getName ? static_cast<jstring>(env->CallObjectMethod(type, getName)) : nullptr;
-    if (!name || env->ExceptionOccurred()) return {};
+    if (!name || env->ExceptionCheck()) return {};
     StringUtfChars bytes(env, name);
     return bytes.get() ? decodeModifiedUtf8(bytes.get()) : std::wstring();
 }
@@ -108,7 +111,7 @@ Result<MainEntry> findMain(JNIEnv* env, FindClassFromBootLoaderFn findClassFromB
     MainEntry entry{found.value(), nullptr};
     entry.method = env->GetStaticMethodID(entry.type, "main", kMainSignature);
     if (!entry.method) {
-        if (env->ExceptionOccurred()) env->ExceptionDescribe();
+        if (env->ExceptionCheck()) env->ExceptionDescribe();
         const bool javaFx = findClassFromBootLoader_ && isJavaFxApplication(env, entry.type);
         diag::log(L"main class %s: no static void main(String[]); a JavaFX application for the launcher helper: %s",
                   mainClass, javaFx);
@@ -118,7 +121,7 @@ Result<MainEntry> findMain(JNIEnv* env, FindClassFromBootLoaderFn findClassFromB
         jclass checked = lookUpThroughLauncherHelper(env, findClassFromBootLoader_, mainClass);
         // What the helper reported is the runtime's; what follows starts with
         // no exception pending, as every JNI call requires.
-        if (env->ExceptionOccurred()) {
+        if (env->ExceptionCheck()) {
             env->ExceptionClear();
             checked = nullptr;
         }
@@ -128,7 +131,7 @@ Result<MainEntry> findMain(JNIEnv* env, FindClassFromBootLoaderFn findClassFromB
         if (checked) {
             entry.type = checked;
             entry.method = env->GetStaticMethodID(entry.type, "main", kMainSignature);
-            if (!entry.method && env->ExceptionOccurred()) env->ExceptionDescribe();
+            if (!entry.method && env->ExceptionCheck()) env->ExceptionDescribe();
         }
         if (!entry.method) return Failure::of(IDS_NO_MAIN_METHOD);
     } else {
@@ -169,6 +172,11 @@ jobjectArray newJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& li
         }
         env->SetObjectArrayElement(array, static_cast<jsize>(i), element);
         env->DeleteLocalRef(element);
+        // A store can fail (out of memory, say): the array is then incomplete.
+        if (env->ExceptionCheck()) {
+            env->DeleteLocalRef(array);
+            return nullptr;
+        }
     }
     return array;
 }
@@ -178,15 +186,13 @@ std::wstring javaExceptionText(jthrowable throwable, JNIEnv* env) {
     // When not even the first line of the trace could be printed, the
     // exception's class still tells the user what happened.
     if (trace.empty()) trace = throwableClassName(env, throwable);
-    if (env->ExceptionOccurred()) env->ExceptionDescribe();
+    if (env->ExceptionCheck()) env->ExceptionDescribe();
     return trace;
 }
 
-std::wstring stackTraceText(jthrowable throwable, JNIEnv* env) {
-    // The exception is printed on the Java error stream as it stands, which
-    // also clears it: no other JNI call may be made while it is pending.
-    if (env->ExceptionOccurred()) env->ExceptionDescribe();
+namespace {
 
+std::wstring stackTraceTextInFrame(jthrowable throwable, JNIEnv* env) {
     jclass bufferClass = env->FindClass("java/io/ByteArrayOutputStream");
     if (!bufferClass) return {};
     jmethodID bufferInit = env->GetMethodID(bufferClass, "<init>", "()V");
@@ -208,24 +214,40 @@ std::wstring stackTraceText(jthrowable throwable, JNIEnv* env) {
     env->CallVoidMethod(throwable, printStackTrace, printStream);
     // A trace that fails half-way (a cause whose text throws, say) is still
     // worth showing: what was printed up to there is read below.
-    if (env->ExceptionOccurred()) env->ExceptionDescribe();
+    if (env->ExceptionCheck()) env->ExceptionDescribe();
 
     jclass bufferType = env->GetObjectClass(buffer);
     if (!bufferType) return {};
     jmethodID toString = env->GetMethodID(bufferType, "toString", "()Ljava/lang/String;");
     if (!toString) return {};
     auto text = static_cast<jstring>(env->CallObjectMethod(buffer, toString));
-    if (env->ExceptionOccurred()) {
+    if (env->ExceptionCheck()) {
         env->ExceptionDescribe();
         return {};
     }
     if (!text) return {};
     StringUtfChars bytes(env, text);
     if (!bytes.get()) {
-        if (env->ExceptionOccurred()) env->ExceptionDescribe();
+        if (env->ExceptionCheck()) env->ExceptionDescribe();
         return {};
     }
     return decodeModifiedUtf8(bytes.get());
+}
+
+}  // namespace
+
+std::wstring stackTraceText(jthrowable throwable, JNIEnv* env) {
+    // The exception is printed on the Java error stream as it stands, which
+    // also clears it: no other JNI call may be made while it is pending.
+    if (env->ExceptionCheck()) env->ExceptionDescribe();
+    // The streams and classes of the trace live in a frame of their own.
+    if (env->PushLocalFrame(16) != JNI_OK) {
+        env->ExceptionDescribe();
+        return {};
+    }
+    std::wstring text = stackTraceTextInFrame(throwable, env);
+    env->PopLocalFrame(nullptr);
+    return text;
 }
 
 bool callSystemExit(JNIEnv* env) {
@@ -234,7 +256,7 @@ bool callSystemExit(JNIEnv* env) {
     jmethodID exitMethod = env->GetStaticMethodID(systemClass, "exit", "(I)V");
     if (!exitMethod) return false;
     env->CallStaticVoidMethod(systemClass, exitMethod, static_cast<jint>(-1));
-    if (env->ExceptionOccurred()) {
+    if (env->ExceptionCheck()) {
         env->ExceptionDescribe();
         return false;
     }

@@ -40,7 +40,7 @@ jobject redirect(JNIEnv* env, const std::wstring& path, bool append, JavaStream 
     createParentFolders(path);  // when that fails, opening the file fails below
     jobject printStream = openPrintStream(env, path, append);
     if (printStream && setJavaStream(env, printStream, target)) return printStream;
-    if (env->ExceptionOccurred()) env->ExceptionDescribe();
+    if (env->ExceptionCheck()) env->ExceptionDescribe();
     return nullptr;
 }
 
@@ -69,7 +69,7 @@ std::vector<Failure> redirectOutputFiles(JNIEnv* env, OutputRedirection& output,
     if (output.errorFile.empty()) return failures;
     if (out && sameFile(output.outputFile, output.errorFile)) {
         // Two streams on one file would write over each other.
-        if (!setJavaStream(env, out, JavaStream::Err) && env->ExceptionOccurred()) env->ExceptionDescribe();
+        if (!setJavaStream(env, out, JavaStream::Err) && env->ExceptionCheck()) env->ExceptionDescribe();
         return failures;
     }
     redirect(env, output.errorFile, output.errorAppend, JavaStream::Err, refused, failures);

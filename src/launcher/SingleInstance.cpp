@@ -200,7 +200,7 @@ void refuse(const Shared& shared, DWORD requester, const void* view) {
 }
 
 void describePending(JNIEnv* env) {
-    if (env->ExceptionOccurred()) env->ExceptionDescribe();
+    if (env->ExceptionCheck()) env->ExceptionDescribe();
 }
 
 // Finds secondaryMain on the main class, calls it with the arguments and
@@ -226,7 +226,7 @@ bool callSecondaryMain(JNIEnv* env, const Shared& shared, const ForwardedRequest
     bool returnsInt = false;
     jmethodID method = env->GetStaticMethodID(type, "secondaryMain", "([Ljava/lang/String;)V");
     if (!method) {
-        if (env->ExceptionOccurred()) env->ExceptionClear();
+        if (env->ExceptionCheck()) env->ExceptionClear();
         method = env->GetStaticMethodID(type, "secondaryMain", "([Ljava/lang/String;)I");
         returnsInt = true;
     }
@@ -243,14 +243,14 @@ bool callSecondaryMain(JNIEnv* env, const Shared& shared, const ForwardedRequest
         jint result = env->CallStaticIntMethod(type, method, array);
         // A method that threw has no result: the second instance ends with
         // -1 rather than with a success it was never given.
-        const bool threw = env->ExceptionOccurred() != nullptr;
+        const bool threw = env->ExceptionCheck() == JNI_TRUE;
         PostThreadMessageW(request.requester, shared.message,
                            static_cast<WPARAM>(static_cast<DWORD>(threw ? -1 : result)), 0);
     } else {
         PostThreadMessageW(request.requester, shared.message, 0, 0);
         env->CallStaticVoidMethod(type, method, array);
     }
-    if (env->ExceptionOccurred()) {
+    if (env->ExceptionCheck()) {
         env->ExceptionDescribe();
         return false;
     }

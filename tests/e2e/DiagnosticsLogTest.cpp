@@ -219,8 +219,7 @@ TEST(DiagnosticsLogE2E, ASecondInstanceLogsWhatItForwardedAndTheReply) {
                                                                            {L"VEXA_LOG", log}};
     auto first = app.start(L"-nosplash", environment);
     ASSERT_TRUE(first.started());
-    for (int waited = 0; waited < 30000 && readFile(log).find("calling demo/App.main") == std::string::npos; waited += 20)
-        Sleep(20);
+    EXPECT_TRUE(waitUntil([&] { return readFile(log).find("calling demo/App.main") != std::string::npos; }));
     auto second = app.start(L"-nosplash", environment);
     EXPECT_EQ(second.exitCode(), 7);
     writeFile(dir / L"release", "");

@@ -21,7 +21,9 @@ namespace {
 const wchar_t* const kClient = L"bin\\client\\jvm.dll";
 const wchar_t* const kServer = L"bin\\server\\jvm.dll";
 
-const std::vector<std::wstring>& kKeys = JavaRegistry::searchedKeys();
+const wchar_t* const kJdkKey = L"Software\\JavaSoft\\JDK";
+const wchar_t* const kJreKey = L"Software\\JavaSoft\\JRE";
+const wchar_t* const kOldJreKey = L"Software\\JavaSoft\\Java Runtime Environment";
 
 // A runtime folder with the stand-in JVM library under each relative name,
 // with "bin\java.dll" unless `javaDll` is false.
@@ -98,7 +100,7 @@ TEST(JreDiscoveryE2E, SourcesAreTriedInTheirOrder) {
     makeRuntime(dir / L"explicit\\", {kClient, kServer});
     makeRuntime(dir / L"clientOnly\\", {kClient});
     makeRuntime(dir / L"registered\\", {kClient, kServer});
-    registry.add(kKeys[1], L"1.8.0_202", dir / L"registered");
+    registry.add(kJreKey, L"1.8.0_202", dir / L"registered");
 
     // "JRE Path", with or without its backslash, comes before a runtime
     // beside the launcher and the registered one.
@@ -130,29 +132,45 @@ TEST(JreDiscoveryE2E, SourcesAreTriedInTheirOrder) {
 }
 
 TEST(JreDiscoveryE2E, EveryRegistrationKeyAndItsHome) {
+    // What a user gets from a runtime registered under each key: the JVM
+    // library found below the registered home (a key of the old JDKs names
+    // the JDK, whose runtime lies in "jre\"), and which settings look there.
+    struct Row {
+        const wchar_t* key;
+        const wchar_t* library;
+        bool byDefault;  // no "VM Provider"
+        bool jrockit;    // "VM Provider=jrockit"
+        bool ibm;        // "VM Provider=IBM": the value's case does not matter
+        bool onlyJdk;    // "VM Provider=any" and "JVM Source=only_JDK"
+        bool onlyJre;    // "VM Provider=any" and "JVM Source=only_JRE"
+    };
+    const Row rows[] = {
+        {L"Software\\JavaSoft\\JDK", L"\\bin\\client\\jvm.dll", true, false, false, true, false},
+        {L"Software\\JavaSoft\\JRE", L"\\bin\\client\\jvm.dll", true, false, false, false, true},
+        {L"Software\\JavaSoft\\Java Development Kit", L"\\jre\\bin\\server\\jvm.dll", true, false, false, true, false},
+        {L"Software\\JavaSoft\\Java Runtime Environment", L"\\bin\\client\\jvm.dll", true, false, false, false, true},
+        {L"Software\\JRockit\\Java Runtime Environment", L"\\bin\\client\\jvm.dll", false, true, false, false, true},
+        {L"Software\\JRockit\\Java Development Kit", L"\\jre\\bin\\server\\jvm.dll", false, true, false, true, false},
+        {L"Software\\IBM\\Java2 Runtime Environment", L"\\bin\\client\\jvm.dll", false, false, true, false, true},
+    };
     TempDir dir;
     JavaRegistry outer;  // nothing else registered meanwhile
-    for (size_t i = 0; i < kKeys.size(); ++i) {
-        SCOPED_TRACE(narrow(kKeys[i]));
-        const std::wstring javaHome = dir / (L"rt" + std::to_wstring(i));
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(narrow(row.key));
+        const std::wstring javaHome = dir / (L"rt" + std::to_wstring(n++));
         makeRuntime(javaHome + L"\\", {kClient});
         makeRuntime(javaHome + L"\\jre\\", {kServer});
         JavaRegistry registry;
-        registry.add(kKeys[i], L"1.7.0_" + std::to_wstring(i), javaHome);
-        const bool jreFolder = (i == 2 || i == 5);  // the old JDK keys name the JDK, whose runtime is in "jre\"
+        registry.add(row.key, L"1.7.0_" + std::to_wstring(n), javaHome);
 
-        SearchResult any = search(dir, jreSection("VM Provider=any\r\n"));
-        EXPECT_EQ(any.library, javaHome + (jreFolder ? L"\\jre\\bin\\server\\jvm.dll" : L"\\bin\\client\\jvm.dll"));
-
-        // The default provider searches the JavaSoft keys, "jrockit" and
-        // "IBM" (without regard to case) only their own.
-        EXPECT_EQ(search(dir, jreSection("")).found, i < 4);
-        EXPECT_EQ(search(dir, jreSection("VM Provider=jrockit\r\n")).found, i == 4 || i == 5);
-        EXPECT_EQ(search(dir, jreSection("VM Provider=IBM\r\n")).found, i == 6);
-        // The source flags close the keys of the other kind.
-        const bool jdkKey = (i == 0 || i == 2 || i == 5);
-        EXPECT_EQ(search(dir, jreSection("VM Provider=any\r\nJVM Source=only_JDK\r\n")).found, jdkKey);
-        EXPECT_EQ(search(dir, jreSection("VM Provider=any\r\nJVM Source=only_JRE\r\n")).found, !jdkKey);
+        EXPECT_EQ(search(dir, jreSection("VM Provider=any\r\n")).library, javaHome + row.library);
+        EXPECT_EQ(search(dir, jreSection("")).found, row.byDefault);
+        EXPECT_EQ(search(dir, jreSection("VM Provider=jrockit\r\n")).found, row.jrockit);
+        EXPECT_EQ(search(dir, jreSection("VM Provider=IBM\r\n")).found, row.ibm);
+        EXPECT_EQ(search(dir, jreSection("VM Provider=any\r\nJVM Source=only_JDK\r\n")).found, row.onlyJdk);
+        EXPECT_EQ(search(dir, jreSection("VM Provider=any\r\nJVM Source=only_JRE\r\n")).found, row.onlyJre);
+        // The source values are exact: a lower-case one closes every key.
         EXPECT_FALSE(search(dir, jreSection("VM Provider=any\r\nJVM Source=only_jre\r\n")).found);
     }
 }
@@ -162,7 +180,7 @@ TEST(JreDiscoveryE2E, BothViewsAndThePairedLauncher) {
     JavaRegistry registry;
     makeRuntime(dir / L"x86\\", {kClient}, true, standin::Jvm::X86);
     makeRuntime(dir / L"x64\\", {kClient});
-    registry.add(kKeys[3], L"1.8.0_202", dir / L"x86", standin::RegistryView::Wow32);
+    registry.add(kOldJreKey, L"1.8.0_202", dir / L"x86", standin::RegistryView::Wow32);
     const std::string paired = "[Application]\r\nPair Product=" + narrow(dir / L"Paired.exe") + "\r\n";
 
     // Without "Pair Product" the 32-bit view is not searched.
@@ -175,7 +193,7 @@ TEST(JreDiscoveryE2E, BothViewsAndThePairedLauncher) {
     EXPECT_TRUE(r.runPairProduct);
 
     // A runtime of the 64-bit view comes first, even an older one.
-    registry.add(kKeys[3], L"1.6", dir / L"x64");
+    registry.add(kOldJreKey, L"1.6", dir / L"x64");
     SearchResult both = search(dir, jreSection("") + paired);
     EXPECT_EQ(both.library, dir / L"x64\\bin\\client\\jvm.dll");
     EXPECT_FALSE(both.runPairProduct);
@@ -187,7 +205,7 @@ TEST(JreDiscoveryE2E, VersionBounds) {
     JavaRegistry registry;
     for (const wchar_t* version : versions) {
         makeRuntime(dir / version + L"\\", {kClient});
-        registry.add(kKeys[1], version, dir / version);
+        registry.add(kJreKey, version, dir / version);
     }
     struct Row {
         const char* keys;
@@ -217,20 +235,20 @@ TEST(JreDiscoveryE2E, VersionBounds) {
 TEST(JreDiscoveryE2E, PreferredVersionsAndFavouredOrders) {
     TempDir dir;
     struct Runtime {
-        int key;
+        const wchar_t* key;
         const wchar_t* version;
         const wchar_t* folder;
     };
     const Runtime runtimes[] = {
-        {0, L"1.7.0_80", L"jdk17"},      // JavaSoft JDK
-        {1, L"1.8.0_202", L"jre18"},     // JavaSoft JRE
-        {1, L"1.7.0_80", L"jre17"},      // JavaSoft JRE, same version as the JDK
-        {4, L"1.6.0_45", L"jrockit16"},  // JRockit JRE
+        {L"Software\\JavaSoft\\JDK", L"1.7.0_80", L"jdk17"},
+        {kJreKey, L"1.8.0_202", L"jre18"},
+        {kJreKey, L"1.7.0_80", L"jre17"},  // the same version as the JDK
+        {L"Software\\JRockit\\Java Runtime Environment", L"1.6.0_45", L"jrockit16"},
     };
     JavaRegistry registry;
     for (const Runtime& rt : runtimes) {
         makeRuntime(dir / rt.folder + L"\\", {kClient});
-        registry.add(kKeys[rt.key], rt.version, dir / rt.folder);
+        registry.add(rt.key, rt.version, dir / rt.folder);
     }
     struct Row {
         const char* keys;
@@ -266,8 +284,8 @@ TEST(JreDiscoveryE2E, JvmTypes) {
     makeRuntime(dir / L"client11\\", {kClient});
     makeRuntime(dir / L"both18\\", {kClient, kServer});
     makeRuntime(dir / L"server17\\", {kServer});
-    registry.add(kKeys[1], L"11.0.2", dir / L"client11");
-    registry.add(kKeys[1], L"1.8.0_202", dir / L"both18");
+    registry.add(kJreKey, L"11.0.2", dir / L"client11");
+    registry.add(kJreKey, L"1.8.0_202", dir / L"both18");
     struct Row {
         const char* keys;
         const wchar_t* library;
@@ -288,9 +306,9 @@ TEST(JreDiscoveryE2E, JvmTypes) {
     // The fourth key is probed for any library first under "favor_server", so
     // a runtime there that has both counts as a client one.
     makeRuntime(dir / L"both17\\", {kClient, kServer});
-    registry.add(kKeys[3], L"17.0.1", dir / L"both17");
+    registry.add(kOldJreKey, L"17.0.1", dir / L"both17");
     EXPECT_EQ(search(dir, jreSection("JVM Type=favor_server\r\n")).library, dir / L"both18\\bin\\server\\jvm.dll");
-    registry.add(kKeys[0], L"17.0.2", dir / L"server17");
+    registry.add(kJdkKey, L"17.0.2", dir / L"server17");
     EXPECT_EQ(search(dir, jreSection("JVM Type=favor_server\r\n")).library, dir / L"server17\\bin\\server\\jvm.dll");
 }
 
@@ -318,7 +336,7 @@ TEST(JreDiscoveryE2E, PairedLauncherRunsWithTheLaunchersCommandLine) {
     makeRuntime(dir / L"x86\\", {kClient}, true, standin::Jvm::X86);
     copyFile(artefact(L"cmdprobe.exe"), dir / L"paired\\MyApp32.exe");
     makeRuntime(dir / L"reg32\\", {kClient}, true, standin::Jvm::X86);
-    registry.add(kKeys[1], L"1.8.0_202", dir / L"reg32", standin::RegistryView::Wow32);
+    registry.add(kJreKey, L"1.8.0_202", dir / L"reg32", standin::RegistryView::Wow32);
 
     struct Row {
         const char* what;
@@ -343,7 +361,7 @@ TEST(JreDiscoveryE2E, PairedLauncherRunsWithTheLaunchersCommandLine) {
                                              {L"APPDATA", appDir / L"appdata"}});
         ASSERT_TRUE(process.started());
         EXPECT_EQ(process.exitCode(), row.returnCode ? 42 : 0);
-        for (int i = 0; i < 100 && readFile(out).empty(); ++i) Sleep(50);
+        waitUntil([&] { return !readFile(out).empty(); });
         EXPECT_EQ(widen(readFile(out)), vexa::test::quoted(app.exePath()) + L" " + arguments);
     }
 }
@@ -390,11 +408,10 @@ TEST(JreDiscoveryE2E, TheLauncherLoadsTheChosenRuntime) {
     JavaRegistry registry;
     const auto older = makeRuntime(dir / L"jre8\\", {kClient, kServer});
     const auto newer = makeRuntime(dir / L"jdk11\\", {kServer});
-    registry.add(kKeys[1], L"1.8.0_202", older.home());
-    registry.add(kKeys[0], L"11.0.2", newer.home());
+    registry.add(kJreKey, L"1.8.0_202", older.home());
+    registry.add(kJdkKey, L"11.0.2", newer.home());
     const std::wstring out = dir / L"jvm-path.txt";
-    std::string escaped = narrow(out);  // backslashes are escapes in a script; Windows takes "/" as well
-    for (char& c : escaped) c = c == '\\' ? '/' : c;
+    const std::string escaped = withSlashes(out);  // backslashes are escapes in a script; Windows takes "/" as well
     standin::writeScript(dir.path(), L"classes\\demo\\Hello.class",
                          "method main\n    write \"" + escaped + "\" ${env:VEXA_JVM_PATH}\n");
     struct Row {
@@ -451,14 +468,10 @@ std::string releaseFile(const std::string& version) {
 }
 
 // A REG_SZ value's data.
-std::string registryText(const std::wstring& text) {
-    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
-}
-
 // Points the "Program Files" folder that Windows records at `folder` until
 // `registry` ends.
 void setProgramFiles(JavaRegistry& registry, const std::wstring& folder) {
-    registry.setValue(L"Software\\Microsoft\\Windows", L"CurrentVersion", L"ProgramFilesDir", REG_SZ, registryText(folder));
+    registry.setValue(L"Software\\Microsoft\\Windows", L"CurrentVersion", L"ProgramFilesDir", REG_SZ, registryString(folder));
 }
 
 }  // namespace
@@ -469,7 +482,7 @@ TEST(JreDiscoveryE2E, TodaysRuntimesAfterTheRegistryFamilies) {
     const std::wstring javaHome = todaysRuntime(dir / L"home\\jdk-11.0.21\\", releaseFile("11.0.21"), true);
     const std::wstring temurin = todaysRuntime(dir / L"temurin\\", releaseFile("17.0.2"), true, {kClient, kServer});
     registry.setValue(L"Software\\Eclipse Adoptium\\JDK", L"17.0.2.8\\hotspot\\MSI", L"Path", REG_SZ,
-                      registryText(dir / L"temurin"));
+                      registryString(dir / L"temurin"));
     const std::wstring programs = dir / L"programs";
     makeDirs(dir / L"no-programs");
     const std::wstring zulu = todaysRuntime(programs + L"\\Zulu\\zulu-21\\", releaseFile("21.0.1"), false);  // a JRE
@@ -524,7 +537,7 @@ TEST(JreDiscoveryE2E, TodaysRuntimesAfterTheRegistryFamilies) {
 
     // The registry families still come first, even with an older runtime.
     makeRuntime(dir / L"old\\", {kClient});
-    registry.add(kKeys[1], L"1.6", dir / L"old");
+    registry.add(kJreKey, L"1.6", dir / L"old");
     setProgramFiles(registry, programs);
     SearchResult old = SearchProbe(dir / L"app\\", jreSection("")).run(L"", {{L"JAVA_HOME", javaHome}});
     EXPECT_EQ(old.library, dir / L"old\\bin\\client\\jvm.dll");
@@ -534,7 +547,7 @@ TEST(JreDiscoveryE2E, TodaysRuntimesInThe32BitViewNeedAPairedLauncher) {
     TempDir dir;
     JavaRegistry registry;
     const std::wstring zulu = todaysRuntime(dir / L"zulu32\\", releaseFile("1.8.0_392"), true, {kClient}, standin::Jvm::X86);
-    registry.setValue(L"Software\\Azul Systems\\Zulu", L"zulu-8", L"InstallationPath", REG_SZ, registryText(dir / L"zulu32"),
+    registry.setValue(L"Software\\Azul Systems\\Zulu", L"zulu-8", L"InstallationPath", REG_SZ, registryString(dir / L"zulu32"),
                       standin::RegistryView::Wow32);
     const std::string paired = "[Application]\r\nPair Product=" + narrow(dir / L"Paired.exe") + "\r\n";
 

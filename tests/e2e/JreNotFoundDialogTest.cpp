@@ -53,8 +53,8 @@ void browse(DWORD pid, const std::wstring& folder) {
         WindowSnapshot browser = runUiHelper(pid, L"--class #32770 --owner-class #32770 --select " + quoted(folder));
         ASSERT_TRUE(browser.found);
         bool taken = true;
+        // The helper returns once the browser is gone, with the folder taken or not.
         for (const std::string& line : browser.lines) taken = taken && line != "notselected";
-        Sleep(300);
         if (taken) return;
     }
     FAIL() << "the folder browser did not take " << narrow(folder);
@@ -62,8 +62,7 @@ void browse(DWORD pid, const std::wstring& folder) {
 
 // An application whose main class writes the JVM library it runs on to `out`.
 std::string application(const std::wstring& dir, const std::wstring& out, const std::string& extra = "") {
-    std::string escaped = narrow(out);
-    for (char& c : escaped) c = c == '\\' ? '/' : c;
+    const std::string escaped = withSlashes(out);
     standin::writeScript(dir, L"classes\\demo\\Hello.class",
                          "method main\n    write \"" + escaped + "\" ${env:VEXA_JVM_PATH}\n");
     return "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\n" + extra + "[Class Path]\r\nClass Path=" +
@@ -74,58 +73,6 @@ standin::JavaHome runtime(const std::wstring& home, const wchar_t* library = L"b
     standin::RuntimeOptions options;
     options.jvmPath = library;
     return standin::JavaHome(home, options);
-}
-
-// Values under one registry key, put back as they were when the object ends.
-class RegistryValues {
-public:
-    RegistryValues(HKEY root, std::wstring path) : root_(root), path_(std::move(path)) {}
-    ~RegistryValues() {
-        for (const auto& [name, old] : saved_) {
-            HKEY key = nullptr;
-            if (RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) continue;
-            if (old.first == REG_NONE) RegDeleteValueW(key, name.c_str());
-            else RegSetValueExW(key, name.c_str(), 0, old.first, reinterpret_cast<const BYTE*>(old.second.data()),
-                                static_cast<DWORD>(old.second.size()));
-            RegCloseKey(key);
-        }
-    }
-    void set(const std::wstring& name, DWORD type, const std::string& bytes) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr), 0);
-        if (!saved_.count(name)) {
-            DWORD oldType = REG_NONE, size = 0;
-            std::string old;
-            if (RegQueryValueExW(key, name.c_str(), nullptr, &oldType, nullptr, &size) == 0) {
-                old.resize(size);
-                RegQueryValueExW(key, name.c_str(), nullptr, &oldType, reinterpret_cast<BYTE*>(old.data()), &size);
-            } else {
-                oldType = REG_NONE;
-            }
-            saved_[name] = {oldType, old};
-        }
-        RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                       static_cast<DWORD>(bytes.size()));
-        RegCloseKey(key);
-    }
-    void remove(const std::wstring& name) {
-        set(name, REG_SZ, "");  // records the old value
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(root_, path_.c_str(), 0, KEY_WRITE, &key) == 0) {
-            RegDeleteValueW(key, name.c_str());
-            RegCloseKey(key);
-        }
-    }
-
-private:
-    HKEY root_;
-    std::wstring path_;
-    std::map<std::wstring, std::pair<DWORD, std::string>> saved_;
-};
-
-// A wide string as registry bytes, with its NUL.
-std::string wideBytes(const std::wstring& text) {
-    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
 }
 
 // How many pixels of the link have exactly this colour (0x00BBGGRR).
@@ -393,12 +340,12 @@ TEST(JreDiscoveryDialog, LinkColoursFromTheUsersSettings) {
         unsigned long colour;
     };
     const Row rows[] = {
-        {"valid", REG_SZ, wideBytes(L"255,0,0"), red},
-        {"expandable, blanks, low byte", REG_EXPAND_SZ, wideBytes(L" 0, 384 ,0"), green},
-        {"two numbers", REG_SZ, wideBytes(L"255,0"), blue},
-        {"empty", REG_SZ, wideBytes(L""), blue},
-        {"too long", REG_SZ, wideBytes(L"0,128,000000000"), blue},
-        {"wrong type", REG_BINARY, wideBytes(L"255,0,0"), blue},
+        {"valid", REG_SZ, registryString(L"255,0,0"), red},
+        {"expandable, blanks, low byte", REG_EXPAND_SZ, registryString(L" 0, 384 ,0"), green},
+        {"two numbers", REG_SZ, registryString(L"255,0"), blue},
+        {"empty", REG_SZ, registryString(L""), blue},
+        {"too long", REG_SZ, registryString(L"0,128,000000000"), blue},
+        {"wrong type", REG_BINARY, registryString(L"255,0,0"), blue},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -407,10 +354,12 @@ TEST(JreDiscoveryDialog, LinkColoursFromTheUsersSettings) {
         LauncherCopy app(dir.path(), L"MyApp.exe", "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\n");
         auto process = app.start(L"", {{L"APPDATA", dir / L"appdata"}});
         ASSERT_TRUE(process.started());
-        dialog(process.pid());
-        Sleep(300);
-        WindowSnapshot shown = dialog(process.pid(), L"--pixels 205");
-        EXPECT_GE(pixelsOf(shown, row.colour), 20);
+        // Read until the link has been painted.
+        WindowSnapshot shown;
+        EXPECT_TRUE(waitUntil([&] {
+            shown = dialog(process.pid(), L"--pixels 205");
+            return pixelsOf(shown, row.colour) >= 20;
+        }));
         for (unsigned long other : {blue, green, red})
             if (other != row.colour) EXPECT_EQ(pixelsOf(shown, other), 0) << std::hex << other;
         waitForWindow(process.pid(), {IDCANCEL, L"", false});
@@ -422,11 +371,11 @@ TEST(JreDiscoveryDialog, LinkCursorClicksAndKeysOpenTheAddress) {
     JavaRegistry registry;
     RegistryValues settings(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\Settings");
     settings.remove(L"Anchor Color");
-    settings.set(L"Anchor Color Visited", REG_SZ, wideBytes(L"0,128,0"));
+    settings.set(L"Anchor Color Visited", REG_SZ, registryString(L"0,128,0"));
     // The web browser is the command-line probe, which logs how it was started.
     RegistryValues https(HKEY_LOCAL_MACHINE, L"Software\\Classes\\https\\shell\\open\\command");
     const std::wstring browser = artefact(L"cmdprobe.exe");
-    https.set(L"", REG_SZ, wideBytes(quoted(browser) + L" \"%1\""));
+    https.set(L"", REG_SZ, registryString(quoted(browser) + L" \"%1\""));
 
     TempDir dir;
     const std::wstring log = dir / L"browser.txt";
@@ -434,12 +383,14 @@ TEST(JreDiscoveryDialog, LinkCursorClicksAndKeysOpenTheAddress) {
     auto process = app.start(L"", {{L"APPDATA", dir / L"appdata"}, {L"VEXA_CMDPROBE_LOG", log}});
     ASSERT_TRUE(process.started());
     ASSERT_TRUE(dialog(process.pid()).found);
+    // Whether the browser has been started `times` times in all, once that
+    // many starts are there. A start too many shows at the next count, and
+    // at the end, once the launcher has gone.
+    const std::string line = narrow(quoted(browser) + L" \"" + kAddress + L"\"") + "\n";
     auto opened = [&](size_t times) {
-        const std::string line = narrow(quoted(browser) + L" \"" + kAddress + L"\"") + "\n";
         std::string expected;
         for (size_t i = 0; i < times; ++i) expected += line;
-        for (int i = 0; i < 100 && readFile(log).size() < expected.size(); ++i) Sleep(50);
-        Sleep(200);
+        waitUntil([&] { return readFile(log).size() >= expected.size(); });
         return readFile(log) == expected;
     };
 
@@ -449,21 +400,21 @@ TEST(JreDiscoveryDialog, LinkCursorClicksAndKeysOpenTheAddress) {
     EXPECT_EQ(cursorAt(pointer, 2), cursorAt(pointer, 0));
     EXPECT_EQ(cursorAt(pointer, 3), cursorAt(pointer, 0));
 
-    // A click that ends outside the text opens nothing.
+    // A click that ends outside the text opens nothing (the next count
+    // would be one too many).
     dialog(process.pid(), L"--move 205 4 6 --down --move 205 4 40 --up");
-    EXPECT_TRUE(opened(0));
     // A click opens it, and then the link has the focus: Enter and space too.
     WindowSnapshot clicked = dialog(process.pid(), L"--move 205 4 6 --down --up --pixels 205");
-    EXPECT_TRUE(opened(1));
+    EXPECT_TRUE(opened(1)) << readFile(log);
     dialog(process.pid(), L"--type enter");
-    EXPECT_TRUE(opened(2));
+    EXPECT_TRUE(opened(2)) << readFile(log);
     dialog(process.pid(), L"--type space --move 0 8 8");
-    EXPECT_TRUE(opened(3));
+    EXPECT_TRUE(opened(3)) << readFile(log);
     // Opened, it shows the visited colour.
-    Sleep(300);
-    EXPECT_GE(pixelsOf(dialog(process.pid(), L"--pixels 205"), 0x008000), 20);
+    EXPECT_TRUE(waitUntil([&] { return pixelsOf(dialog(process.pid(), L"--pixels 205"), 0x008000) >= 20; }));
     waitForWindow(process.pid(), {IDCANCEL, L"", false});
     EXPECT_EQ(process.exitCode(), -1);
+    EXPECT_EQ(readFile(log), line + line + line);
 }
 
 TEST(JreDiscoveryDialog, OkTakesOnlyARuntimeWhoseVersionFitsAndTheDialogSaysWhy) {

@@ -191,7 +191,7 @@ TEST(JvmOptionsLaunch, MissingClassPathIsReportedAndTheLaunchGoesOn) {
     EXPECT_EQ(box.message(), L"No file matches the Java Class Path given in the INI file: \\missing.jar");
     // The runtime is still created, without a class path and without the
     // parameters; what it then makes of the main class is its own affair.
-    for (int i = 0; i < 100 && !launch.record.read().creation(); ++i) Sleep(100);
+    waitUntil([&] { return launch.record.read().creation().has_value(); });
     std::optional<si::Creation> creation = launch.record.read().creation();
     ASSERT_TRUE(creation.has_value());
     for (const auto& option : creation->options) {
@@ -201,13 +201,6 @@ TEST(JvmOptionsLaunch, MissingClassPathIsReportedAndTheLaunchGoesOn) {
 }
 
 namespace {
-
-// "/" for every "\\" of a path.
-std::string withSlashes(const std::wstring& path) {
-    std::string text = narrow(path);
-    std::replace(text.begin(), text.end(), '\\', '/');
-    return text;
-}
 
 }  // namespace
 

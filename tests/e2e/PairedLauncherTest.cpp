@@ -38,7 +38,7 @@ LauncherCopy launcherOf(const std::wstring& build, const std::wstring& folder, c
 
 // The process that `parent` started, once it is there (0 after the time out).
 // Waiting for a window of "any process" could answer another test's box.
-DWORD childProcessOf(DWORD parent, DWORD timeoutMs = 15000) {
+DWORD childProcessOf(DWORD parent, DWORD timeoutMs = 60000) {
     for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
         HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
         if (snapshot != INVALID_HANDLE_VALUE) {

@@ -70,7 +70,7 @@ TEST(Planting, WindowsDllsBesideTheLauncherAreNeverLoaded) {
         ChildProcess process = app.start(L"x", environment);
         if (!row.moreSettings.empty()) {
             // The system's GDI+ still draws the splash.
-            EXPECT_TRUE(waitForWindow(process.pid(), {}, 15000, L"SplashScreenWindow").found) << row.what;
+            EXPECT_TRUE(waitForWindow(process.pid(), {}, 60000, L"SplashScreenWindow").found) << row.what;
         }
         EXPECT_EQ(process.exitCode(60000), 0) << row.what;
         EXPECT_FALSE(exists(mark)) << row.what << ": the planted " << narrow(row.dll) << " was loaded";

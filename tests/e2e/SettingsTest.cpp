@@ -267,12 +267,7 @@ TEST(SettingsReader, Utf16AndOddLineEndingsReadAsThePlatformReadsThem) {
     TempDir appData;
     const std::wstring wide = L"\xFEFF[Java Runtime Environment]\r\nMain Class=\u00e9t\u00e9.Main\r\n"
                               L"Library Path=C:\\\u65e5\u672c\r\n";
-    std::string utf16;
-    for (wchar_t c : wide) {
-        utf16 += static_cast<char>(c & 0xFF);
-        utf16 += static_cast<char>(c >> 8);
-    }
-    Probe wideProbe(dir.path(), L"Wide.exe", utf16);
+    Probe wideProbe(dir.path(), L"Wide.exe", utf16Bytes(wide));
     Fields f = wideProbe.run(appData.path());
     EXPECT_EQ(f["mainClass"], L"\u00e9t\u00e9/Main");
     EXPECT_EQ(f["libraryPath"], L"C:\\\u65e5\u672c");

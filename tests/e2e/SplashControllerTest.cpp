@@ -37,7 +37,7 @@ public:
     // Lets the probe close everything and end; its report.
     std::string finish() {
         const std::wstring name = L"VexaSplashProbe." + std::to_wstring(process_->pid());
-        const ULONGLONG deadline = GetTickCount64() + 15000;
+        const ULONGLONG deadline = GetTickCount64() + 60000;
         for (;;) {
             if (HANDLE quit = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str())) {
                 SetEvent(quit);
@@ -47,7 +47,7 @@ public:
             if (process_->wait(0) || GetTickCount64() > deadline) break;
             Sleep(20);
         }
-        exitCode_ = process_->exitCode(30000);
+        exitCode_ = process_->exitCode();
         return readFile(report_);
     }
     int exitCode() const { return exitCode_; }
@@ -94,7 +94,7 @@ TEST(SplashController, ReadsTheImageAndShadowFromTheDisplaySettings) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shadowLine);
         ControllerProbe probe(dir, display(image, c.shadowLine), dir / L"jre\\bin\\server\\jvm.dll");
-        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 15000, L"SplashScreenWindow");
+        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 60000, L"SplashScreenWindow");
         ASSERT_TRUE(splash.found);
         EXPECT_EQ(splash.rect.right - splash.rect.left, 123);
         EXPECT_EQ(splash.rect.bottom - splash.rect.top, 45);
@@ -117,7 +117,7 @@ TEST(SplashController, ARelativeImagePathIsTakenFromTheCurrentFolder) {
     const std::wstring jvm = dir / L"jre\\bin\\server\\jvm.dll";
     {
         ControllerProbe probe(dir, ini, jvm, L"", {}, dir.path());
-        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 15000, L"SplashScreenWindow");
+        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 60000, L"SplashScreenWindow");
         ASSERT_TRUE(splash.found);
         EXPECT_EQ(splash.rect.right - splash.rect.left, 64);
         EXPECT_EQ(splash.rect.bottom - splash.rect.top, 32);
@@ -127,7 +127,7 @@ TEST(SplashController, ARelativeImagePathIsTakenFromTheCurrentFolder) {
         // Started from another folder, the same setting names no file: an invisible window.
         TempDir elsewhere;
         ControllerProbe probe(dir, ini, jvm, L"", {}, elsewhere.path());
-        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 15000, L"SplashScreenWindow");
+        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 60000, L"SplashScreenWindow");
         ASSERT_TRUE(splash.found);
         EXPECT_EQ(splash.rect.right - splash.rect.left, 0);
         EXPECT_EQ(splash.rect.bottom - splash.rect.top, 0);
@@ -168,7 +168,7 @@ TEST(SplashController, APreferredNativeSplashWithoutItsLibraryFallsBackToTheImag
     for (const std::wstring& jvm : {dir / L"jre\\bin\\server\\jvm.dll", dir / L"jre\\bin\\jvm.dll"}) {
         SCOPED_TRACE(narrow(jvm));
         ControllerProbe probe(dir, display(image, "Preffer Native Splash Screen=Yes\r\n"), jvm);
-        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 15000, L"SplashScreenWindow");
+        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 60000, L"SplashScreenWindow");
         ASSERT_TRUE(splash.found);
         EXPECT_EQ(splash.rect.right - splash.rect.left, 50);
         std::string report = probe.finish();

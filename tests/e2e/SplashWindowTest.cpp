@@ -38,7 +38,7 @@ public:
             SetEvent(quit);
             CloseHandle(quit);
         }
-        exitCode_ = process_.exitCode(30000);
+        exitCode_ = process_.exitCode();
         return readFile(report_);
     }
     int exitCode() const { return exitCode_; }
@@ -56,27 +56,6 @@ std::string reportValue(const std::string& report, const std::string& key) {
     return report.substr(at + key.size() + 1, end - at - key.size() - 1);
 }
 
-// The visible splash window of process `pid`.
-HWND splashWindowOf(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        HWND found;
-    } search{pid, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            wchar_t name[64] = {};
-            GetClassNameW(hwnd, name, 64);
-            if (owner != s->pid || std::wstring(name) != L"SplashScreenWindow") return TRUE;
-            s->found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 SIZE screenSize() { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
 COLORREF screenPixel(int x, int y) {
@@ -91,7 +70,7 @@ struct Probe {
     POINT at;
     COLORREF expected;
 };
-std::string pixelsOnScreen(const std::vector<Probe>& points, DWORD timeoutMs = 5000) {
+std::string pixelsOnScreen(const std::vector<Probe>& points, DWORD timeoutMs = 60000) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         std::string wrong;
@@ -136,7 +115,7 @@ TEST(SplashWindow, AppearsCentredAtTheImageSizeWithTheShadowThatTheSettingAsks) 
         SCOPED_TRACE(narrow(std::wstring(L"shadow \"") + c.shadow + L"\""));
         SplashProbe probe(dir, image, c.shadow);
         ASSERT_TRUE(probe.process().started());
-        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 15000, L"SplashScreenWindow");
+        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 60000, L"SplashScreenWindow");
         ASSERT_TRUE(splash.found);
         EXPECT_EQ(splash.caption, L"");
         EXPECT_EQ(splash.rect.left, (screen.cx - 241) / 2);
@@ -174,7 +153,7 @@ TEST(SplashWindow, ShowsTheImagePixelsOnTheScreenAndIgnoresClicks) {
             writeBmp(image, width, height, [&](int x, int y) { return quadrant(x, y, width, height); });
         }
         SplashProbe probe(dir, image, L"true");
-        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 15000, L"SplashScreenWindow");
+        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 60000, L"SplashScreenWindow");
         ASSERT_TRUE(splash.found);
         const LONG left = (screen.cx - width) / 2, top = (screen.cy - height) / 2;
         ASSERT_EQ(splash.rect.left, left);
@@ -195,9 +174,12 @@ TEST(SplashWindow, ShowsTheImagePixelsOnTheScreenAndIgnoresClicks) {
         // Clicks change nothing: the splash stays until the launcher closes it.
         HWND window = splashWindowOf(probe.process().pid());
         ASSERT_NE(window, nullptr);
-        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP})
-            PostMessageW(window, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(10, 10));
-        Sleep(300);
+        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP}) {
+            DWORD_PTR unused = 0;
+            EXPECT_NE(SendMessageTimeoutW(window, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
+                                          MAKELPARAM(10, 10), SMTO_ABORTIFHUNG, 60000, &unused),
+                      0);
+        }
         EXPECT_TRUE(IsWindow(window) && IsWindowVisible(window));
         EXPECT_EQ(pixelsOnScreen(points, 1000), "");
 
@@ -218,7 +200,7 @@ TEST(SplashWindow, AnUnreadableImageGivesAnInvisibleWindowAndTheThreadRunsOn) {
          {dir / L"missing.bmp", dir / L"garbage.png", dir / L"empty.bmp", dir / L"folder", std::wstring(L"")}) {
         SCOPED_TRACE(narrow(image));
         SplashProbe probe(dir, image, L"true");
-        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 15000, L"SplashScreenWindow");
+        WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 60000, L"SplashScreenWindow");
         ASSERT_TRUE(splash.found);
         EXPECT_EQ(splash.rect.right - splash.rect.left, 0);
         EXPECT_EQ(splash.rect.bottom - splash.rect.top, 0);
@@ -239,7 +221,7 @@ TEST(SplashWindow, AnImageLargerThanTheScreenGetsNegativeCoordinates) {
     const std::wstring image = dir / L"large.bmp";
     writeBmp(image, width, height, [&](int x, int y) { return quadrant(x, y, width, height); });
     SplashProbe probe(dir, image, L"false");
-    WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 15000, L"SplashScreenWindow");
+    WindowSnapshot splash = waitForWindow(probe.process().pid(), {}, 60000, L"SplashScreenWindow");
     ASSERT_TRUE(splash.found);
     EXPECT_EQ(splash.rect.left, -10);
     EXPECT_EQ(splash.rect.top, -13);
@@ -278,7 +260,7 @@ TEST(SplashWindow, ClosingEndsTheThreadWhenever) {
     {
         // While it is up: the window goes, a second close does nothing.
         SplashProbe probe(dir, image, L"true");
-        ASSERT_TRUE(waitForWindow(probe.process().pid(), {}, 15000, L"SplashScreenWindow").found);
+        ASSERT_TRUE(waitForWindow(probe.process().pid(), {}, 60000, L"SplashScreenWindow").found);
         std::string report = probe.finish();
         EXPECT_EQ(probe.exitCode(), 0);
         EXPECT_NE(reportValue(report, "window"), "0");

@@ -120,7 +120,8 @@ TEST(StandInRuntime, MisuseEndsTheProcessLoudly) {
 
 TEST(StandInRuntime, CallsWithAnExceptionPendingAreRecordedOrRefused) {
     TempDir dir;
-    HostRun lenient = runHost(dir.path(), start() + L"create find-keep demo/Nope find java/lang/String");
+    HostRun lenient =
+        runHost(dir.path(), start() + L"create find-keep demo/Nope find java/lang/String", {{L"STRICT", L"0"}});
     EXPECT_EQ(lenient.exitCode, 0);
     const Event* pending = lenient.record.first("pending-call");
     ASSERT_NE(pending, nullptr) << lenient.record.text();
@@ -128,8 +129,7 @@ TEST(StandInRuntime, CallsWithAnExceptionPendingAreRecordedOrRefused) {
     EXPECT_EQ(pending->bytes("exception"), "java/lang/NoClassDefFoundError");
 
     TempDir other;
-    HostRun strict =
-        runHost(other.path(), start() + L"create find-keep demo/Nope find java/lang/String", {{L"STRICT", L"1"}});
+    HostRun strict = runHost(other.path(), start() + L"create find-keep demo/Nope find java/lang/String");
     EXPECT_EQ(strict.exitCode, 0x5108);
     EXPECT_EQ(strict.record.first("misuse")->bytes("reason"), "called while java.lang.NoClassDefFoundError is pending");
 }
@@ -442,7 +442,7 @@ TEST(StandInRuntime, LocalFrameKeepsOnlyItsResult) {
 
 TEST(StandInRuntime, CallThroughAnotherResultTypeIsRecordedOrRefused) {
     TempDir dir;
-    HostRun run = runHost(dir.path(), start() + L"create mismatch");
+    HostRun run = runHost(dir.path(), start() + L"create mismatch", {{L"STRICT", L"0"}});
     ASSERT_EQ(run.exitCode, 0) << run.record.text();
     const Event* mismatch = run.record.first("result-mismatch");
     ASSERT_NE(mismatch, nullptr);
@@ -453,8 +453,61 @@ TEST(StandInRuntime, CallThroughAnotherResultTypeIsRecordedOrRefused) {
     EXPECT_EQ(host->number("size"), static_cast<long long>(std::string("java.lang.IllegalStateException\r\n").size()));
 
     TempDir other;
-    HostRun strict = runHost(other.path(), start() + L"create mismatch", {{L"STRICT", L"1"}});
+    HostRun strict = runHost(other.path(), start() + L"create mismatch");
     EXPECT_EQ(strict.exitCode, 0x5108);
+}
+
+TEST(StandInRuntime, WhatCheckJniWarnsAboutIsFatalUnlessLenient) {
+    struct Row {
+        const wchar_t* steps;
+        const char* event;     // recorded in both modes; null: a use without fault
+        const char* function;  // whose call breaks the rule
+    };
+    const Row rows[] = {
+        // A Call function may leave an exception: the next call must check.
+        {L"unchecked", "unchecked-call", "FindClass"},
+        // U+1F600 in standard UTF-8; modified UTF-8 has two 3-byte surrogates.
+        {L"utf-hex F09F9880", "bad-utf8", "NewStringUTF"},
+        {L"utf-hex EDA0BDEDB880", nullptr, nullptr},
+        // Sixteen local references without asking, more after EnsureLocalCapacity.
+        {L"locals 40", "local-capacity", "NewStringUTF"},
+        {L"ensure 60 locals 40", nullptr, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(narrow(row.steps));
+        TempDir dir;
+        HostRun strict = runHost(dir.path(), start() + L"create " + row.steps);
+        TempDir other;
+        HostRun lenient = runHost(other.path(), start() + L"create " + row.steps, {{L"STRICT", L"0"}});
+        EXPECT_EQ(lenient.exitCode, 0) << lenient.record.text();
+        if (!row.event) {
+            EXPECT_EQ(strict.exitCode, 0) << strict.record.text();
+            EXPECT_FALSE(strict.record.contains("misuse")) << strict.record.text();
+            continue;
+        }
+        EXPECT_EQ(strict.exitCode, 0x5108) << strict.record.text();
+        const Event* misuse = strict.record.first("misuse");
+        ASSERT_NE(misuse, nullptr) << strict.record.text();
+        EXPECT_EQ(misuse->bytes("name"), row.function);
+        const Event* warned = lenient.record.first(row.event);
+        ASSERT_NE(warned, nullptr) << lenient.record.text();
+        EXPECT_EQ(warned->bytes("name"), row.function);
+    }
+}
+
+TEST(StandInRuntime, FailAtMakesTheNthCallFailAsOutOfMemory) {
+    TempDir dir;
+    HostRun run = runHost(dir.path(), start() + L"create find java/lang/String find java/lang/String find java/lang/String",
+                          {{L"FAIL_AT", L"FindClass:2"}});
+    EXPECT_EQ(run.exitCode, 0) << run.record.text();
+    const Event* failed = run.record.first("fail-at");
+    ASSERT_NE(failed, nullptr) << run.record.text();
+    EXPECT_EQ(failed->bytes("name"), "FindClass");
+    EXPECT_EQ(failed->number("call"), 2);
+    const Event* described = run.record.first("describe");
+    ASSERT_NE(described, nullptr) << run.record.text();
+    EXPECT_EQ(described->bytes("class"), "java/lang/OutOfMemoryError");
+    EXPECT_EQ(run.record.named("find-class").size(), 2u) << run.record.text();  // the failed call finds nothing
 }
 
 TEST(StandInRuntime, ScriptFaultsAreClassFormatErrors) {

@@ -2,7 +2,9 @@
 // runtime. Every slot holds a function: the implemented ones below, and for
 // every other slot a trap that records the slot and ends the process.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "Vm.h"
 
@@ -41,12 +43,78 @@ bool exceptionSafe(int slot) {
     }
 }
 
-bool strictMode() {
-    static const bool strict = [] {
-        auto k = knob(L"STRICT");
-        return k && *k == L"1";
+// The exception functions: they satisfy a required exception check.
+bool checksException(int slot) {
+    return slot == Slot_ExceptionOccurred || slot == Slot_ExceptionCheck || slot == Slot_ExceptionClear ||
+           slot == Slot_ExceptionDescribe;
+}
+
+// Calls after which -Xcheck:jni requires an exception check before any other
+// call: the Call families (whatever the method did), array elements and
+// string and array regions.
+bool requiresCheck(int slot) {
+    const std::string_view name = slotName(slot);
+    return name.rfind("Call", 0) == 0 || name.find("Region") != std::string_view::npos ||
+           slot == Slot_GetObjectArrayElement || slot == Slot_SetObjectArrayElement;
+}
+
+// ---- the failure switch ----------------------------------------------------------
+
+// VEXA_STANDIN_FAIL_AT=NewObjectArray:2[,FindClass:1...]: the Nth call of that
+// function (counted in the process, the V and A forms with their family)
+// fails as a runtime out of memory does: an exception pending and a null or
+// zero result.
+std::string familyName(int slot) {
+    std::string name = slotName(slot);
+    for (const char* tail : {"MethodV", "MethodA", "ObjectV", "ObjectA"}) {
+        const size_t n = std::strlen(tail);
+        if (name.size() > n && name.compare(name.size() - n, n, tail) == 0) {
+            name.pop_back();
+            break;
+        }
+    }
+    return name;
+}
+
+struct FailPoint {
+    std::string name;
+    long at = 0;
+    long seen = 0;
+};
+
+std::vector<FailPoint>& failPoints() {
+    static std::vector<FailPoint> points = [] {
+        std::vector<FailPoint> list;
+        const std::string text = narrowUtf8(knob(L"FAIL_AT").value_or(L""));
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find(',', start);
+            if (end == std::string::npos) end = text.size();
+            const std::string item = text.substr(start, end - start);
+            const size_t colon = item.find(':');
+            FailPoint point;
+            point.name = item.substr(0, colon);
+            point.at = colon == std::string::npos ? 1 : std::atol(item.c_str() + colon + 1);
+            if (!point.name.empty() && point.at > 0) list.push_back(point);
+            start = end + 1;
+        }
+        return list;
     }();
-    return strict;
+    return points;
+}
+
+bool failHere(Env& env, int slot, const char* exception = "java/lang/OutOfMemoryError") {
+    auto& points = failPoints();
+    if (points.empty()) return false;
+    const std::string name = familyName(slot);
+    std::lock_guard<std::recursive_mutex> guard(vm().mu);
+    for (FailPoint& point : points) {
+        if (point.name != name || ++point.seen != point.at) continue;
+        RecordLine("fail-at").bytes("name", name).number("call", point.seen).bytes("exception", exception).write();
+        throwNew(env, exception, ascii("stand-in: FAIL_AT " + name + ":" + std::to_string(point.seen)));
+        return true;
+    }
+    return false;
 }
 
 // Every JNI function starts here: the VM must exist and the environment must
@@ -66,7 +134,13 @@ Env& enter(JNIEnv* jenv, int slot) {
             .write();
         if (strictMode())
             misuse(slot, "called while " + current->pending->cls->dotted() + " is pending");
+    } else if (current->checkRequiredBy != nullptr && !exceptionSafe(slot)) {
+        breach("unchecked-call", slot,
+               std::string("called after ") + current->checkRequiredBy + " without checking for an exception");
     }
+    if (checksException(slot) || !exceptionSafe(slot)) current->checkRequiredBy = nullptr;
+    if (requiresCheck(slot)) current->checkRequiredBy = slotName(slot);
+    current->slot = slot;
     return *current;
 }
 
@@ -184,6 +258,7 @@ Value doVirtual(Env& env, int slot, char code, jobject obj, Method* m, const std
     if (m->isStatic) misuse(slot, "static method called as an instance method");
     if (!self->cls->isSubclassOf(m->owner)) misuse(slot, "method does not belong to the object's class");
     checkReturn(slot, m, code);
+    if (failHere(env, slot)) return {};
     Method* target = self->cls->lookup(m->name, m->sig, false);
     if (target == nullptr) target = m;
     recordCall(target, "virtual");
@@ -196,6 +271,7 @@ Value doNonvirtual(Env& env, int slot, char code, jobject obj, jclass cls, Metho
     classOf(env, cls, slot);
     if (m->isStatic) misuse(slot, "static method called as an instance method");
     checkReturn(slot, m, code);
+    if (failHere(env, slot)) return {};
     recordCall(m, "nonvirtual");
     return invokeMethod(env, m, self, args);
 }
@@ -205,6 +281,7 @@ Value doStatic(Env& env, int slot, char code, jclass cls, Method* m, const std::
     if (!m->isStatic) misuse(slot, "instance method called as a static method");
     if (!info->isSubclassOf(m->owner)) misuse(slot, "method does not belong to the class");
     checkReturn(slot, m, code);
+    if (failHere(env, slot)) return {};
     recordCall(m, "static");
     return invokeMethod(env, m, nullptr, args);
 }
@@ -330,6 +407,7 @@ Obj* allocate(ClassInfo* cls) {
 Value construct(Env& env, int slot, jclass c, Method* m, const std::vector<Value>& args) {
     ClassInfo* cls = classOf(env, c, slot);
     if (m->name != "<init>" || m->owner != cls) misuse(slot, "method ID is not a constructor of this class");
+    if (failHere(env, slot)) return {};
     RecordLine("new").bytes("class", cls->name).bytes("sig", m->sig).write();
     Obj* obj = allocate(cls);
     invokeMethod(env, m, obj, args);
@@ -378,6 +456,8 @@ jint JNICALL jGetVersion(JNIEnv* e) {
 jclass JNICALL jFindClass(JNIEnv* e, const char* name) {
     Env& env = enter(e, Slot_FindClass);
     if (name == nullptr) misuse(Slot_FindClass, "class name is null");
+    if (!isModifiedUtf8(name)) breach("bad-utf8", Slot_FindClass, "class name is not modified UTF-8");
+    if (failHere(env, Slot_FindClass)) return nullptr;
     ClassInfo* cls = loadClass(env, name);
     RecordLine line("find-class");
     line.bytes("name", name).flag("found", cls != nullptr);
@@ -416,6 +496,7 @@ jmethodID methodId(JNIEnv* e, jclass c, const char* name, const char* sig, bool 
     Env& env = enter(e, slot);
     ClassInfo* cls = classOf(env, c, slot);
     if (name == nullptr || sig == nullptr) misuse(slot, "method name or signature is null");
+    if (failHere(env, slot)) return nullptr;
     Method* m = cls->lookup(name, sig, isStatic);
     RecordLine("method-id")
         .bytes("class", cls->name)
@@ -503,6 +584,7 @@ jint JNICALL jPushLocalFrame(JNIEnv* e, jint capacity) {
     if (capacity < 0) return JNI_ERR;
     std::lock_guard<std::recursive_mutex> guard(vm().mu);
     env.frames.emplace_back();
+    env.capacity.push_back(static_cast<size_t>(capacity));
     return JNI_OK;
 }
 
@@ -514,6 +596,7 @@ jobject JNICALL jPopLocalFrame(JNIEnv* e, jobject result) {
         if (env.frames.size() < 2) misuse(Slot_PopLocalFrame, "no local frame was pushed");
         for (Ref* ref : env.frames.back()) ref->live = false;
         env.frames.pop_back();
+        env.capacity.pop_back();
     }
     return newLocal(env, kept);
 }
@@ -554,8 +637,11 @@ jobject JNICALL jNewLocalRef(JNIEnv* e, jobject o) {
 }
 
 jint JNICALL jEnsureLocalCapacity(JNIEnv* e, jint capacity) {
-    enter(e, Slot_EnsureLocalCapacity);
-    return capacity < 0 ? JNI_ERR : JNI_OK;
+    Env& env = enter(e, Slot_EnsureLocalCapacity);
+    if (capacity < 0) return JNI_ERR;
+    std::lock_guard<std::recursive_mutex> guard(vm().mu);
+    env.capacity.back() = std::max(env.capacity.back(), env.frames.back().size() + static_cast<size_t>(capacity));
+    return JNI_OK;
 }
 
 jobjectRefType JNICALL jGetObjectRefType(JNIEnv* e, jobject o) {
@@ -612,6 +698,7 @@ void releaseBuffer(const void* buffer, int slot) {
 jstring JNICALL jNewString(JNIEnv* e, const jchar* units, jsize length) {
     Env& env = enter(e, Slot_NewString);
     if (length < 0 || (length > 0 && units == nullptr)) misuse(Slot_NewString, "bad characters or length");
+    if (failHere(env, Slot_NewString)) return nullptr;
     return reinterpret_cast<jstring>(newLocal(env, newString(Text(reinterpret_cast<const char16_t*>(units), length))));
 }
 
@@ -654,6 +741,8 @@ void JNICALL jReleaseStringCritical(JNIEnv* e, jstring s, const jchar* chars) {
 jstring JNICALL jNewStringUTF(JNIEnv* e, const char* bytes) {
     Env& env = enter(e, Slot_NewStringUTF);
     if (bytes == nullptr) return nullptr;
+    if (!isModifiedUtf8(bytes)) breach("bad-utf8", Slot_NewStringUTF, "text is not modified UTF-8");
+    if (failHere(env, Slot_NewStringUTF)) return nullptr;
     return reinterpret_cast<jstring>(newLocal(env, newString(fromModifiedUtf8(bytes))));
 }
 
@@ -664,6 +753,7 @@ jsize JNICALL jGetStringUTFLength(JNIEnv* e, jstring s) {
 
 const char* JNICALL jGetStringUTFChars(JNIEnv* e, jstring s, jboolean* isCopy) {
     Env& env = enter(e, Slot_GetStringUTFChars);
+    if (failHere(env, Slot_GetStringUTFChars)) return nullptr;
     std::string bytes = modifiedUtf8(stringArg(env, s, Slot_GetStringUTFChars)->units);
     auto* buffer = static_cast<char*>(std::malloc(bytes.size() + 1));
     std::memcpy(buffer, bytes.c_str(), bytes.size() + 1);
@@ -718,6 +808,7 @@ jobjectArray JNICALL jNewObjectArray(JNIEnv* e, jsize length, jclass c, jobject 
     Env& env = enter(e, Slot_NewObjectArray);
     ClassInfo* element = classOf(env, c, Slot_NewObjectArray);
     Obj* initial = deref(env, init, Slot_NewObjectArray);
+    if (failHere(env, Slot_NewObjectArray)) return nullptr;
     if (length < 0) {
         throwNew(env, "java/lang/NegativeArraySizeException", number(length));
         return nullptr;
@@ -746,6 +837,7 @@ void JNICALL jSetObjectArrayElement(JNIEnv* e, jobjectArray a, jsize index, jobj
     Env& env = enter(e, Slot_SetObjectArrayElement);
     auto* array = objectAs<ObjArrayObj>(env, a, Slot_SetObjectArrayElement, "array");
     Obj* obj = deref(env, value, Slot_SetObjectArrayElement);
+    if (failHere(env, Slot_SetObjectArrayElement, "java/lang/ArrayStoreException")) return;
     if (index < 0 || static_cast<size_t>(index) >= array->items.size()) {
         throwNew(env, "java/lang/ArrayIndexOutOfBoundsException", number(index));
         return;
@@ -759,6 +851,7 @@ void JNICALL jSetObjectArrayElement(JNIEnv* e, jobjectArray a, jsize index, jobj
 
 jcharArray JNICALL jNewCharArray(JNIEnv* e, jsize length) {
     Env& env = enter(e, Slot_NewCharArray);
+    if (failHere(env, Slot_NewCharArray)) return nullptr;
     if (length < 0) {
         throwNew(env, "java/lang/NegativeArraySizeException", number(length));
         return nullptr;

@@ -109,6 +109,24 @@ std::string modifiedUtf8(const Text& units) {
 }
 
 Text fromModifiedUtf8(std::string_view bytes) { return decodeUtf8(bytes); }
+
+bool isModifiedUtf8(std::string_view bytes) {
+    size_t i = 0;
+    auto cont = [&](size_t k) { return i + k < bytes.size() && (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80; };
+    while (i < bytes.size()) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        if (b == 0) return false;
+        if (b < 0x80)
+            i += 1;
+        else if ((b & 0xE0) == 0xC0 && cont(1))
+            i += 2;
+        else if ((b & 0xF0) == 0xE0 && cont(1) && cont(2))
+            i += 3;
+        else
+            return false;  // a 4-byte form (modified UTF-8 has two 3-byte surrogates instead) or a broken sequence
+    }
+    return true;
+}
 Text fromUtf8(std::string_view bytes) { return decodeUtf8(bytes); }
 
 std::string utf8(const Text& units) {
@@ -181,6 +199,19 @@ void misuse(int slot, const std::string& reason) {
     ExitProcess(kExitMisuse);
 }
 
+bool strictMode() {
+    static const bool strict = [] {
+        auto k = knob(L"STRICT");
+        return !k || *k != L"0";
+    }();
+    return strict;
+}
+
+void breach(const char* event, int slot, const std::string& reason) {
+    RecordLine(event).number("slot", slot).bytes("name", slotName(slot)).bytes("reason", reason).write();
+    if (strictMode()) misuse(slot, reason);
+}
+
 void trapSlot(int slot) {
     RecordLine("trap").number("slot", slot).bytes("name", slotName(slot)).write();
     writeStdErr(std::string("stand-in runtime: JNI function ") + slotName(slot) + " (slot " + std::to_string(slot) +
@@ -222,6 +253,8 @@ void detachThread(Env* env) {
     for (auto& frame : env->frames)
         for (Ref* ref : frame) ref->live = false;
     env->frames.assign(1, {});
+    env->capacity.assign(1, kLocalCapacity);
+    env->checkRequiredBy = nullptr;
     env->attached = false;
     if (currentEnv() == env) TlsSetValue(v.tls, nullptr);
     v.changed.notify_all();
@@ -243,6 +276,14 @@ jobject newLocal(Env& env, Obj* obj) {
     auto* ref = new Ref{obj, RefKind::Local, &env, true};
     v.refs.insert(ref);
     env.frames.back().push_back(ref);
+    // As -Xcheck:jni: more live references in a frame than it was given. A
+    // runtime warns once and moves the limit on; strict mode ends here.
+    if (env.frames.back().size() > env.capacity.back()) {
+        breach("local-capacity", env.slot,
+               std::to_string(env.frames.back().size()) + " live local references exceed the frame's capacity of " +
+                   std::to_string(env.capacity.back()));
+        env.capacity.back() = env.frames.back().size() + kLocalCapacity;
+    }
     return reinterpret_cast<jobject>(ref);
 }
 

@@ -26,6 +26,9 @@ constexpr UINT kExitUnimplemented = 0x5107;  // an unimplemented JNI slot was ca
 constexpr UINT kExitMisuse = 0x5108;         // a JNI call broke the rules (wrong thread, dead reference, ...)
 constexpr UINT kExitAbort = 1;               // FatalError or the script's abort, after the abort hook
 
+// The local references every frame holds without asking for more.
+constexpr size_t kLocalCapacity = 16;
+
 enum Slot {
 #define STANDIN_SLOT_ENUM(index, name, result, params) Slot_##name = index,
     VEXA_JNIENV_SLOTS(STANDIN_SLOT_ENUM)
@@ -145,6 +148,12 @@ struct Env : JNIEnv_ {
     int javaDepth = 0;  // Java methods running on this thread
     ThrowableObj* pending = nullptr;
     std::vector<std::vector<Ref*>> frames{1};  // local reference frames
+    std::vector<size_t> capacity{kLocalCapacity};  // of each frame: 16, or what EnsureLocalCapacity/PushLocalFrame asked
+    // Set by a call that may leave an exception pending (the Call families,
+    // array and string regions, array elements): the next call must be one
+    // of the exception functions, as -Xcheck:jni requires.
+    const char* checkRequiredBy = nullptr;
+    int slot = 0;  // the JNI function running on this thread, for what it breaks
     std::vector<Text> javaFrames;              // script methods running, for stack traces
 };
 
@@ -180,6 +189,13 @@ const char* variantName();
 // Failures of the caller: recorded, printed, and the process ends.
 [[noreturn]] void misuse(int slot, const std::string& reason);
 [[noreturn]] void trapSlot(int slot);
+
+// Strict (the default; VEXA_STANDIN_STRICT=0 turns it off): what -Xcheck:jni
+// only warns about is fatal misuse; else it is recorded and the call goes on.
+bool strictMode();
+// A rule broken that a lenient runtime forgives: recorded as `event` with
+// the slot, then fatal misuse in strict mode.
+void breach(const char* event, int slot, const std::string& reason);
 
 // Environments.
 Env* currentEnv();
@@ -231,6 +247,7 @@ Text widenAnsi(std::string_view bytes);
 Text fromWide(std::wstring_view text);
 std::wstring toWide(const Text& text);
 std::string modifiedUtf8(const Text& units);
+bool isModifiedUtf8(std::string_view bytes);  // no 4-byte forms, no malformed sequences
 Text fromModifiedUtf8(std::string_view bytes);
 std::string utf8(const Text& units);
 Text fromUtf8(std::string_view bytes);

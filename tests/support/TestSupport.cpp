@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstdio>
 #include <sstream>
@@ -156,6 +158,91 @@ std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::optional
 }
 
 }  // namespace
+
+std::string utf16Bytes(std::wstring_view text, bool bigEndian) {
+    std::string bytes;
+    for (wchar_t c : text) {
+        const char low = static_cast<char>(c & 0xFF);
+        const char high = static_cast<char>((c >> 8) & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+std::string registryString(std::wstring_view text) { return utf16Bytes(text) + std::string(2, '\0'); }
+
+std::string withSlashes(const std::wstring& path) {
+    std::string text = narrow(path);
+    for (char& c : text)
+        if (c == '\\') c = '/';
+    return text;
+}
+
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(20);
+    }
+}
+
+bool isFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+HWND splashWindowOf(DWORD pid) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"SplashScreenWindow", nullptr); w;
+         w = FindWindowExW(nullptr, w, L"SplashScreenWindow", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid) return w;
+    }
+    return nullptr;
+}
+
+RegistryValues::~RegistryValues() {
+    for (const auto& [name, old] : saved_) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) continue;
+        if (old.first == REG_NONE)
+            RegDeleteValueW(key, name.c_str());
+        else
+            RegSetValueExW(key, name.c_str(), 0, old.first, reinterpret_cast<const BYTE*>(old.second.data()),
+                           static_cast<DWORD>(old.second.size()));
+        RegCloseKey(key);
+    }
+}
+
+void RegistryValues::set(const std::wstring& name, DWORD type, const std::string& bytes) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr), 0);
+    if (!saved_.count(name)) {
+        DWORD oldType = REG_NONE, size = 0;
+        std::string old;
+        if (RegQueryValueExW(key, name.c_str(), nullptr, &oldType, nullptr, &size) == 0) {
+            old.resize(size);
+            RegQueryValueExW(key, name.c_str(), nullptr, &oldType, reinterpret_cast<BYTE*>(old.data()), &size);
+        } else {
+            oldType = REG_NONE;
+        }
+        saved_[name] = {oldType, old};
+    }
+    RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                   static_cast<DWORD>(bytes.size()));
+    RegCloseKey(key);
+}
+
+void RegistryValues::remove(const std::wstring& name) {
+    set(name, REG_SZ, "");  // records the old value
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root_, path_.c_str(), 0, KEY_WRITE, &key) == 0) {
+        RegDeleteValueW(key, name.c_str());
+        RegCloseKey(key);
+    }
+}
 
 // Starts a process. Under a loaded Wine a start can fail for a moment without
 // any fault of the program started, so a failed start is tried again a few

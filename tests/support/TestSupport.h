@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,11 +32,25 @@ bool launcherIs32Bit();
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view text);
 
+// Text as UTF-16 bytes, little-endian unless `bigEndian`; no byte-order mark
+// unless the text starts with U+FEFF.
+std::string utf16Bytes(std::wstring_view text, bool bigEndian = false);
+// Registry string data (REG_SZ, REG_EXPAND_SZ): UTF-16 with its closing NUL.
+std::string registryString(std::wstring_view text);
+// A path as UTF-8 with "/" for every "\".
+std::string withSlashes(const std::wstring& path);
+
+// Polls `condition` every 20 ms until it holds or `timeoutMs` have passed;
+// whether it held. The deadline is a bound for a test gone wrong, never a
+// wait the test relies on.
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 60000);
+
 // Files.
 void makeDirs(const std::wstring& folder);
 void writeFile(const std::wstring& path, std::string_view bytes);  // parent folders are created
 std::string readFile(const std::wstring& path);                     // empty when missing
 bool exists(const std::wstring& path);
+bool isFolder(const std::wstring& path);
 void copyFile(const std::wstring& from, const std::wstring& to);
 void removeTree(const std::wstring& path);
 
@@ -78,7 +93,7 @@ public:
     // Waits up to `timeoutMs`; true when the process has ended.
     bool wait(DWORD timeoutMs);
     // The exit code as a signed 32-bit value (-1 for 0xFFFFFFFF); waits first.
-    std::int32_t exitCode(DWORD timeoutMs = 30000);
+    std::int32_t exitCode(DWORD timeoutMs = 120000);
     void kill();
 
 private:
@@ -108,6 +123,27 @@ private:
     std::wstring folder_;
     std::wstring exePath_;
     std::wstring iniPath_;
+};
+
+// The splash window (class "SplashScreenWindow") of process `pid`, visible
+// or not; null when it has none.
+HWND splashWindowOf(DWORD pid);
+
+// Values of one registry key set for a test and restored (or removed again)
+// when the object ends.
+class RegistryValues {
+public:
+    RegistryValues(HKEY root, std::wstring path) : root_(root), path_(std::move(path)) {}
+    ~RegistryValues();
+    RegistryValues(const RegistryValues&) = delete;
+    RegistryValues& operator=(const RegistryValues&) = delete;
+    void set(const std::wstring& name, DWORD type, const std::string& bytes);
+    void remove(const std::wstring& name);
+
+private:
+    HKEY root_;
+    std::wstring path_;
+    std::map<std::wstring, std::pair<DWORD, std::string>> saved_;
 };
 
 // What the UI helper saw of a window.
@@ -141,14 +177,14 @@ struct UiAction {
     std::wstring key;    // L"escape" or L"enter"
     bool close = false;  // the close box
 };
-WindowSnapshot waitForWindow(DWORD pid, const UiAction& action = {}, DWORD timeoutMs = 15000,
+WindowSnapshot waitForWindow(DWORD pid, const UiAction& action = {}, DWORD timeoutMs = 60000,
                              const std::wstring& windowClass = L"#32770");
 
 // Runs the UI helper against process `pid` with further arguments of its own
 // (steps, actions, filters) after "--pid N --timeout MS".
-WindowSnapshot runUiHelper(DWORD pid, const std::wstring& arguments, DWORD timeoutMs = 15000);
+WindowSnapshot runUiHelper(DWORD pid, const std::wstring& arguments, DWORD timeoutMs = 60000);
 
 // Shortcut: the message box of `pid`, answered with OK.
-WindowSnapshot answerMessageBox(DWORD pid, DWORD timeoutMs = 15000);
+WindowSnapshot answerMessageBox(DWORD pid, DWORD timeoutMs = 60000);
 
 }  // namespace vexa::test

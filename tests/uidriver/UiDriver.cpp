@@ -129,6 +129,32 @@ void printWindow(HWND hwnd) {
     std::fflush(stdout);
 }
 
+// Returns once the thread of `window` has handled everything sent to it
+// before: a message sent after others is handled after them.
+void roundTrip(HWND window) {
+    DWORD_PTR unused = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 60000, &unused);
+}
+
+// Polls `condition` until it holds, for up to a minute.
+template <typename Condition>
+bool pollFor(Condition condition) {
+    const ULONGLONG deadline = GetTickCount64() + 60000;
+    while (!condition()) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// Returns once the thread of `window` has handled the input queued for it
+// so far: a window paints only when no posted message and no input is
+// waiting, so once an invalidated window is valid again, that input is done.
+void inputHandled(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
+    pollFor([&] { return !GetUpdateRect(window, nullptr, FALSE); });
+}
+
 void postKey(HWND dialog, WPARAM key) {
     // Keys go to the focused control of the dialog's thread, where the
     // dialog's own message loop turns them into commands.
@@ -175,10 +201,12 @@ bool selectInBrowser(HWND browser, const std::wstring& path) {
         std::printf("shown %s\n", escaped(shown).c_str());
         PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(browser, IDCANCEL)));
-        Sleep(300);
+        pollFor([&] { return !IsWindow(browser); });
         return false;
     }
     PostMessageW(browser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(browser, IDOK)));
+    // Gone means its owner has the folder.
+    pollFor([&] { return !IsWindow(browser); });
     return true;
 }
 
@@ -191,7 +219,7 @@ void moveTo(HWND window, int id, int x, int y) {
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = MOUSEEVENTF_MOVE;
     SendInput(1, &input, sizeof(input));
-    Sleep(300);
+    inputHandled(window);
     CURSORINFO info{};
     info.cbSize = sizeof(info);
     GetCursorInfo(&info);
@@ -199,11 +227,15 @@ void moveTo(HWND window, int id, int x, int y) {
                 static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(info.hCursor)));
 }
 
-void button(DWORD flag) {
+void button(HWND window, DWORD flag) {
     INPUT input{};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = flag;
     SendInput(1, &input, sizeof(input));
+    // Injected mouse input gives no sign of having been handled that another
+    // process could wait for under Wine: the link's press and release are
+    // left time to arrive.
+    (void)window;
     Sleep(300);
 }
 
@@ -286,8 +318,9 @@ int wmain(int argc, wchar_t** argv) {
         }
         Sleep(20);
     }
-    // Give the window a moment to finish its start-up before reading it.
-    Sleep(50);
+    // A window whose thread answers has finished its start-up (a dialog its
+    // WM_INITDIALOG) before it is read.
+    roundTrip(window);
     printWindow(window);
 
     auto number = [](const std::wstring& text) { return static_cast<int>(std::wcstol(text.c_str(), nullptr, 0)); };
@@ -299,21 +332,25 @@ int wmain(int argc, wchar_t** argv) {
             }
         } else if (step[0] == L"--click") {
             const int id = number(step[1]);
-            PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
-            Sleep(200);
+            // Sent without waiting (the command may open a modal window),
+            // then a round trip: handled in order, it returns once the
+            // command has been taken, or from inside the window it opened.
+            SendNotifyMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+            roundTrip(window);
         } else if (step[0] == L"--move") {
             moveTo(window, number(step[1]), number(step[2]), number(step[3]));
         } else if (step[0] == L"--down") {
-            button(MOUSEEVENTF_LEFTDOWN);
+            button(window, MOUSEEVENTF_LEFTDOWN);
         } else if (step[0] == L"--up") {
-            button(MOUSEEVENTF_LEFTUP);
+            button(window, MOUSEEVENTF_LEFTUP);
         } else if (step[0] == L"--type") {
             // Typing goes to the active window: a program started meanwhile
             // (with no window manager to give it back) may have taken that.
             SetForegroundWindow(window);
-            Sleep(200);
+            pollFor([&] { return GetForegroundWindow() == window; });
+            // What the keys do, the caller waits for.
             postKey(window, step[1] == L"space" ? VK_SPACE : VK_RETURN);
-            Sleep(500);
         } else if (step[0] == L"--pixels") {
             printPixels(window, number(step[1]));
         } else if (step[0] == L"--state") {

@@ -34,7 +34,7 @@ INT_PTR runDialog(const std::wstring& trace, Act act) {
     });
     const DWORD id = idFuture.get();
     HWND dialog = nullptr;
-    for (int i = 0; i < 500 && !dialog; ++i) {
+    for (int i = 0; i < 6000 && !dialog; ++i) {
         EnumThreadWindows(
             id,
             [](HWND hwnd, LPARAM found) {

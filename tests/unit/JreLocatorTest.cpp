@@ -135,26 +135,41 @@ TEST(JreDiscovery, JrePathComesFirstAndIsCheckedForItsJvmType) {
 }
 
 TEST(JreDiscovery, EachRegistrationKeyWithItsHomeAdjustment) {
+    // Per key: the library found below the registered home with any
+    // provider, and whether the default provider looks there at all.
+    struct Row {
+        const wchar_t* key;
+        const wchar_t* library;
+        bool byDefault;
+    };
+    const Row rows[] = {
+        {L"Software\\JavaSoft\\JDK", L"\\bin\\client\\jvm.dll", true},
+        {L"Software\\JavaSoft\\JRE", L"\\bin\\client\\jvm.dll", true},
+        {L"Software\\JavaSoft\\Java Development Kit", L"\\jre\\bin\\server\\jvm.dll", true},
+        {L"Software\\JavaSoft\\Java Runtime Environment", L"\\bin\\client\\jvm.dll", true},
+        {L"Software\\JRockit\\Java Runtime Environment", L"\\bin\\client\\jvm.dll", false},
+        {L"Software\\JRockit\\Java Development Kit", L"\\jre\\bin\\server\\jvm.dll", false},
+        {L"Software\\IBM\\Java2 Runtime Environment", L"\\bin\\client\\jvm.dll", false},
+    };
     TempDir dir;
     standin::JavaRegistry outer;  // nothing else registered meanwhile
-    for (size_t i = 0; i < kKeys.size(); ++i) {
-        SCOPED_TRACE(narrow(kKeys[i]));
-        const std::wstring javaHome = dir / (L"rt" + std::to_wstring(i));
-        const bool jreFolder = (i == 2 || i == 5);
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(narrow(row.key));
+        const std::wstring javaHome = dir / (L"rt" + std::to_wstring(n++));
         makeRuntime(javaHome + L"\\", {kClient});
         makeRuntime(javaHome + L"\\jre\\", {kServer});
         standin::JavaRegistry registry;
-        registry.add(kKeys[i], L"1.8.0_20" + std::to_wstring(i), javaHome);
+        registry.add(row.key, L"1.8.0_20" + std::to_wstring(n), javaHome);
 
         Launcher l;
         l.anyProvider();
         ASSERT_TRUE(l.locate());
-        EXPECT_EQ(l.choice.jvmLibraryPath, javaHome + (jreFolder ? L"\\jre\\bin\\server\\jvm.dll" : L"\\bin\\client\\jvm.dll"));
+        EXPECT_EQ(l.choice.jvmLibraryPath, javaHome + row.library);
         EXPECT_FALSE(l.choice.runPairProduct);
 
-        // The default provider searches only the JavaSoft keys.
         Launcher defaults;
-        EXPECT_EQ(defaults.locate(), i < 4);
+        EXPECT_EQ(defaults.locate(), row.byDefault);
     }
 }
 

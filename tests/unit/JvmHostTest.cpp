@@ -9,15 +9,7 @@
 #include "jvm/JvmHost.h"
 
 using namespace vexa;
-
-namespace {
-
-bool isFolder(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-}  // namespace
+using vexa::test::isFolder;
 
 TEST(ExpandDateTimePattern, FormatsThePictureBetweenTheOuterPercentSigns) {
     SYSTEMTIME time{};

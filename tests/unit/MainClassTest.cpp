@@ -110,7 +110,7 @@ class MessageBoxWatcher {
 public:
     MessageBoxWatcher()
         : thread_([this] {
-              for (int i = 0; i < 1000 && !stop_; ++i) {
+              for (int i = 0; i < 6000 && !stop_; ++i) {
                   if (HWND box = findBox()) {
                       wchar_t text[512] = {};
                       GetDlgItemTextW(box, 0xFFFF, text, 512);

@@ -10,6 +10,7 @@
 using namespace vexa;
 using vexa::test::TempDir;
 using vexa::test::writeFile;
+using vexa::test::utf16Bytes;
 
 TEST(SettingsFileRead, ValuesOfAnyLengthAreReadWhole) {
     TempDir dir;
@@ -40,12 +41,7 @@ TEST(SettingsFileRead, ValuesOfAnyLengthAreReadWhole) {
 TEST(SettingsFileRead, Utf16AndBareLineFeedFilesReadAsThePlatformReadsThem) {
     TempDir dir;
     std::wstring wide = L"[S]\r\nName=Gr\u00fc\u00dfe \u65e5\u672c\r\nPlain=x\r\n";
-    std::string utf16 = "\xFF\xFE";
-    for (wchar_t c : wide) {
-        utf16 += static_cast<char>(c & 0xFF);
-        utf16 += static_cast<char>((c >> 8) & 0xFF);
-    }
-    writeFile(dir / L"wide.ini", utf16);
+    writeFile(dir / L"wide.ini", utf16Bytes(L"\xFEFF" + wide));
     EXPECT_EQ(SettingsFile(dir / L"wide.ini").readValue(L"S", L"Name"), L"Gr\u00fc\u00dfe \u65e5\u672c");
     EXPECT_EQ(SettingsFile(dir / L"wide.ini").readValue(L"S", L"Plain"), L"x");
 
@@ -144,16 +140,7 @@ TEST(LayeredSettings, EmbeddedValueReplacedByTheFileOrExtendedFromThePlusSection
 
 namespace {
 
-std::string utf16(const std::wstring& text, bool bigEndian = false) {
-    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (wchar_t c : text) {
-        const char low = static_cast<char>(c & 0xFF);
-        const char high = static_cast<char>((c >> 8) & 0xFF);
-        bytes += bigEndian ? high : low;
-        bytes += bigEndian ? low : high;
-    }
-    return bytes;
-}
+std::string utf16(const std::wstring& text, bool bigEndian = false) { return utf16Bytes(L"\xFEFF" + text, bigEndian); }
 
 // What the system's profile function returns with room enough.
 std::wstring systemValue(const std::wstring& path, const std::wstring& section, const std::wstring& key) {

@@ -39,6 +39,10 @@
 //   daemon-thread MS       the same, attached as a daemon
 //   frames                 a local frame: PushLocalFrame, a string, PopLocalFrame keeping it
 //   mismatch               CallObjectMethod on a void method (printStackTrace)
+//   utf-hex HEX            NewStringUTF with these exact bytes
+//   locals N               N new local references, kept
+//   ensure N               EnsureLocalCapacity(N)
+//   unchecked              a Call function, then FindClass without an exception check
 //   destroy-twice          as destroy, then DestroyJavaVM once more
 //   utf16-hex HEX4...      a Java string from UTF-16 units, then GetStringUTFChars
 //   slot N                 call JNIEnv slot N (an unimplemented one traps)
@@ -142,6 +146,7 @@ jobjectArray newJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& it
         if (item == nullptr) return nullptr;
         env->SetObjectArrayElement(array, static_cast<jsize>(i), item);
         env->DeleteLocalRef(item);
+        if (env->ExceptionCheck()) return nullptr;
     }
     return array;
 }
@@ -234,6 +239,7 @@ std::wstring stackTraceText(JNIEnv* env, jthrowable throwable) {
     jmethodID toString = env->GetMethodID(env->GetObjectClass(bytes), "toString", "()Ljava/lang/String;");
     if (toString == nullptr) return {};
     auto text = static_cast<jstring>(env->CallObjectMethod(bytes, toString));
+    if (env->ExceptionCheck()) env->ExceptionDescribe();
     if (text == nullptr) return {};
     const jchar* units = env->GetStringChars(text, nullptr);
     std::wstring out(reinterpret_cast<const wchar_t*>(units), static_cast<size_t>(env->GetStringLength(text)));
@@ -257,7 +263,10 @@ bool callMain(const std::wstring& dottedName) {
                     mainClass = static_cast<jclass>(env->CallStaticObjectMethod(helper, check, JNI_TRUE, 1, name));
             }
         }
-        if (mainClass == nullptr && env->ExceptionOccurred() != nullptr) env->ExceptionClear();
+        if (env->ExceptionCheck()) {
+            env->ExceptionClear();
+            mainClass = nullptr;
+        }
     }
     RecordLine("host-helper").flag("found", mainClass != nullptr).write();
     if (mainClass == nullptr) {
@@ -351,6 +360,7 @@ DWORD WINAPI foreignLocal(void* parameter) {
 struct NativeThread {
     DWORD ms;
     bool daemon;
+    HANDLE attached;  // set once the thread is attached; the step waits for it
 };
 
 DWORD WINAPI nativeThread(void* parameter) {
@@ -360,6 +370,7 @@ DWORD WINAPI nativeThread(void* parameter) {
     jint result = job->daemon ? host.vm->AttachCurrentThreadAsDaemon(reinterpret_cast<void**>(&env), &args)
                               : host.vm->AttachCurrentThread(reinterpret_cast<void**>(&env), &args);
     RecordLine("host-native-thread").flag("daemon", job->daemon).number("attach", result).write();
+    SetEvent(job->attached);
     Sleep(job->ms);
     RecordLine("host-native-thread-end").flag("daemon", job->daemon).write();
     host.vm->DetachCurrentThread();
@@ -459,10 +470,13 @@ int runSteps() {
             host.env->ReleaseStringUTFChars(text, bytes);
             RecordLine("host-misuse-returned").write();
         } else if (step == L"native-thread" || step == L"daemon-thread") {
-            auto* job = new NativeThread{static_cast<DWORD>(std::stoul(next())), step == L"daemon-thread"};
+            HANDLE attached = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            auto* job = new NativeThread{static_cast<DWORD>(std::stoul(next())), step == L"daemon-thread", attached};
             HANDLE thread = CreateThread(nullptr, 0, nativeThread, job, 0, nullptr);
+            HANDLE either[] = {attached, thread};
+            WaitForMultipleObjects(2, either, FALSE, INFINITE);  // attached (or failed) before the next step
             CloseHandle(thread);
-            Sleep(100);  // attached before the next step
+            CloseHandle(attached);
         } else if (step == L"frames") {
             JNIEnv* env = host.env;
             jint pushed = env->PushLocalFrame(4);
@@ -488,6 +502,23 @@ int runSteps() {
             jobject result = env->CallObjectMethod(error, trace, print);
             jmethodID size = env->GetMethodID(bytesClass, "size", "()I");
             RecordLine("host-mismatch").flag("null", result == nullptr).number("size", env->CallIntMethod(bytes, size)).write();
+        } else if (step == L"utf-hex") {
+            jstring text = host.env->NewStringUTF(hexBytes(next()).c_str());
+            RecordLine("host-utf-string").flag("null", text == nullptr).write();
+        } else if (step == L"locals") {
+            const int count = std::stoi(next());
+            for (int i = 0; i < count; ++i) host.env->NewStringUTF("x");
+            RecordLine("host-locals").number("count", count).write();
+        } else if (step == L"ensure") {
+            RecordLine("host-ensure").number("result", host.env->EnsureLocalCapacity(std::stoi(next()))).write();
+        } else if (step == L"unchecked") {
+            JNIEnv* env = host.env;
+            jclass bytesClass = env->FindClass("java/io/ByteArrayOutputStream");
+            jobject bytes = env->NewObject(bytesClass, env->GetMethodID(bytesClass, "<init>", "()V"));
+            jmethodID size = env->GetMethodID(bytesClass, "size", "()I");
+            env->CallIntMethod(bytes, size);
+            env->FindClass("java/lang/String");
+            RecordLine("host-unchecked-returned").write();
         } else if (step == L"destroy-twice") {
             host.destroy = true;
             host.destroyTwice = true;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -34,32 +35,16 @@ JavaVersion version(const std::wstring& text) {
     return v;
 }
 
-// The policy the settings give for a "JVM Source" and a "VM Provider" value.
-JrePolicy policyFor(const std::wstring& source, const std::wstring& provider) {
+// A policy written out flag by flag, as the settings probe reports them (the
+// settings behind each are read from real files in SettingsTest): sources
+// "both jdk jre", vendors "jrockit allowed, favoured, sun allowed, favoured,
+// ibm allowed, favoured", each '1' or '0'.
+JrePolicy policy(const char* sources, const char* vendors = "001100") {
     JrePolicy p;
-    if (source.empty()) {
-        p.bothSources = true, p.jdkSource = true, p.jreSource = true;
-    } else if (source == L"favor_JRE") {
-        p.bothSources = true, p.jdkSource = false, p.jreSource = true;
-    } else if (source == L"favor_JDK") {
-        p.bothSources = true, p.jdkSource = true, p.jreSource = false;
-    } else if (source == L"only_JDK") {
-        p.bothSources = false, p.jdkSource = true, p.jreSource = false;
-    } else if (source == L"only_JRE") {
-        p.bothSources = false, p.jdkSource = false, p.jreSource = true;
-    } else {
-        p.bothSources = false, p.jdkSource = false, p.jreSource = false;
-    }
-    auto set = [&](bool ja, bool jf, bool sa, bool sf, bool ia, bool ifav) {
-        p.jrockitAllowed = ja, p.jrockitFavoured = jf, p.sunAllowed = sa, p.sunFavoured = sf;
-        p.ibmAllowed = ia, p.ibmFavoured = ifav;
-    };
-    if (provider == L"jrockit") set(true, true, false, false, false, false);
-    if (provider == L"ibm") set(false, false, false, false, true, true);
-    if (provider == L"favor_sun") set(true, false, true, true, true, false);
-    if (provider == L"favor_jrockit") set(true, true, true, false, true, false);
-    if (provider == L"favor_ibm") set(true, false, true, false, true, true);
-    if (provider == L"any") set(true, false, true, false, true, false);
+    p.bothSources = sources[0] == '1', p.jdkSource = sources[1] == '1', p.jreSource = sources[2] == '1';
+    p.jrockitAllowed = vendors[0] == '1', p.jrockitFavoured = vendors[1] == '1';
+    p.sunAllowed = vendors[2] == '1', p.sunFavoured = vendors[3] == '1';
+    p.ibmAllowed = vendors[4] == '1', p.ibmFavoured = vendors[5] == '1';
     return p;
 }
 
@@ -81,62 +66,69 @@ std::wstring homes(const std::vector<JreCandidate>& candidates) {
 }  // namespace
 
 TEST(JreSelection, KeyTableInSearchOrderWithItsAdjustments) {
-    const auto& keys = runtimeKeys();
-    const wchar_t* paths[] = {
-        L"Software\\JavaSoft\\JDK\\",
-        L"Software\\JavaSoft\\JRE\\",
-        L"Software\\JavaSoft\\Java Development Kit\\",
-        L"Software\\JavaSoft\\Java Runtime Environment\\",
-        L"Software\\JRockit\\Java Runtime Environment\\",
-        L"Software\\JRockit\\Java Development Kit\\",
-        L"Software\\IBM\\Java2 Runtime Environment\\",
+    // Per key, in search order: where the runtime of a home "C:\\jdk" lies,
+    // and what a "favor_server" pass probes for.
+    struct Row {
+        const wchar_t* path;
+        const wchar_t* runtime;
+        JvmType favorServerProbe;
     };
+    const Row rows[] = {
+        {L"Software\\JavaSoft\\JDK\\", L"C:\\jdk\\", JvmType::FavorServer},
+        {L"Software\\JavaSoft\\JRE\\", L"C:\\jdk\\", JvmType::FavorServer},
+        {L"Software\\JavaSoft\\Java Development Kit\\", L"C:\\jdk\\jre\\", JvmType::FavorServer},
+        {L"Software\\JavaSoft\\Java Runtime Environment\\", L"C:\\jdk\\", JvmType::Default},
+        {L"Software\\JRockit\\Java Runtime Environment\\", L"C:\\jdk\\", JvmType::FavorServer},
+        {L"Software\\JRockit\\Java Development Kit\\", L"C:\\jdk\\jre\\", JvmType::FavorServer},
+        {L"Software\\IBM\\Java2 Runtime Environment\\", L"C:\\jdk\\", JvmType::FavorServer},
+    };
+    const auto& keys = runtimeKeys();
+    ASSERT_EQ(keys.size(), std::size(rows));
     for (size_t i = 0; i < keys.size(); ++i) {
         SCOPED_TRACE(i + 1);
-        EXPECT_EQ(keys[i].path, paths[i]);
-        const bool jreFolder = (i == 2 || i == 5);
-        EXPECT_EQ(runtimeHome(L"C:\\jdk", keys[i]), jreFolder ? L"C:\\jdk\\jre\\" : L"C:\\jdk\\");
-        EXPECT_EQ(runtimeHome(L"C:\\jdk\\", keys[i]), jreFolder ? L"C:\\jdk\\jre\\" : L"C:\\jdk\\");
+        EXPECT_EQ(keys[i].path, rows[i].path);
+        EXPECT_EQ(runtimeHome(L"C:\\jdk", keys[i]), rows[i].runtime);
+        EXPECT_EQ(runtimeHome(L"C:\\jdk\\", keys[i]), rows[i].runtime);
         EXPECT_EQ(runtimeHome(L"", keys[i]), L"");
         for (JvmType t : {JvmType::Default, JvmType::Server}) EXPECT_EQ(scanProbeType(keys[i], t), t);
-        EXPECT_EQ(scanProbeType(keys[i], JvmType::FavorServer), i == 3 ? JvmType::Default : JvmType::FavorServer);
+        EXPECT_EQ(scanProbeType(keys[i], JvmType::FavorServer), rows[i].favorServerProbe);
     }
 }
 
 TEST(JreSelection, KeyGatesAndFavouredMarks) {
     struct Row {
-        const wchar_t* source;
-        const wchar_t* provider;
+        const char* settings;  // what gives the policy
+        const char* sources;
+        const char* vendors;
         const char* searched;  // one mark per key of the table: '.' closed, 's' searched, 'f' searched and favoured
     };
     const Row rows[] = {
-        {L"", L"", "ffff..."},
-        {L"", L"jrockit", "....ff."},
-        {L"", L"ibm", "......f"},
-        {L"", L"favor_sun", "ffffsss"},
-        {L"", L"favor_jrockit", "ssssffs"},
-        {L"", L"favor_ibm", "ssssssf"},
-        {L"", L"any", "sssssss"},
-        {L"favor_JDK", L"", "fsfs..."},
-        {L"favor_JRE", L"", "sfsf..."},
-        {L"favor_JDK", L"any", "sssssss"},
-        {L"only_JDK", L"", "f.f...."},
-        {L"only_JRE", L"", ".f.f..."},
-        {L"only_JRE", L"any", ".s.ss.s"},
-        {L"only_JDK", L"jrockit", ".....f."},
-        {L"both", L"", "......."},
-        {L"only_jdk", L"any", "......."},
+        {"nothing set", "111", "001100", "ffff..."},
+        {"VM Provider=jrockit", "111", "110000", "....ff."},
+        {"VM Provider=ibm", "111", "000011", "......f"},
+        {"VM Provider=favor_sun", "111", "101110", "ffffsss"},
+        {"VM Provider=favor_jrockit", "111", "111010", "ssssffs"},
+        {"VM Provider=favor_ibm", "111", "101011", "ssssssf"},
+        {"VM Provider=any", "111", "101010", "sssssss"},
+        {"JVM Source=favor_JDK", "110", "001100", "fsfs..."},
+        {"JVM Source=favor_JRE", "101", "001100", "sfsf..."},
+        {"favor_JDK, any", "110", "101010", "sssssss"},
+        {"JVM Source=only_JDK", "010", "001100", "f.f...."},
+        {"JVM Source=only_JRE", "001", "001100", ".f.f..."},
+        {"only_JRE, any", "001", "101010", ".s.ss.s"},
+        {"only_JDK, jrockit", "010", "110000", ".....f."},
+        {"an unknown source", "000", "001100", "......."},
+        {"an unknown source, any", "000", "101010", "......."},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string("source/provider row ") + row.searched);
-        JrePolicy p = policyFor(row.source, row.provider);
+        SCOPED_TRACE(row.settings);
+        const JrePolicy p = policy(row.sources, row.vendors);
         std::string seen;
         for (const RuntimeKey& key : runtimeKeys()) {
             if (!isKeySearched(key, p)) seen += '.';
             else seen += isFavouredKey(key, p) ? 'f' : 's';
         }
-        EXPECT_EQ(seen, row.searched) << testing::PrintToString(std::wstring(row.source)) << " / "
-                                      << testing::PrintToString(std::wstring(row.provider));
+        EXPECT_EQ(seen, row.searched);
     }
 }
 
@@ -204,42 +196,42 @@ TEST(JreSelection, LibraryNamesPerJvmType) {
 TEST(JreSelection, OrderExamples) {
     struct Row {
         const char* what;
-        const wchar_t* source;
+        const char* sources;  // as in policy()
         JvmType type;
         std::vector<JreCandidate> found;  // in discovery order
         const wchar_t* expected;          // homes, best first
     };
     const Row rows[] = {
-        {"higher versions first", L"", JvmType::Default,
+        {"higher versions first", "111", JvmType::Default,
          {candidate(L"1.7.0_80", L"a", false, true), candidate(L"11.0.2", L"b", false, true),
           candidate(L"1.8.0_202", L"c", false, true)},
          L"b c a "},
-        {"equal candidates keep discovery order", L"", JvmType::Default,
+        {"equal candidates keep discovery order", "111", JvmType::Default,
          {candidate(L"1.8", L"a", false, true), candidate(L"1.8.0", L"b", false, true),
           candidate(L"1.8.0.0", L"c", false, true)},
          L"a b c "},
-        {"favour_JDK: a favoured JDK 1.7 before a JRE 1.8", L"favor_JDK", JvmType::Default,
+        {"favour_JDK: a favoured JDK 1.7 before a JRE 1.8", "110", JvmType::Default,
          {candidate(L"1.8", L"jre18", false, false), candidate(L"1.7", L"jdk17", false, true)},
          L"jdk17 jre18 "},
-        {"only_JDK ignores the favoured marks", L"only_JDK", JvmType::Default,
+        {"only_JDK ignores the favoured marks", "010", JvmType::Default,
          {candidate(L"1.7", L"jdk17", false, true), candidate(L"1.8", L"jdk18", false, false)},
          L"jdk18 jdk17 "},
-        {"favor_server: server first, then versions", L"", JvmType::FavorServer,
+        {"favor_server: server first, then versions", "111", JvmType::FavorServer,
          {candidate(L"11", L"client11", false, true), candidate(L"1.8", L"server8", true, true),
           candidate(L"1.7", L"server7", true, true), candidate(L"17", L"client17", false, true)},
          L"server8 server7 client17 client11 "},
-        {"server marks count only under favor_server", L"", JvmType::Server,
+        {"server marks count only under favor_server", "111", JvmType::Server,
          {candidate(L"1.8", L"server8", true, true), candidate(L"11", L"client11", false, true)},
          L"client11 server8 "},
-        {"favoured before server", L"favor_JRE", JvmType::FavorServer,
+        {"favoured before server", "101", JvmType::FavorServer,
          {candidate(L"11", L"jdkServer", true, false), candidate(L"1.6", L"jreClient", false, true),
           candidate(L"1.7", L"jreServer", true, true)},
          L"jreServer jreClient jdkServer "},
-        {"a single candidate", L"", JvmType::Default, {candidate(L"1.8", L"only", false, false)}, L"only "},
+        {"a single candidate", "111", JvmType::Default, {candidate(L"1.8", L"only", false, false)}, L"only "},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        JrePolicy p = policyFor(row.source, L"");
+        JrePolicy p = policy(row.sources);
         p.jvmType = row.type;
         std::vector<JreCandidate> list = row.found;
         orderCandidates(list, p);
