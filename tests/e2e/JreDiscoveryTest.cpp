@@ -570,7 +570,7 @@ TEST(JreDiscoveryE2E, ARememberedRuntimeThatNoLongerQualifiesIsPassedOver) {
     TempDir dir;
     JavaRegistry registry;
     const std::wstring registered = todaysRuntime(dir / L"registered\\", releaseFile("17.0.9"), true);
-    registry.add(kKeys[0], L"17.0.9", registered);
+    registry.add(kJdkKey, L"17.0.9", registered);
     const std::wstring java8 = todaysRuntime(dir / L"jdk8\\", releaseFile("1.8.0_392"), true);
     const std::wstring java21 = todaysRuntime(dir / L"jdk21\\", releaseFile("21.0.1"), true);
     const std::wstring bare = todaysRuntime(dir / L"bare\\", "", true);  // no "release": version unknown
@@ -619,9 +619,9 @@ TEST(JreDiscoveryE2E, EachLauncherScansItsOwnProgramFilesAndThePairedOneTheOther
     const standin::RegistryView view64 = launcherIs32Bit() ? standin::RegistryView::Wow32 : standin::RegistryView::Native;
     const std::wstring programs64 = dir / L"pf64", programs32 = dir / L"pf32";
     registry.setValue(L"Software\\Microsoft\\Windows", L"CurrentVersion", L"ProgramFilesDir", REG_SZ,
-                      registryText(programs64), view64);
+                      registryString(programs64), view64);
     registry.setValue(L"Software\\Microsoft\\Windows", L"CurrentVersion", L"ProgramFilesDir (x86)", REG_SZ,
-                      registryText(programs32), view64);
+                      registryString(programs32), view64);
     const std::wstring own = launcherIs32Bit() ? programs32 : programs64;
     const std::wstring other = launcherIs32Bit() ? programs64 : programs32;
     const std::wstring ownRuntime = todaysRuntime(own + L"\\Zulu\\zulu-17\\", releaseFile("17.0.9"), true);
