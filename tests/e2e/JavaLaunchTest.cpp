@@ -224,12 +224,12 @@ TEST(JavaLaunch, ARuntimeCallFailingOnTheWayToMainEndsTheLaunchCleanly) {
         std::int32_t exitCode;
     };
     const Row rows[] = {
-        // The main class's name as a Java string, and the class itself.
-        {"NewObject:1", L"Failed to load Main Class: demo/Hello.\n", false, -1},
-        {"FindClass:2", L"Could not find the main class demo/Hello.\n", false, -1},
+        // The main class and its main method.
+        {"FindClass:1", L"Could not find the main class demo/Hello.\n", false, -1},
         {"GetStaticMethodID:1", L"No main method found in specified class.\n", false, -1},
-        // The runtime's launcher helper failing costs nothing: the class
-        // found through the class path is called.
+        // The runtime's launcher helper failing, or its argument, costs
+        // nothing: the class found through the class path is called.
+        {"NewString:1", nullptr, true, 0},
         {"CallStaticObjectMethod:1", nullptr, true, 0},
         // main's arguments: the array, then the second of its two elements.
         {"NewObjectArray:1", nullptr, false, -1},

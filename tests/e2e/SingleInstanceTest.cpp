@@ -301,7 +301,8 @@ public:
     bool post(DWORD threadId) const { return PostThreadMessageW(field(0), message_, threadId, 0); }
     // A request mapping for this thread holding `bytes`; kept until the next call.
     void request(const std::string& bytes) {
-        const std::wstring name = name_ + L"_upr_req_" + std::to_wstring(GetCurrentThreadId());
+        // The first attempt's request of this thread.
+        const std::wstring name = name_ + L"_upr_req_" + std::to_wstring(GetCurrentThreadId()) + L"_0";
         if (request_) {
             CloseHandle(request_);
             request_ = nullptr;
@@ -314,8 +315,7 @@ public:
             });
         }
         request_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      static_cast<DWORD>(bytes.size()),
-                                      (name_ + L"_upr_req_" + std::to_wstring(GetCurrentThreadId()) + L"_0").c_str());
+                                      static_cast<DWORD>(bytes.size()), name.c_str());
         void* view = MapViewOfFile(request_, FILE_MAP_WRITE, 0, 0, 0);
         memcpy(view, bytes.data(), bytes.size());
         UnmapViewOfFile(view);

@@ -399,8 +399,6 @@ void setExecutionLevel(ResourceTree& resources, const std::string& level) {
     manifest->bytes.assign(text.begin(), text.end());
 }
 
-namespace {
-
 std::string xmlEscaped(const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -414,6 +412,8 @@ std::string xmlEscaped(const std::string& text) {
     }
     return out;
 }
+
+namespace {
 
 // Replaces the value of `attribute` in the first `element`, or the text of
 // the element when `attribute` is empty. False when there is none.

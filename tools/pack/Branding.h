@@ -52,4 +52,8 @@ void setSettingsBlock(ResourceTree& resources, const Bytes* block);
 // Texts.
 std::u16string utf16FromUtf8(const std::string& text);  // throws PackError on bad UTF-8
 
+// `text` with the characters that XML gives a meaning (& < > ") written as
+// entities, for an attribute value or an element's text.
+std::string xmlEscaped(const std::string& text);
+
 }  // namespace vexa::pack

@@ -5,24 +5,11 @@
 #include <map>
 #include <set>
 
+#include "Branding.h"
 #include "foundation/Crypto.h"
 
 namespace vexa::pack {
 namespace {
-
-std::string xml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
 
 bool isGuid(const std::string& text) {
     if (text.size() != 36) return false;
@@ -58,12 +45,12 @@ void writeFolder(std::string& out, const Folder& folder, const InstallerSpec& sp
         if (!main) id = std::string(1, 'f').append(std::to_string(index));
         out += indent + "<Component Id=\"c" + std::to_string(index) + "\" Guid=\"" +
                guidOf(spec.upgradeCode + "/" + relative) + "\"" + (spec.x64 ? " Win64=\"yes\"" : "") + ">\n";
-        out += indent + "  <File Id=\"" + id + "\" Name=\"" + xml(name) + "\" Source=\"" + xml(root + "/" + relative) +
+        out += indent + "  <File Id=\"" + id + "\" Name=\"" + xmlEscaped(name) + "\" Source=\"" + xmlEscaped(root + "/" + relative) +
                "\" KeyPath=\"yes\"/>\n";
         out += indent + "</Component>\n";
     }
     for (const auto& [name, child] : folder.folders) {
-        out += indent + "<Directory Id=\"" + child.id + "\" Name=\"" + xml(name) + "\">\n";
+        out += indent + "<Directory Id=\"" + child.id + "\" Name=\"" + xmlEscaped(name) + "\">\n";
         writeFolder(out, child, spec, root, depth + 1);
         out += indent + "</Directory>\n";
     }
@@ -123,7 +110,7 @@ std::string installerSource(const InstallerSpec& spec, const std::string& source
         }
         folder->files.emplace_back(path, i);
     }
-    const std::string product = xml(spec.productName);
+    const std::string product = xmlEscaped(spec.productName);
     const std::string exeName = spec.exe.substr(spec.exe.rfind('/') + 1);
     const std::string progIdBase = exeName.substr(0, exeName.rfind('.'));
     const std::string iconId = spec.iconFile.empty() ? "AppIcon.exe" : "AppIcon.ico";
@@ -132,14 +119,14 @@ std::string installerSource(const InstallerSpec& spec, const std::string& source
 
     std::string out = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Wix xmlns=\"http://schemas.microsoft.com/wix/2006/wi\">\n";
     out += "<Product Id=\"" + guidOf(spec.upgradeCode + "/" + spec.version) + "\" Name=\"" + product +
-           "\" Language=\"1033\" Version=\"" + spec.version + "\" Manufacturer=\"" + xml(spec.manufacturer) +
+           "\" Language=\"1033\" Version=\"" + spec.version + "\" Manufacturer=\"" + xmlEscaped(spec.manufacturer) +
            "\" UpgradeCode=\"" + spec.upgradeCode + "\">\n";
     out += "<Package InstallerVersion=\"200\" Compressed=\"yes\" InstallScope=\"" +
-           std::string(spec.perUser ? "perUser" : "perMachine") + "\" Description=\"" + product + "\" Manufacturer=\"" + xml(spec.manufacturer) + "\"/>\n";
+           std::string(spec.perUser ? "perUser" : "perMachine") + "\" Description=\"" + product + "\" Manufacturer=\"" + xmlEscaped(spec.manufacturer) + "\"/>\n";
     out += "<MajorUpgrade DowngradeErrorMessage=\"A newer version of " + product + " is already installed.\"/>\n";
     out += "<Media Id=\"1\" Cabinet=\"app.cab\" EmbedCab=\"yes\"/>\n";
     out += "<Icon Id=\"" + iconId + "\" SourceFile=\"" +
-           xml(spec.iconFile.empty() ? sourceRoot + "/" + spec.exe : spec.iconFile) + "\"/>\n";
+           xmlEscaped(spec.iconFile.empty() ? sourceRoot + "/" + spec.exe : spec.iconFile) + "\"/>\n";
     out += "<Property Id=\"ARPPRODUCTICON\" Value=\"" + iconId + "\"/>\n";
     out += "<Directory Id=\"TARGETDIR\" Name=\"SourceDir\">\n";
     out += std::string("  <Directory Id=\"") +
@@ -151,12 +138,12 @@ std::string installerSource(const InstallerSpec& spec, const std::string& source
     // whose key is a registry value (what a per-user installation needs).
     out += "      <Component Id=\"Integration\" Guid=\"" + guidOf(spec.upgradeCode + "/integration") + "\"" + win64 +
            ">\n";
-    out += "        <RegistryValue Root=\"" + registryRoot + "\" Key=\"Software\\" + xml(spec.manufacturer) + "\\" +
+    out += "        <RegistryValue Root=\"" + registryRoot + "\" Key=\"Software\\" + xmlEscaped(spec.manufacturer) + "\\" +
            product + "\" Name=\"Installed\" Type=\"integer\" Value=\"1\" KeyPath=\"yes\"/>\n";
     for (const std::string& extension : spec.associations) {
-        const std::string progId = xml(progIdBase + extension);
+        const std::string progId = xmlEscaped(progIdBase + extension);
         const std::string classes = "Software\\Classes\\";
-        out += "        <RegistryValue Root=\"" + registryRoot + "\" Key=\"" + classes + xml(extension) +
+        out += "        <RegistryValue Root=\"" + registryRoot + "\" Key=\"" + classes + xmlEscaped(extension) +
                "\" Type=\"string\" Value=\"" + progId + "\"/>\n";
         out += "        <RegistryValue Root=\"" + registryRoot + "\" Key=\"" + classes + progId +
                "\" Type=\"string\" Value=\"" + product + "\"/>\n";
@@ -173,7 +160,7 @@ std::string installerSource(const InstallerSpec& spec, const std::string& source
     out += "    <Component Id=\"StartMenu\" Guid=\"" + guidOf(spec.upgradeCode + "/start-menu") + "\"" + win64 + ">\n";
     out += "      <Shortcut Id=\"StartMenuShortcut\" Name=\"" + product + "\" Target=\"[#MainExe]\" "
            "WorkingDirectory=\"INSTALLDIR\" Icon=\"" + iconId + "\"/>\n";
-    out += "      <RegistryValue Root=\"" + registryRoot + "\" Key=\"Software\\" + xml(spec.manufacturer) + "\\" +
+    out += "      <RegistryValue Root=\"" + registryRoot + "\" Key=\"Software\\" + xmlEscaped(spec.manufacturer) + "\\" +
            product + "\" Name=\"StartMenu\" Type=\"integer\" Value=\"1\" KeyPath=\"yes\"/>\n";
     out += "    </Component>\n";
     out += "  </Directory>\n";
