@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "LittleEndian.h"
+
 namespace vexa::pack {
 namespace {
 
@@ -10,17 +12,6 @@ constexpr std::size_t kEndRecord = 22;
 constexpr std::size_t kCentralHeader = 46;
 constexpr std::size_t kMaxComment = 0xFFFF;
 
-std::uint16_t get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t get32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
-}
-void put16(std::uint8_t* p, std::size_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void put32(std::uint8_t* p, std::uint64_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 bool signature(const Bytes& b, std::size_t at, std::uint8_t third, std::uint8_t fourth) {
     return at + 4 <= b.size() && b[at] == 'P' && b[at + 1] == 'K' && b[at + 2] == third && b[at + 3] == fourth;
 }

@@ -1,0 +1,22 @@
+// Reading and writing the little-endian numbers of executable and zip
+// headers, byte by byte, whatever the host's byte order.
+#pragma once
+
+#include <cstdint>
+
+namespace vexa::pack {
+
+inline std::uint16_t get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+inline std::uint32_t get32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+}
+// The low 16 or 32 bits of `v`.
+inline void put16(std::uint8_t* p, std::uint64_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+inline void put32(std::uint8_t* p, std::uint64_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+}  // namespace vexa::pack
