@@ -28,26 +28,21 @@ void appendNumber(std::string& out, unsigned long value, int width) {
 std::string timeStamp() {
     SYSTEMTIME t;
     GetLocalTime(&t);
+    const struct {
+        unsigned long value;
+        int width;
+        const char* after;
+    } parts[] = {{t.wYear, 4, "-"},        {t.wMonth, 2, "-"},
+                 {t.wDay, 2, " "},         {t.wHour, 2, ":"},
+                 {t.wMinute, 2, ":"},      {t.wSecond, 2, "."},
+                 {t.wMilliseconds, 3, " ["}, {GetCurrentProcessId(), 1, ":"},
+                 {GetCurrentThreadId(), 1, "] "}};
     std::string text;
     text.reserve(48);
-    appendNumber(text, t.wYear, 4);
-    text += '-';
-    appendNumber(text, t.wMonth, 2);
-    text += '-';
-    appendNumber(text, t.wDay, 2);
-    text += ' ';
-    appendNumber(text, t.wHour, 2);
-    text += ':';
-    appendNumber(text, t.wMinute, 2);
-    text += ':';
-    appendNumber(text, t.wSecond, 2);
-    text += '.';
-    appendNumber(text, t.wMilliseconds, 3);
-    text += " [";
-    appendNumber(text, GetCurrentProcessId(), 1);
-    text += ':';
-    appendNumber(text, GetCurrentThreadId(), 1);
-    text += "] ";
+    for (const auto& part : parts) {
+        appendNumber(text, part.value, part.width);
+        text += part.after;
+    }
     return text;
 }
 

@@ -85,9 +85,7 @@ public:
     std::wstring operator/(const std::wstring& relative) const { return dir_ / relative; }
     Record record() const { return record_.read(); }
     bool waitForOutput(const std::string& text) const {
-        for (const ULONGLONG deadline = GetTickCount64() + 20000; out().find(text) == std::string::npos; Sleep(20))
-            if (GetTickCount64() > deadline) return false;
-        return true;
+        return waitUntil([&] { return out().find(text) != std::string::npos; });
     }
 
 private:
@@ -190,10 +188,7 @@ TEST(ConsoleLauncher, NoWindowAppearsUnlessTheSettingsAskForASplash) {
         ASSERT_TRUE(app.waitForOutput("started"));
         if (splash) {
             // The splash is up while main runs: the same look finds it.
-            bool shown = false;
-            for (const ULONGLONG deadline = GetTickCount64() + 15000; !shown && GetTickCount64() < deadline; Sleep(20))
-                shown = hasVisibleWindow(app.pid());
-            EXPECT_TRUE(shown);
+            EXPECT_TRUE(waitUntil([&] { return hasVisibleWindow(app.pid()); }));
         } else {
             EXPECT_FALSE(hasVisibleWindow(app.pid()));
         }

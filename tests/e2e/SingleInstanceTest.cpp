@@ -419,15 +419,6 @@ TEST(SingleInstance, TheFirstInstanceTrustsNothingInTheSection) {
 
 namespace {
 
-// Polls `done` until it holds, for at most a minute.
-bool pollFor(const std::function<bool()>& done) {
-    for (DWORD waited = 0; waited < 60000; waited += 20) {
-        if (done()) return true;
-        Sleep(20);
-    }
-    return false;
-}
-
 std::vector<std::vector<std::wstring>> mainCalls(const Record& record) { return secondaryCalls(record, "main"); }
 
 // A later start made while the first instance ends: the first is held while
@@ -440,7 +431,7 @@ std::int32_t secondWhileTheFirstEnds(InstanceApp& app, bool kill) {
     auto first = app.startFirst({{L"CREATE_WAIT", gate}, {L"CREATE_RESULT", L"-1"}}, log);
     EXPECT_TRUE(app.waitFor("create-wait"));
     ChildProcess second = app.start(L"row");
-    EXPECT_TRUE(pollFor([&] { return readFile(log).find("request from a later start") != std::string::npos; }));
+    EXPECT_TRUE(waitUntil([&] { return readFile(log).find("request from a later start") != std::string::npos; }));
     if (kill) {
         first->kill();
     } else {
@@ -448,7 +439,7 @@ std::int32_t secondWhileTheFirstEnds(InstanceApp& app, bool kill) {
         EXPECT_TRUE(answerMessageBox(first->pid()).found);
         EXPECT_EQ(first->exitCode(), -1);
     }
-    EXPECT_TRUE(pollFor([&] { return mainCalls(app.record()).size() == 1; }));  // the second runs main
+    EXPECT_TRUE(waitUntil([&] { return mainCalls(app.record()).size() == 1; }));  // the second runs main
     app.release();
     return second.exitCode();
 }
@@ -484,7 +475,7 @@ TEST(SingleInstance, EverySecondStartEndsWithTheAnswerOrRunsTheApplicationItself
          [](InstanceApp& app) {
              auto first = app.startFirst();
              ChildProcess second = app.twin(L"a\\", L"b_x.exe").start(L"row", app.environment());
-             EXPECT_TRUE(pollFor([&] { return mainCalls(app.record()).size() == 2; }));
+             EXPECT_TRUE(waitUntil([&] { return mainCalls(app.record()).size() == 2; }));
              app.release();
              return second.exitCode();
          },
@@ -540,7 +531,7 @@ TEST(SingleInstance, EverySecondStartEndsWithTheAnswerOrRunsTheApplicationItself
              app.release();
              EXPECT_TRUE(app.waitFor("destroy-begin"));
              ChildProcess second = app.start(L"row");
-             EXPECT_TRUE(pollFor([&] { return mainCalls(app.record()).size() == 2; }));
+             EXPECT_TRUE(waitUntil([&] { return mainCalls(app.record()).size() == 2; }));
              app.release(L"linger");
              EXPECT_EQ(first->exitCode(), 0);
              return second.exitCode();

@@ -32,26 +32,26 @@ std::string upper(std::string text) {
 struct Folder {
     std::string id;
     std::map<std::string, Folder> folders;                        // by name
-    std::vector<std::pair<std::string, std::size_t>> files;  // name, index into spec.files
+    std::vector<std::pair<std::string, std::size_t>> files;  // name, index into plan.files
 };
 
-void writeFolder(std::string& out, const Folder& folder, const InstallerSpec& spec, const std::string& root,
+void writeFolder(std::string& out, const Folder& folder, const InstallerPlan& plan, const std::string& root,
                  int depth) {
     const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
     for (const auto& [name, index] : folder.files) {
-        const std::string& relative = spec.files[index];
-        const bool main = relative == spec.exe;
+        const std::string& relative = plan.files[index];
+        const bool main = relative == plan.exe;
         std::string id = "MainExe";
         if (!main) id = std::string(1, 'f').append(std::to_string(index));
         out += indent + "<Component Id=\"c" + std::to_string(index) + "\" Guid=\"" +
-               guidOf(spec.upgradeCode + "/" + relative) + "\"" + (spec.x64 ? " Win64=\"yes\"" : "") + ">\n";
+               guidOf(plan.upgradeCode + "/" + relative) + "\"" + (plan.x64 ? " Win64=\"yes\"" : "") + ">\n";
         out += indent + "  <File Id=\"" + id + "\" Name=\"" + xmlEscaped(name) + "\" Source=\"" + xmlEscaped(root + "/" + relative) +
                "\" KeyPath=\"yes\"/>\n";
         out += indent + "</Component>\n";
     }
     for (const auto& [name, child] : folder.folders) {
         out += indent + "<Directory Id=\"" + child.id + "\" Name=\"" + xmlEscaped(name) + "\">\n";
-        writeFolder(out, child, spec, root, depth + 1);
+        writeFolder(out, child, plan, root, depth + 1);
         out += indent + "</Directory>\n";
     }
 }
@@ -69,26 +69,26 @@ std::string guidOf(const std::string& text) {
     return out;
 }
 
-void checkInstaller(InstallerSpec& spec) {
-    if (spec.productName.empty()) throw PackError("--product-name is missing");
-    if (spec.manufacturer.empty()) throw PackError("--manufacturer is missing");
+void checkInstaller(InstallerPlan& plan) {
+    if (plan.productName.empty()) throw PackError("--product-name is missing");
+    if (plan.manufacturer.empty()) throw PackError("--manufacturer is missing");
     // An MSI product version: major and minor up to 255, build up to 65535.
     unsigned major = 0, minor = 0, build = 0;
     char rest = 0;
-    const int read = std::sscanf(spec.version.c_str(), "%u.%u.%u%c", &major, &minor, &build, &rest);
-    if (read != 3 || spec.version.find_first_not_of("0123456789.") != std::string::npos || major > 255 ||
+    const int read = std::sscanf(plan.version.c_str(), "%u.%u.%u%c", &major, &minor, &build, &rest);
+    if (read != 3 || plan.version.find_first_not_of("0123456789.") != std::string::npos || major > 255 ||
         minor > 255 || build > 65535)
-        throw PackError("the version \"" + spec.version +
+        throw PackError("the version \"" + plan.version +
                         "\" is not an installer version X.Y.Z (X and Y at most 255, Z at most 65535)");
-    if (spec.upgradeCode.empty()) spec.upgradeCode = guidOf("upgrade/" + spec.manufacturer + "/" + spec.productName);
-    if (!isGuid(spec.upgradeCode))
-        throw PackError("the upgrade code \"" + spec.upgradeCode + "\" is not a GUID such as " +
+    if (plan.upgradeCode.empty()) plan.upgradeCode = guidOf("upgrade/" + plan.manufacturer + "/" + plan.productName);
+    if (!isGuid(plan.upgradeCode))
+        throw PackError("the upgrade code \"" + plan.upgradeCode + "\" is not a GUID such as " +
                         guidOf("example"));
-    spec.upgradeCode = upper(spec.upgradeCode);
-    if (std::find(spec.files.begin(), spec.files.end(), spec.exe) == spec.files.end())
-        throw PackError("the launcher " + spec.exe + " is not in the application folder");
+    plan.upgradeCode = upper(plan.upgradeCode);
+    if (std::find(plan.files.begin(), plan.files.end(), plan.exe) == plan.files.end())
+        throw PackError("the launcher " + plan.exe + " is not in the application folder");
     std::set<std::string> seen;
-    for (const std::string& extension : spec.associations) {
+    for (const std::string& extension : plan.associations) {
         const bool plain = extension.size() >= 2 && extension[0] == '.' &&
                            extension.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-",
                                                        1) == std::string::npos;
@@ -97,12 +97,12 @@ void checkInstaller(InstallerSpec& spec) {
     }
 }
 
-std::string installerSource(const InstallerSpec& spec, const std::string& sourceRoot) {
+std::string installerSource(const InstallerPlan& plan, const std::string& sourceRoot) {
     Folder root;
     int folders = 0;
-    for (std::size_t i = 0; i < spec.files.size(); ++i) {
+    for (std::size_t i = 0; i < plan.files.size(); ++i) {
         Folder* folder = &root;
-        std::string path = spec.files[i];
+        std::string path = plan.files[i];
         for (std::size_t slash; (slash = path.find('/')) != std::string::npos; path.erase(0, slash + 1)) {
             Folder& child = folder->folders[path.substr(0, slash)];
             if (child.id.empty()) child.id = std::string(1, 'd').append(std::to_string(++folders));
@@ -110,37 +110,37 @@ std::string installerSource(const InstallerSpec& spec, const std::string& source
         }
         folder->files.emplace_back(path, i);
     }
-    const std::string product = xmlEscaped(spec.productName);
-    const std::string exeName = spec.exe.substr(spec.exe.rfind('/') + 1);
+    const std::string product = xmlEscaped(plan.productName);
+    const std::string exeName = plan.exe.substr(plan.exe.rfind('/') + 1);
     const std::string progIdBase = exeName.substr(0, exeName.rfind('.'));
-    const std::string iconId = spec.iconFile.empty() ? "AppIcon.exe" : "AppIcon.ico";
-    const std::string registryRoot = spec.perUser ? "HKCU" : "HKLM";
-    const std::string win64 = spec.x64 ? " Win64=\"yes\"" : "";
+    const std::string iconId = plan.iconFile.empty() ? "AppIcon.exe" : "AppIcon.ico";
+    const std::string registryRoot = plan.perUser ? "HKCU" : "HKLM";
+    const std::string win64 = plan.x64 ? " Win64=\"yes\"" : "";
 
     std::string out = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Wix xmlns=\"http://schemas.microsoft.com/wix/2006/wi\">\n";
-    out += "<Product Id=\"" + guidOf(spec.upgradeCode + "/" + spec.version) + "\" Name=\"" + product +
-           "\" Language=\"1033\" Version=\"" + spec.version + "\" Manufacturer=\"" + xmlEscaped(spec.manufacturer) +
-           "\" UpgradeCode=\"" + spec.upgradeCode + "\">\n";
+    out += "<Product Id=\"" + guidOf(plan.upgradeCode + "/" + plan.version) + "\" Name=\"" + product +
+           "\" Language=\"1033\" Version=\"" + plan.version + "\" Manufacturer=\"" + xmlEscaped(plan.manufacturer) +
+           "\" UpgradeCode=\"" + plan.upgradeCode + "\">\n";
     out += "<Package InstallerVersion=\"200\" Compressed=\"yes\" InstallScope=\"" +
-           std::string(spec.perUser ? "perUser" : "perMachine") + "\" Description=\"" + product + "\" Manufacturer=\"" + xmlEscaped(spec.manufacturer) + "\"/>\n";
+           std::string(plan.perUser ? "perUser" : "perMachine") + "\" Description=\"" + product + "\" Manufacturer=\"" + xmlEscaped(plan.manufacturer) + "\"/>\n";
     out += "<MajorUpgrade DowngradeErrorMessage=\"A newer version of " + product + " is already installed.\"/>\n";
     out += "<Media Id=\"1\" Cabinet=\"app.cab\" EmbedCab=\"yes\"/>\n";
     out += "<Icon Id=\"" + iconId + "\" SourceFile=\"" +
-           xmlEscaped(spec.iconFile.empty() ? sourceRoot + "/" + spec.exe : spec.iconFile) + "\"/>\n";
+           xmlEscaped(plan.iconFile.empty() ? sourceRoot + "/" + plan.exe : plan.iconFile) + "\"/>\n";
     out += "<Property Id=\"ARPPRODUCTICON\" Value=\"" + iconId + "\"/>\n";
     out += "<Directory Id=\"TARGETDIR\" Name=\"SourceDir\">\n";
     out += std::string("  <Directory Id=\"") +
-           (spec.perUser ? "LocalAppDataFolder" : spec.x64 ? "ProgramFiles64Folder" : "ProgramFilesFolder") + "\">\n";
-    if (spec.perUser) out += "  <Directory Id=\"UserPrograms\" Name=\"Programs\">\n";
+           (plan.perUser ? "LocalAppDataFolder" : plan.x64 ? "ProgramFiles64Folder" : "ProgramFilesFolder") + "\">\n";
+    if (plan.perUser) out += "  <Directory Id=\"UserPrograms\" Name=\"Programs\">\n";
     out += "    <Directory Id=\"INSTALLDIR\" Name=\"" + product + "\">\n";
-    writeFolder(out, root, spec, sourceRoot, 3);
+    writeFolder(out, root, plan, sourceRoot, 3);
     // The Start-menu shortcut and the file types, in components of their own
     // whose key is a registry value (what a per-user installation needs).
-    out += "      <Component Id=\"Integration\" Guid=\"" + guidOf(spec.upgradeCode + "/integration") + "\"" + win64 +
+    out += "      <Component Id=\"Integration\" Guid=\"" + guidOf(plan.upgradeCode + "/integration") + "\"" + win64 +
            ">\n";
-    out += "        <RegistryValue Root=\"" + registryRoot + "\" Key=\"Software\\" + xmlEscaped(spec.manufacturer) + "\\" +
+    out += "        <RegistryValue Root=\"" + registryRoot + "\" Key=\"Software\\" + xmlEscaped(plan.manufacturer) + "\\" +
            product + "\" Name=\"Installed\" Type=\"integer\" Value=\"1\" KeyPath=\"yes\"/>\n";
-    for (const std::string& extension : spec.associations) {
+    for (const std::string& extension : plan.associations) {
         const std::string progId = xmlEscaped(progIdBase + extension);
         const std::string classes = "Software\\Classes\\";
         out += "        <RegistryValue Root=\"" + registryRoot + "\" Key=\"" + classes + xmlEscaped(extension) +
@@ -154,19 +154,19 @@ std::string installerSource(const InstallerSpec& spec, const std::string& source
     }
     out += "      </Component>\n";
     out += "    </Directory>\n";
-    if (spec.perUser) out += "  </Directory>\n";
+    if (plan.perUser) out += "  </Directory>\n";
     out += "  </Directory>\n";
     out += "  <Directory Id=\"ProgramMenuFolder\">\n";
-    out += "    <Component Id=\"StartMenu\" Guid=\"" + guidOf(spec.upgradeCode + "/start-menu") + "\"" + win64 + ">\n";
+    out += "    <Component Id=\"StartMenu\" Guid=\"" + guidOf(plan.upgradeCode + "/start-menu") + "\"" + win64 + ">\n";
     out += "      <Shortcut Id=\"StartMenuShortcut\" Name=\"" + product + "\" Target=\"[#MainExe]\" "
            "WorkingDirectory=\"INSTALLDIR\" Icon=\"" + iconId + "\"/>\n";
-    out += "      <RegistryValue Root=\"" + registryRoot + "\" Key=\"Software\\" + xmlEscaped(spec.manufacturer) + "\\" +
+    out += "      <RegistryValue Root=\"" + registryRoot + "\" Key=\"Software\\" + xmlEscaped(plan.manufacturer) + "\\" +
            product + "\" Name=\"StartMenu\" Type=\"integer\" Value=\"1\" KeyPath=\"yes\"/>\n";
     out += "    </Component>\n";
     out += "  </Directory>\n";
     out += "</Directory>\n";
     out += "<Feature Id=\"Application\" Level=\"1\">\n";
-    for (std::size_t i = 0; i < spec.files.size(); ++i) out += "  <ComponentRef Id=\"c" + std::to_string(i) + "\"/>\n";
+    for (std::size_t i = 0; i < plan.files.size(); ++i) out += "  <ComponentRef Id=\"c" + std::to_string(i) + "\"/>\n";
     out += "  <ComponentRef Id=\"Integration\"/>\n  <ComponentRef Id=\"StartMenu\"/>\n";
     out += "</Feature>\n</Product>\n</Wix>\n";
     return out;

@@ -9,7 +9,7 @@
 
 namespace vexa::pack {
 
-struct InstallerSpec {
+struct InstallerPlan {
     std::string productName;
     std::string manufacturer;
     std::string version;      // X.Y.Z, each number within an MSI's limits
@@ -24,11 +24,11 @@ struct InstallerSpec {
 
 // Throws PackError when a field cannot go into an MSI package (version,
 // GUID, extension, the launcher not among the files).
-void checkInstaller(InstallerSpec& spec);
+void checkInstaller(InstallerPlan& plan);
 
 // The WiX source; `sourceRoot` is the application folder as wixl finds it
 // (wixl takes paths relative to the source file).
-std::string installerSource(const InstallerSpec& spec, const std::string& sourceRoot);
+std::string installerSource(const InstallerPlan& plan, const std::string& sourceRoot);
 
 // A GUID made from `text`: the same text always gives the same GUID.
 std::string guidOf(const std::string& text);

@@ -369,13 +369,13 @@ int sign(const fs::path& executable, const fs::path& cert, const fs::path& key, 
 
 struct MsiOptions {
     std::optional<fs::path> appDir, output, icon;
-    InstallerSpec spec;
+    InstallerPlan plan;
 };
 
 int msi(MsiOptions& options) {
     linuxOnly("msi");
     if (!options.appDir) return usage("--app-dir is missing");
-    if (options.spec.exe.empty()) return usage("--exe is missing");
+    if (options.plan.exe.empty()) return usage("--exe is missing");
     if (!options.output) return usage("--output is missing");
     std::error_code error;
     if (!fs::is_directory(*options.appDir, error)) throw PackError(show(*options.appDir) + " is not a folder");
@@ -383,12 +383,12 @@ int msi(MsiOptions& options) {
     for (auto it = fs::recursive_directory_iterator(root, error); !error && it != fs::recursive_directory_iterator();
          it.increment(error)) {
         if (it->is_symlink()) throw PackError(show(it->path()) + " is a link: an installer holds files only");
-        if (it->is_regular_file()) options.spec.files.push_back(show(fs::relative(it->path(), root)));
+        if (it->is_regular_file()) options.plan.files.push_back(show(fs::relative(it->path(), root)));
     }
     if (error) throw PackError("cannot read " + show(root) + ": " + error.message());
-    std::sort(options.spec.files.begin(), options.spec.files.end());  // the same package every time
-    const PeImage launcher = openLauncher(root / fs::u8path(options.spec.exe), false);
-    options.spec.x64 = launcher.machine() == 0x8664;
+    std::sort(options.plan.files.begin(), options.plan.files.end());  // the same package every time
+    const PeImage launcher = openLauncher(root / fs::u8path(options.plan.exe), false);
+    options.plan.x64 = launcher.machine() == 0x8664;
     if (options.icon) {
         try {
             ResourceTree probe;
@@ -397,7 +397,7 @@ int msi(MsiOptions& options) {
             throw PackError(show(*options.icon) + ": " + e.what());
         }
     }
-    checkInstaller(options.spec);
+    checkInstaller(options.plan);
     // wixl reads files by paths relative to its source file (and takes no
     // absolute ones): the source, the icon and a link to the application
     // folder share a private folder.
@@ -405,14 +405,14 @@ int msi(MsiOptions& options) {
     fs::create_directory_symlink(root, folder.path() / "app");
     if (options.icon) {
         fs::copy_file(*options.icon, folder.path() / "icon.ico");
-        options.spec.iconFile = "icon.ico";
+        options.plan.iconFile = "icon.ico";
     }
-    const std::string source = installerSource(options.spec, "app");
+    const std::string source = installerSource(options.plan, "app");
     const fs::path wxs = folder.path() / "installer.wxs";
     const fs::path built = folder.path() / "installer.msi";
     replaceFile(wxs, Bytes(source.begin(), source.end()), wxs);
     // In that folder: wixl looks for relative paths in the current folder first.
-    const int code = runProgram({"wixl", "-a", options.spec.x64 ? "x64" : "x86", "-o", show(built), show(wxs)}, "wixl",
+    const int code = runProgram({"wixl", "-a", options.plan.x64 ? "x64" : "x86", "-o", show(built), show(wxs)}, "wixl",
                                 folder.path());
     if (code != 0) throw PackError("wixl could not build the installer (exit code " + std::to_string(code) + ")");
     replaceFile(*options.output, readWhole(built, 4ull * 1024u * 1024u * 1024u), *options.output);
@@ -473,18 +473,18 @@ int run(const std::vector<std::string>& args) {
     }
     if (command == "msi") {
         MsiOptions msiOptions;
-        InstallerSpec& spec = msiOptions.spec;
+        InstallerPlan& plan = msiOptions.plan;
         const std::string fault = options(1,
                                           {{"--app-dir", [&](const std::string& v) { msiOptions.appDir = path(v); }},
-                                           {"--exe", [&](const std::string& v) { spec.exe = v; }},
+                                           {"--exe", [&](const std::string& v) { plan.exe = v; }},
                                            {"--output", [&](const std::string& v) { msiOptions.output = path(v); }},
-                                           {"--product-name", [&](const std::string& v) { spec.productName = v; }},
-                                           {"--manufacturer", [&](const std::string& v) { spec.manufacturer = v; }},
-                                           {"--version", [&](const std::string& v) { spec.version = v; }},
-                                           {"--upgrade-code", [&](const std::string& v) { spec.upgradeCode = v; }},
-                                           {"--associate", [&](const std::string& v) { spec.associations.push_back(v); }},
+                                           {"--product-name", [&](const std::string& v) { plan.productName = v; }},
+                                           {"--manufacturer", [&](const std::string& v) { plan.manufacturer = v; }},
+                                           {"--version", [&](const std::string& v) { plan.version = v; }},
+                                           {"--upgrade-code", [&](const std::string& v) { plan.upgradeCode = v; }},
+                                           {"--associate", [&](const std::string& v) { plan.associations.push_back(v); }},
                                            {"--icon", [&](const std::string& v) { msiOptions.icon = path(v); }}},
-                                          {{"--per-user", [&] { spec.perUser = true; }}});
+                                          {{"--per-user", [&] { plan.perUser = true; }}});
         if (!fault.empty()) return usage(fault);
         return msi(msiOptions);
     }

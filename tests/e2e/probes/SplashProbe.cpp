@@ -83,7 +83,7 @@ int wmain(int argc, wchar_t** argv) {
         report += "shadow " + vexa::toUtf8(shownShadow) + "\n";
         if (!closeAtOnce) {
             if (!errorText.empty()) {
-                for (int i = 0; i < 1000 && app.hasWindow() && !app.messageOwner(); ++i) Sleep(10);
+                // Starting the image splash returns once its window is published.
                 vexa::showErrorBox(app.messageOwner(), errorText);
             }
             WaitForSingleObject(quit, 60000);
