@@ -69,22 +69,24 @@ public:
     CommonSearch(const JrePolicy& policy, bool paired) : policy_(policy), paired_(paired) {}
 
     // Notes the runtime in `folder`, named `source` in the log, as a
-    // candidate of `out` when its version and kind may be chosen. `name`
-    // gives the version when the runtime's "release" file does not. Its JVM
-    // library is looked for only when the choice reaches it (examine).
+    // candidate of `out` when its version and kind may be chosen. A `name`
+    // that gives a version ranks the runtime until the choice reaches it
+    // (settle reads its "release" file then); otherwise the "release" file
+    // is read now. Its JVM library is looked for only when the choice
+    // reaches it (examine).
     void consider(const std::wstring& source, const std::wstring& folder, std::wstring_view name,
                   std::vector<JreCandidate>& out) {
-        Runtime runtime{source, jre::withTrailingBackslash(folder), {}, std::nullopt};
-        std::optional<JavaVersion> version =
-            jre::releaseFileVersion(jre::readFileStart(runtime.root + L"release", kReleaseFileLimit));
-        const wchar_t* from = L"release file";
-        if (!version) {
-            version = jre::nameVersion(name);
-            from = L"name";
-        }
+        Runtime runtime{source, jre::withTrailingBackslash(folder), std::nullopt, L"name", std::nullopt, jre::nameVersion(name)};
         JreCandidate candidate;
-        candidate.version = version.value_or(JavaVersion());
-        runtime.described = version ? candidate.version.toText() + L" (from its " + from + L")" : std::wstring(L"unknown");
+        std::optional<JavaVersion> version;
+        if (runtime.named) {
+            candidate.estimated = true;
+            candidate.version = jre::nameCeiling(*runtime.named);
+            runtime.version = runtime.named;
+        } else {
+            version = readVersion(runtime);
+            candidate.version = version.value_or(JavaVersion());
+        }
         // The kind is looked at now only when it decides whether the runtime
         // may be chosen or where it ranks.
         const bool kindMatters = !jre::kindSearched(jre::RuntimeKind::Jdk, policy_) ||
@@ -95,19 +97,39 @@ public:
         const jre::RuntimeKind kind = runtime.kind.value_or(jre::RuntimeKind::Jdk);
         if (runtime.kind && !jre::kindSearched(kind, policy_)) {
             diag::log(L"runtime %s (%s): %s, version %s: rejected, a %s is not allowed by \"JVM Source\"", runtime.root,
-                      source, kindName(kind), runtime.described, kindName(kind));
+                      source, kindName(kind), described(runtime), kindName(kind));
             return;
         }
-        if (std::optional<std::wstring_view> why = jre::versionRejection(candidate.version, version.has_value(), policy_)) {
-            if (diag::on())
-                diag::log(L"runtime %s (%s): %s, version %s: rejected, %s", runtime.root, source,
-                          kindName(runtime.kind.value_or(kindOf(runtime.root))), runtime.described, *why);
+        // An estimate is only a ceiling: below "Minimum Version" it rules
+        // the runtime out, above "Maximum Version" it does not.
+        std::optional<std::wstring_view> why =
+            candidate.estimated
+                ? (JavaVersion::compare(candidate.version, policy_.minVersion) < 0
+                       ? std::optional<std::wstring_view>(L"below \"Minimum Version\"")
+                       : std::nullopt)
+                : jre::versionRejection(candidate.version, version.has_value(), policy_);
+        if (why) {
+            reject(runtime, *why);
             return;
         }
         candidate.isFavoured = jre::kindFavoured(kind, policy_);
         candidate.source = runtimes_.size();
         runtimes_.push_back(std::move(runtime));
         out.push_back(std::move(candidate));
+    }
+
+    // Replaces a candidate's estimate with the version its "release" file
+    // gives (its name's when the file gives none): whether it may still be
+    // chosen.
+    bool settle(JreCandidate& candidate) {
+        Runtime& runtime = runtimes_[candidate.source];
+        const std::optional<JavaVersion> version = readVersion(runtime);
+        candidate.version = version.value_or(JavaVersion());
+        if (std::optional<std::wstring_view> why = jre::versionRejection(candidate.version, version.has_value(), policy_)) {
+            reject(runtime, *why);
+            return false;
+        }
+        return true;
     }
 
     // Looks for the candidate's JVM library: whether it qualifies.
@@ -135,7 +157,7 @@ public:
         }
         if (diag::on())
             diag::log(L"runtime %s (%s): %s, version %s, library %s: qualifies", root, runtime.source,
-                      kindName(runtime.kind.value_or(kindOf(root))), runtime.described, library);
+                      kindName(runtime.kind.value_or(kindOf(root))), described(runtime), library);
         return true;
     }
 
@@ -172,7 +194,8 @@ public:
 
     void scanFolder(const std::wstring& folder, std::vector<JreCandidate>& out) {
         WIN32_FIND_DATAW entry;
-        FindHandle find(FindFirstFileW((folder + L"*").c_str(), &entry));
+        FindHandle find(FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &entry, FindExSearchLimitToDirectories,
+                                         nullptr, FIND_FIRST_EX_LARGE_FETCH));
         if (!find) return;
         std::vector<std::wstring> names;
         do {
@@ -191,9 +214,37 @@ private:
     struct Runtime {
         std::wstring source;     // where it was found, for the log
         std::wstring root;       // its folder, ending in "\"
-        std::wstring described;  // its version and where that came from
+        std::optional<JavaVersion> version;  // as far as known, for the log
+        const wchar_t* from = L"name";       // where `version` came from
         std::optional<jre::RuntimeKind> kind;
+        std::optional<JavaVersion> named;  // the version its folder or key name gives
     };
+
+    // The version of the "release" file, else the name's; notes which.
+    static std::optional<JavaVersion> readVersion(Runtime& runtime) {
+        std::optional<JavaVersion> version =
+            jre::releaseFileVersion(jre::readFileStart(runtime.root + L"release", kReleaseFileLimit));
+        const wchar_t* from = L"release file";
+        if (!version) {
+            version = runtime.named;
+            from = L"name";
+        }
+        runtime.version = version;
+        runtime.from = from;
+        return version;
+    }
+
+    void reject(const Runtime& runtime, std::wstring_view why) const {
+        if (diag::on())
+            diag::log(L"runtime %s (%s): %s, version %s: rejected, %s", runtime.root, runtime.source,
+                      kindName(runtime.kind.value_or(kindOf(runtime.root))), described(runtime), why);
+    }
+
+    // Its version and where that came from, for the log.
+    static std::wstring described(const Runtime& runtime) {
+        if (!runtime.version) return L"unknown";
+        return runtime.version->toText() + L" (from its " + runtime.from + L")";
+    }
 
     static jre::RuntimeKind kindOf(const std::wstring& root) {
         return pathExists(root + L"bin\\javac.exe") ? jre::RuntimeKind::Jdk : jre::RuntimeKind::Jre;
@@ -243,7 +294,8 @@ bool JreLocator::searchCommonRuntimes() {
     auto choose = [&](std::wstring_view pass, bool wow32) {
         std::vector<jre::Examined> examined;
         auto examine = [&search](JreCandidate& candidate) { return search.examine(candidate); };
-        std::optional<std::size_t> chosen = jre::chooseExamining(candidates, policy_, examine, examined);
+        auto settle = [&search](JreCandidate& candidate) { return search.settle(candidate); };
+        std::optional<std::size_t> chosen = jre::chooseExamining(candidates, policy_, examine, examined, settle);
         logExamined(pass, candidates, examined, chosen, policy_);
         std::optional<JreCandidate> choice;
         if (chosen) choice = candidates[*chosen];

@@ -1,5 +1,6 @@
 #include "jre/CommonRuntimes.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "foundation/Text.h"
@@ -83,6 +84,12 @@ std::optional<JavaVersion> nameVersion(std::wstring_view name) {
     JavaVersion version;
     if (!version.parse(std::wstring(name), 0)) return std::nullopt;
     return version;
+}
+
+JavaVersion nameCeiling(const JavaVersion& named) {
+    JavaVersion ceiling = named;
+    for (std::int32_t i = std::min(named.groupCount, 3); i < 4; ++i) ceiling.components[static_cast<std::size_t>(i)] = 65535;
+    return ceiling;
 }
 
 std::wstring_view folderName(std::wstring_view folder) {

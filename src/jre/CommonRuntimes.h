@@ -62,6 +62,12 @@ std::optional<JavaVersion> releaseFileVersion(std::string_view releaseText);
 // components 0; nothing when the name holds no digit.
 std::optional<JavaVersion> nameVersion(std::wstring_view name);
 
+// The highest version a runtime whose folder name gives `named` is taken to
+// have: the name's first three groups, the rest open ("jdk-17.0.9.9-hotspot"
+// holds 17.0.9 with a build number, "zulu-17" any 17). A name's fourth
+// group is left open because installers put a build number there.
+JavaVersion nameCeiling(const JavaVersion& named);
+
 // The last component of a folder path ("C:\Java\jdk-17\" gives "jdk-17").
 std::wstring_view folderName(std::wstring_view folder);
 

@@ -131,7 +131,8 @@ std::optional<JreCandidate> chooseCandidate(std::vector<JreCandidate>& candidate
 
 std::optional<std::size_t> chooseExamining(std::vector<JreCandidate>& candidates, const JrePolicy& policy,
                                            const std::function<bool(JreCandidate&)>& examine,
-                                           std::vector<Examined>& examined) {
+                                           std::vector<Examined>& examined,
+                                           const std::function<bool(JreCandidate&)>& settle) {
     // The order without the server mark, which only an examination tells:
     // favoured runtimes first (when both sources are allowed), then by version.
     JrePolicy unexamined = policy;
@@ -142,18 +143,49 @@ std::optional<std::size_t> chooseExamining(std::vector<JreCandidate>& candidates
         if (examined[i] == Examined::No) examined[i] = examine(candidates[i]) ? Examined::Qualifies : Examined::Rejected;
         return examined[i] == Examined::Qualifies;
     };
+    // Replaces the estimate of candidate `i` with the real version and moves
+    // the candidate down to its place among those after it; another one may
+    // stand at `i` then. Candidates are numbered (`source`) in the order
+    // they were found.
+    auto settleAt = [&](std::size_t i) {
+        JreCandidate& candidate = candidates[i];
+        candidate.estimated = false;
+        if (!settle || !settle(candidate)) {
+            examined[i] = Examined::Rejected;
+            return;
+        }
+        const auto first = candidates.begin() + static_cast<std::ptrdiff_t>(i);
+        const auto place = std::upper_bound(first + 1, candidates.end(), candidate,
+                                            [&](const JreCandidate& a, const JreCandidate& b) {
+                                                // alike ones stay in the order they were found
+                                                if (laterComesFirst(b, a, unexamined)) return true;
+                                                return !laterComesFirst(a, b, unexamined) && a.source < b.source;
+                                            });
+        const std::ptrdiff_t distance = place - first;
+        std::rotate(first, first + 1, place);
+        std::rotate(examined.begin() + static_cast<std::ptrdiff_t>(i),
+                    examined.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                    examined.begin() + static_cast<std::ptrdiff_t>(i) + distance);
+    };
     const bool serverFirst = policy.jvmType == JvmType::FavorServer;
     auto group = [&](std::size_t i) { return policy.bothSources && candidates[i].isFavoured; };
     // The first qualifying candidate in the full order among those `wanted`:
     // in the first group that has one, a server library before any other.
     auto firstInOrder = [&](auto wanted) -> std::optional<std::size_t> {
         std::optional<std::size_t> other;  // the group's first that qualifies without a server library
-        for (std::size_t i = 0; i < candidates.size(); ++i) {
-            if (!wanted(candidates[i])) continue;
+        for (std::size_t i = 0; i < candidates.size();) {
             if (other && group(i) != group(*other)) return other;
-            if (!qualifies(i)) continue;
+            if (candidates[i].estimated) {
+                settleAt(i);
+                continue;
+            }
+            if (!wanted(candidates[i]) || !qualifies(i)) {
+                ++i;
+                continue;
+            }
             if (!serverFirst || candidates[i].isServer) return i;
             if (!other) other = i;
+            ++i;
         }
         return other;
     };

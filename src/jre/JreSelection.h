@@ -23,6 +23,9 @@ struct JreCandidate {
     bool isServer = false;
     bool isFavoured = false;
     bool isIbmFamily = false;  // registered under the IBM key
+    // The version is only what the runtime's folder name promises at most;
+    // the runtime's own version is read when the choice reaches it.
+    bool estimated = false;
     std::size_t source = 0;    // which runtime of the search it is, for the search's own use
 };
 
@@ -90,9 +93,16 @@ enum class Examined : unsigned char { No, Qualifies, Rejected };
 // server mark) and tells whether it qualifies. Each candidate is examined at
 // most once; `examined` tells, per candidate in the new order, what was
 // learnt. The index of the choice, or nothing.
+//
+// A candidate with an estimated version is ranked by its estimate, which
+// must not be below its real version, until the choice reaches it; then
+// `settle` replaces the estimate with the real version (false when the
+// runtime may not be chosen with it) and the candidate takes its place among
+// those not reached yet. The choice is then the one the real versions give.
 std::optional<std::size_t> chooseExamining(std::vector<JreCandidate>& candidates, const JrePolicy& policy,
                                            const std::function<bool(JreCandidate&)>& examine,
-                                           std::vector<Examined>& examined);
+                                           std::vector<Examined>& examined,
+                                           const std::function<bool(JreCandidate&)>& settle = {});
 
 // The message formats of the requirement phrase, as the string table holds
 // them: "latest version", "maximum version %s", "minimum version %s",

@@ -493,6 +493,9 @@ TEST(JreDiscoveryE2E, TodaysRuntimesAfterTheRegistryFamilies) {
     const std::wstring java8 = programs + L"\\Java\\jdk1.8.0_392\\jre\\";
     // No version anywhere: a garbage "release" file, a name without digits.
     const std::wstring unknown = todaysRuntime(programs + L"\\BellSoft\\latest\\", "\x01\x02JAVA_VERSION=\"x\"\n", true);
+    // A folder whose name promises more than its "release" file holds: it
+    // ranks by the file.
+    const std::wstring renamed = todaysRuntime(programs + L"\\Eclipse Adoptium\\jdk-25\\", releaseFile("11.0.2"), true);
 
     struct Row {
         const char* keys;
@@ -513,6 +516,7 @@ TEST(JreDiscoveryE2E, TodaysRuntimesAfterTheRegistryFamilies) {
         {"Maximum Version=1.8\r\n", javaHome, true, java8 + client},
         {"Maximum Version=1.7\r\n", javaHome, true, L""},
         {"Preferred versions=17\r\n", std::nullopt, true, temurin + client},
+        {"Preferred versions=11\r\n", std::nullopt, true, renamed + client},
         {"JVM Source=only_JDK\r\n", std::nullopt, true, temurin + client},  // the Zulu runtime is a JRE
         {"JVM Source=only_JRE\r\n", javaHome, true, zulu + client},
         {"JVM Source=favor_JDK\r\n", std::nullopt, true, temurin + client},

@@ -322,42 +322,62 @@ TEST(JreSelection, ChoiceWithPreferredVersions) {
 // Examining candidates only as far as the choice needs chooses exactly what
 // the choice among every qualifying candidate gives, and examines each at
 // most once; when the best candidate qualifies at once, no other is examined.
+// Some candidates are ranked by a ceiling from their folder name until the
+// choice reaches them; their real version may then fall out of the bounds.
 TEST(JreSelection, ExaminingChoiceMatchesTheChoiceAmongAllThatQualify) {
     std::mt19937 random(20261207);
     const std::vector<std::vector<std::wstring>> preferences = {{}, {L"1.7"}, {L"1.5", L"1.6"}, {L"", L"1.8"}};
-    for (int round = 0; round < 600; ++round) {
+    for (int round = 0; round < 1000; ++round) {
         JrePolicy p;
         p.bothSources = random() % 2;
         p.jvmType = static_cast<JvmType>(random() % 3);
         p.preferredVersions = preferences[random() % preferences.size()];
+        const bool withEstimates = round % 2;
         std::vector<JreCandidate> unexamined, qualifying;
-        std::vector<bool> qualifies, server;
+        std::vector<bool> qualifies, server, settles;
+        std::vector<JavaVersion> real;
         for (size_t i = 0, count = random() % 10; i < count; ++i) {
             JreCandidate c;
             c.version = JavaVersion::of(1, static_cast<int>(random() % 3) + 6, 0, static_cast<int>(random() % 3));
+            real.push_back(c.version);
             c.isFavoured = random() % 2;
             c.source = i;
             qualifies.push_back(random() % 4 != 0);
+            settles.push_back(true);
             server.push_back(random() % 2);
+            if (withEstimates && random() % 2) {
+                c.estimated = true;
+                settles.back() = random() % 5 != 0;
+                c.version.components[3] = 65535;  // the name gave "1.7.0" only
+                if (random() % 3 == 0) c.version.components[2] = 65535;  // "1.7" only
+            }
             unexamined.push_back(c);
+            c.version = real[i];
+            c.estimated = false;
             c.home = std::to_wstring(i);
             c.isServer = server[i];
-            if (qualifies[i]) qualifying.push_back(c);
+            if (qualifies[i] && settles[i]) qualifying.push_back(c);
         }
         std::vector<int> looks(unexamined.size(), 0);
         auto examine = [&](JreCandidate& c) {
+            EXPECT_FALSE(c.estimated);
             ++looks[c.source];
             c.home = std::to_wstring(c.source);
             c.isServer = server[c.source];
             return static_cast<bool>(qualifies[c.source]);
         };
+        auto settle = [&](JreCandidate& c) {
+            c.version = real[c.source];
+            return static_cast<bool>(settles[c.source]);
+        };
         std::vector<Examined> examined;
-        const auto chosen = chooseExamining(unexamined, p, examine, examined);
+        const auto chosen = chooseExamining(unexamined, p, examine, examined, settle);
         const auto expected = chooseCandidate(qualifying, p);
         ASSERT_EQ(chosen.has_value(), expected.has_value()) << "round " << round;
         if (chosen) EXPECT_EQ(unexamined[*chosen].home, expected->home) << "round " << round;
         for (int n : looks) ASSERT_LE(n, 1) << "round " << round;
-        const bool bestAtOnce = !unexamined.empty() && p.preferredVersions.empty() && qualifies[unexamined[0].source] &&
+        const bool bestAtOnce = !withEstimates && !unexamined.empty() && p.preferredVersions.empty() &&
+                                qualifies[unexamined[0].source] &&
                                 (p.jvmType != JvmType::FavorServer || server[unexamined[0].source]);
         if (bestAtOnce) EXPECT_EQ(std::count(looks.begin(), looks.end(), 1), 1) << "round " << round;
     }
