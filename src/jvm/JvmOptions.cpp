@@ -43,12 +43,16 @@ std::wstring fileSetting(SettingsStore& settings, const std::wstring& key) {
     return value;
 }
 
+bool isAscii(std::wstring_view text) {
+    return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; });
+}
+
 // One class-path entry as the runtime will read it: the option reaches the
 // runtime in the ANSI code page, so a path that the code page cannot hold
 // ("Юрий😀") goes by its short (8.3) name when the volume has one.
 std::wstring ansiSafePath(const std::wstring& path) {
     // Plain ASCII is the same in every ANSI code page: no round trip needed.
-    if (std::all_of(path.begin(), path.end(), [](wchar_t c) { return c < 0x80; })) return path;
+    if (isAscii(path)) return path;
     if (fromThreadAnsi(toThreadAnsi(path)) == path) return path;
     std::wstring shortPath(path.size() + 1, L'\0');
     DWORD length = GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
@@ -64,6 +68,17 @@ std::wstring ansiSafePath(const std::wstring& path) {
 void appendClassPathEntry(std::wstring& accumulator, const std::wstring& path) {
     accumulator += ansiSafePath(path);
     accumulator += L';';
+}
+
+// `folder` and `name` as one entry; plain ASCII goes straight in.
+void appendClassPathEntry(std::wstring& accumulator, std::wstring_view folder, std::wstring_view name) {
+    if (isAscii(folder) && isAscii(name)) {
+        accumulator.append(folder).append(name) += L';';
+        return;
+    }
+    std::wstring path(folder);
+    path += name;
+    appendClassPathEntry(accumulator, path);
 }
 
 }  // namespace
@@ -154,7 +169,7 @@ void ExpandClassPathEntry(const std::wstring& entry, const std::wstring& launche
         // A pattern such as "\lib\*" also matches the folder itself and its
         // parent; those are no class-path entries.
         if (name == L"." || name == L"..") continue;
-        appendClassPathEntry(accumulator, std::wstring(folder) + std::wstring(name));
+        appendClassPathEntry(accumulator, folder, name);
     } while (FindNextFileW(search.get(), &found));
 }
 

@@ -57,6 +57,7 @@ constexpr LPARAM kRefusal = 1;
 // How long the set-up lock is waited for, and each wait when serving stops.
 constexpr DWORD kLockWaitMs = 5000;
 constexpr DWORD kStopWaitMs = 5000;
+constexpr DWORD kQueueWaitMs = 5000;  // for a listener thread to make its queue
 // A later start whose request is refused tries this often in all.
 constexpr DWORD kAttempts = 4;
 // Messages handled by the listener per wake-up, so that a flood of posts
@@ -182,7 +183,6 @@ using Shared = SingleInstance::Shared;
 // Handed from set-up to the listener thread, which owns it.
 struct ListenerStart {
     std::shared_ptr<Shared> shared;
-    HANDLE queueReady;  // signalled once the listener's queue exists; not touched after
 };
 
 // One forwarded request, owned by its worker thread.
@@ -359,9 +359,10 @@ void refuseQueued(const Shared& shared) {
 DWORD WINAPI ListenForRequests(void* param) {
     std::unique_ptr<ListenerStart> start(static_cast<ListenerStart*>(param));
     const std::shared_ptr<Shared> shared = start->shared;
+    // The queue: until it exists, a later start's post is refused (and
+    // tried again).
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-    SetEvent(start->queueReady);
 
     HANDLE stop = shared->stop.get();
     for (;;) {
@@ -577,9 +578,16 @@ std::optional<Failure> SingleInstance::forwardArguments(const std::vector<std::w
 
     // secondaryMain may bring the running application's window to the front.
     AllowSetForegroundWindow(header.process);
-    if (!PostThreadMessageW(header.listener, requestMessage_, self, attempt)) {
+    // A listener that has just started has no queue yet: its thread refuses
+    // the post as unknown until then.
+    const ULONGLONG deadline = GetTickCount64() + kQueueWaitMs;
+    while (!PostThreadMessageW(header.listener, requestMessage_, self, attempt)) {
         const DWORD error = GetLastError();
-        return error == ERROR_ACCESS_DENIED ? unreachable(error) : fail(error);
+        DWORD code = 0;
+        const bool starting = error == ERROR_INVALID_THREAD_ID && GetExitCodeThread(listener.get(), &code) &&
+                              code == STILL_ACTIVE && GetTickCount64() < deadline;
+        if (!starting) return error == ERROR_ACCESS_DENIED ? unreachable(error) : fail(error);
+        Sleep(1);
     }
     return std::nullopt;
 }
@@ -634,22 +642,17 @@ bool SingleInstance::startListening() {
     shared->ready.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     shared->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     shared->message = requestMessage_ = RegisterWindowMessageW(instanceName_.c_str());
-    Handle queueReady(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!shared->ready || !shared->stop || !requestMessage_ || !queueReady) return false;
+    if (!shared->ready || !shared->stop || !requestMessage_) return false;
     // A later start with other rights may post its request.
     ChangeWindowMessageFilter(requestMessage_, MSGFLT_ADD);
 
-    auto start = std::make_unique<ListenerStart>(ListenerStart{shared, queueReady.get()});
+    auto start = std::make_unique<ListenerStart>(ListenerStart{shared});
     DWORD threadId = 0;
     listenerThread_.reset(CreateThread(nullptr, 0, &ListenForRequests, start.get(), 0, &threadId));
     if (!listenerThread_) return false;
     start.release();
-    // The thread id is published only once the listener's queue can take the request.
-    HANDLE waits[] = {queueReady.get(), listenerThread_.get()};
-    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-        listenerThread_.reset();
-        return false;
-    }
+    // Published at once, not after the listener has made its queue: a later
+    // start that comes first tries its post again.
     shared_ = std::move(shared);
     const void* view = instanceView_.get();
     if (copyOut(view, kMessageOffset, requestMessage_) && copyOut(view, kProcessOffset, GetCurrentProcessId()) &&

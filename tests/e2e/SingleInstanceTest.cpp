@@ -446,6 +446,29 @@ std::int32_t secondWhileTheFirstEnds(InstanceApp& app, bool kill) {
 
 }  // namespace
 
+// Two starts that wait for the set-up lock together: the one that gets it
+// second finds the other's listener at once, before that thread may have its
+// message queue, and is still served.
+TEST(SingleInstance, AStartRightBehindTheFirstIsServed) {
+    InstanceApp app("method secondaryMain int\n    return 7\n");
+    TempDir scratch;
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, (vexa::instanceNameForExecutable(app.exePath()) + L"_upr_mtx").c_str());
+    ASSERT_EQ(WaitForSingleObject(mutex, 10000), WAIT_OBJECT_0);
+    ChildProcess a = app.start(L"a", {}, scratch / L"a.log");
+    ChildProcess b = app.start(L"b", {}, scratch / L"b.log");
+    // Both have named the instance, the last thing they do before the lock.
+    for (const wchar_t* log : {L"a.log", L"b.log"})
+        EXPECT_TRUE(waitUntil([&] { return readFile(scratch / log).find("instance name") != std::string::npos; }));
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    EXPECT_TRUE(waitUntil([&] { return secondaryCalls(app.record()).size() == 1; })) << app.record().text();
+    app.release();
+    std::vector<std::int32_t> codes{a.exitCode(), b.exitCode()};
+    std::sort(codes.begin(), codes.end());
+    EXPECT_EQ(codes, (std::vector<std::int32_t>{0, 7}));
+    EXPECT_EQ(mainCalls(app.record()).size(), 1u);
+}
+
 // Every kind of later start ends: with secondaryMain's answer, having
 // delivered its arguments once, or as the first instance with its own main.
 TEST(SingleInstance, EverySecondStartEndsWithTheAnswerOrRunsTheApplicationItself) {
