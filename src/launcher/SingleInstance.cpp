@@ -80,6 +80,21 @@ bool copyOut(const void* view, std::size_t offset, DWORD value) {
     void* at = static_cast<char*>(const_cast<void*>(view)) + offset;
     return WriteProcessMemory(GetCurrentProcess(), at, &value, sizeof(value), &done) && done == sizeof(value);
 }
+// Whether the header of the instance section can be read and written in
+// place: another process may have made the section with reserved pages only,
+// which fault when touched. Committed pages of a view stay so.
+bool headerInPlace(const void* view) {
+    MEMORY_BASIC_INFORMATION info{};
+    return VirtualQuery(view, &info, sizeof(info)) == sizeof(info) && info.State == MEM_COMMIT &&
+           info.Protect == PAGE_READWRITE && info.RegionSize >= kMessageOffset + sizeof(DWORD);
+}
+DWORD headerField(const void* view, std::size_t offset) {
+    return static_cast<DWORD>(*reinterpret_cast<const volatile LONG*>(static_cast<const char*>(view) + offset));
+}
+void setHeaderField(const void* view, std::size_t offset, DWORD value) {
+    InterlockedExchange(reinterpret_cast<volatile LONG*>(static_cast<char*>(const_cast<void*>(view)) + offset),
+                        static_cast<LONG>(value));
+}
 bool readField(const void* view, std::size_t offset, DWORD& value) {
     return copyIn(static_cast<const char*>(view) + offset, &value, sizeof(value));
 }
@@ -503,11 +518,10 @@ Result<SingleInstance::Role> SingleInstance::takeRole(const std::vector<std::wst
     }
     if (error == ERROR_ALREADY_EXISTS) {
         Header header;
-        DWORD fields[3] = {};
-        if (!copyIn(instanceView_.get(), fields, sizeof(fields))) return unreachable(ERROR_READ_FAULT);
-        header.listener = fields[kListenerOffset / 4];
-        header.process = fields[kProcessOffset / 4];
-        header.message = fields[kMessageOffset / 4];
+        if (!headerInPlace(instanceView_.get())) return unreachable(ERROR_READ_FAULT);
+        header.listener = headerField(instanceView_.get(), kListenerOffset);
+        header.process = headerField(instanceView_.get(), kProcessOffset);
+        header.message = headerField(instanceView_.get(), kMessageOffset);
         const Reach reach = reachFirstInstance(header);
         if (reach == Reach::Denied) return unreachable(ERROR_ACCESS_DENIED);
         if (reach == Reach::Alive) {
@@ -654,12 +668,12 @@ bool SingleInstance::startListening() {
     // Published at once, not after the listener has made its queue: a later
     // start that comes first tries its post again.
     shared_ = std::move(shared);
+    // The listener's id last: a later start takes the header as written once it is there.
     const void* view = instanceView_.get();
-    if (copyOut(view, kMessageOffset, requestMessage_) && copyOut(view, kProcessOffset, GetCurrentProcessId()) &&
-        copyOut(view, kListenerOffset, threadId))
-        return true;
-    stopServing();
-    return false;
+    setHeaderField(view, kMessageOffset, requestMessage_);
+    setHeaderField(view, kProcessOffset, GetCurrentProcessId());
+    setHeaderField(view, kListenerOffset, threadId);
+    return true;
 }
 
 void SingleInstance::signalReady(JavaVM* vm, bool keepAttached) {
@@ -675,7 +689,7 @@ void SingleInstance::stopServing() {
         // thread id that may be reused.
         const SetupLock lock(instanceName_, security_->attributes());
         for (std::size_t offset : {kListenerOffset, kProcessOffset, kMessageOffset})
-            copyOut(instanceView_.get(), offset, 0);
+            setHeaderField(instanceView_.get(), offset, 0);
     }
     AcquireSRWLockExclusive(&shared_->gate);
     shared_->stopped = true;

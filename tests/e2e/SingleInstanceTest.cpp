@@ -548,6 +548,16 @@ TEST(SingleInstance, EverySecondStartEndsWithTheAnswerOrRunsTheApplicationItself
              return second.exitCode();
          },
          -1, Nowhere},
+        {"the shared section holds reserved pages only", {}, "return",
+         [](InstanceApp& app) {
+             HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0, 2092,
+                                                 vexa::instanceNameForExecutable(app.exePath()).c_str());
+             ChildProcess second = app.start(L"row");
+             EXPECT_NE(answerMessageBox(second.pid()).message().find(L"(errno = 30)"), std::wstring::npos);
+             CloseHandle(section);
+             return second.exitCode();
+         },
+         -1, Nowhere},
         {"the first instance waits in DestroyJavaVM", {}, "thread linger\n    return",
          [](InstanceApp& app) {
              auto first = app.startFirst();
