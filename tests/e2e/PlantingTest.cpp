@@ -28,11 +28,11 @@ std::wstring plant(const std::wstring& folder, const std::wstring& name) {
     return folder + name + L".loaded";
 }
 
-const char kMain[] =
-    "class demo.Hello\n"
-    "method main\n"
-    "    sleep 1500\n"
-    "    println out main ran\n";
+// Main runs once the file `go` is there: the splash stays up until the test
+// has seen it.
+std::string mainWaitingFor(const std::wstring& go) {
+    return "class demo.Hello\nmethod main\n    wait-file " + scriptPath(go) + " 60000\n    println out main ran\n";
+}
 
 }  // namespace
 
@@ -55,7 +55,8 @@ TEST(Planting, WindowsDllsBesideTheLauncherAreNeverLoaded) {
     for (const Row& row : rows) {
         TempDir dir;
         JavaHome runtime(dir / L"jre\\", RuntimeOptions{.jvm = row.x86Runtime ? Jvm::X86 : Jvm::Full});
-        writeScript(dir.path(), L"app\\lib\\app.jar", kMain);
+        const std::wstring go = dir / L"go";
+        writeScript(dir.path(), L"app\\lib\\app.jar", mainWaitingFor(go));
         copyFile(artefact(L"argprobe.exe"), dir / L"paired\\MyApp32.exe");
         LauncherCopy app(dir / L"app\\", L"MyApp.exe",
                          "[Java Runtime Environment]\r\nMain Class=demo.Hello\r\nJRE Path=" +
@@ -72,6 +73,7 @@ TEST(Planting, WindowsDllsBesideTheLauncherAreNeverLoaded) {
             // The system's GDI+ still draws the splash.
             EXPECT_TRUE(waitForWindow(process.pid(), {}, 60000, L"SplashScreenWindow").found) << row.what;
         }
+        writeFile(go, "");
         EXPECT_EQ(process.exitCode(60000), 0) << row.what;
         EXPECT_FALSE(exists(mark)) << row.what << ": the planted " << narrow(row.dll) << " was loaded";
         // The system's image helper still tells a 32-bit runtime apart.
