@@ -357,8 +357,16 @@ int wmain(int argc, wchar_t** argv) {
         } else if (step[0] == L"--type") {
             // Typing goes to the active window: a program started meanwhile
             // (with no window manager to give it back) may have taken that.
+            // Once active again, the dialog gives the focus back to the
+            // control that had it: that is where the key goes.
             SetForegroundWindow(window);
-            pollFor([&] { return GetForegroundWindow() == window; });
+            pollFor([&] {
+                GUITHREADINFO info{};
+                info.cbSize = sizeof(info);
+                return GetForegroundWindow() == window &&
+                       GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+                       info.hwndActive == window && info.hwndFocus != nullptr;
+            });
             // What the keys do, the caller waits for.
             postKey(window, step[1] == L"space" ? VK_SPACE : VK_RETURN);
         } else if (step[0] == L"--pixels") {
