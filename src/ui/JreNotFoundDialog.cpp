@@ -42,7 +42,7 @@ void JreNotFoundDialog::onInitDialog() {
         MoveWindow(control, units.left, units.top, units.right - units.left, units.bottom - units.top, FALSE);
     }
     link.attach(control);
-    SetDlgItemTextW(dialog, IDC_JRE_MESSAGE, message.c_str());
+    showMessage(message);
     EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     centreWindow(dialog);
 }
@@ -67,8 +67,41 @@ void JreNotFoundDialog::chooseFolder() {
     refusal.clear();
     foundLibrary = chosenFolder.empty() || !probe ? std::wstring() : probe(chosenFolder, jvmType, refusal);
     if (!refusal.empty()) foundLibrary.clear();
-    SetDlgItemTextW(dialog, IDC_JRE_MESSAGE, refusal.empty() ? message.c_str() : refusal.c_str());
+    showMessage(refusal.empty() ? message : refusal);
     EnableWindow(GetDlgItem(dialog, IDOK), !foundLibrary.empty());
+}
+
+// The message is read whole: when it needs more lines than its control has,
+// the control grows, and all below it moves down, by as much as it lacks.
+void JreNotFoundDialog::showMessage(const std::wstring& text) {
+    HWND dialog = hwnd();
+    HWND control = GetDlgItem(dialog, IDC_JRE_MESSAGE);
+    SetWindowTextW(control, text.c_str());
+    RECT box{};
+    GetWindowRect(control, &box);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&box), 2);
+    RECT needed{0, 0, box.right - box.left, 0};
+    if (HDC dc = GetDC(control)) {
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK);
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+    }
+    const LONG lacking = needed.bottom - (box.bottom - box.top);
+    if (lacking <= 0) return;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        if (r.top >= box.bottom) OffsetRect(&r, 0, lacking);
+        else if (r.bottom >= box.bottom) r.bottom += lacking;  // the message, and the group box around it
+        else continue;
+        MoveWindow(child, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    }
+    RECT frame{};
+    GetWindowRect(dialog, &frame);
+    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top + lacking,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT JreNotFoundDialog::processMessage(UINT msg, WPARAM wParam, LPARAM, bool& handled) {

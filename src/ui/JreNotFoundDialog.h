@@ -46,6 +46,7 @@ private:
     ShellApi shell_;  // the folder browser and COM
     void onInitDialog();
     void chooseFolder();
+    void showMessage(const std::wstring& text);
 };
 
 }  // namespace vexa

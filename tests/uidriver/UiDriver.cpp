@@ -10,7 +10,9 @@
 //                     (or, when the browser does not take it, print "notselected" and cancel)
 //   --move ID X Y     put the pointer at X,Y of control ID's client area (0: the
 //                     window's own) and print "cursor ID X Y HANDLE"
-//   --down, --up      press or release the left mouse button where the pointer is
+//   --down, --up      press or release the left mouse button where the pointer is,
+//                     then wait until the control there has taken (given back)
+//                     the mouse capture; "unhandled down|up" when it never does
 //   --type enter|space  the key to the focused control, without waiting for anything
 //   --pixels ID       print "pixels ID COLOUR=COUNT ..." for the control's screen
 //                     area, most frequent first (colours as 0xBBGGRR)
@@ -227,16 +229,24 @@ void moveTo(HWND window, int id, int x, int y) {
                 static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(info.hCursor)));
 }
 
+// Presses or releases the left mouse button where the pointer is, and returns
+// once the window's thread has handled it. A press on a button or a link
+// takes the mouse capture and the release gives it back, so the capture of
+// that thread is the sign: set after the press, cleared after the release.
 void button(HWND window, DWORD flag) {
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    auto captured = [thread] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        return GetGUIThreadInfo(thread, &info) && info.hwndCapture != nullptr;
+    };
     INPUT input{};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = flag;
     SendInput(1, &input, sizeof(input));
-    // Injected mouse input gives no sign of having been handled that another
-    // process could wait for under Wine: the link's press and release are
-    // left time to arrive.
-    (void)window;
-    Sleep(300);
+    const bool pressed = flag == MOUSEEVENTF_LEFTDOWN;
+    if (!pollFor([&] { return captured() == pressed; }))
+        std::printf("unhandled %s\n", pressed ? "down" : "up");
 }
 
 void printPixels(HWND window, int id) {
@@ -347,8 +357,16 @@ int wmain(int argc, wchar_t** argv) {
         } else if (step[0] == L"--type") {
             // Typing goes to the active window: a program started meanwhile
             // (with no window manager to give it back) may have taken that.
+            // Once active again, the dialog gives the focus back to the
+            // control that had it: that is where the key goes.
             SetForegroundWindow(window);
-            pollFor([&] { return GetForegroundWindow() == window; });
+            pollFor([&] {
+                GUITHREADINFO info{};
+                info.cbSize = sizeof(info);
+                return GetForegroundWindow() == window &&
+                       GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+                       info.hwndActive == window && info.hwndFocus != nullptr;
+            });
             // What the keys do, the caller waits for.
             postKey(window, step[1] == L"space" ? VK_SPACE : VK_RETURN);
         } else if (step[0] == L"--pixels") {

@@ -1,18 +1,17 @@
-// The "Java Exception" dialog in this process: its template, the read-only
-// trace, the resize table with size grip and minimum size, and its results.
+// The "Java Exception" dialog in this process as its user sees it: the trace
+// read-only, every text whole, and a layout that holds as the dialog grows.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <atomic>
-#include <future>
 #include <string>
-#include <thread>
 
+#include "Dialogs.h"
 #include "resources/resource.h"
 #include "ui/JavaExceptionDialog.h"
 
 using namespace vexa;
+using namespace vexa::test;
 
 namespace {
 
@@ -20,67 +19,16 @@ const wchar_t kTrace[] =
     L"java.lang.IllegalStateException: d\x00E9j\x00E0 vu \x65E5\x672C\n"
     L"\tat demo.Main.main(Main.java:12)\n";
 
-// Runs the dialog on a thread of its own; `act` gets the dialog window once
-// it is up and answers it.
 template <typename Act>
 INT_PTR runDialog(const std::wstring& trace, Act act) {
-    std::promise<DWORD> threadId;
-    std::future<DWORD> idFuture = threadId.get_future();
-    INT_PTR result = -2;
-    std::thread dialogThread([&] {
-        threadId.set_value(GetCurrentThreadId());
-        JavaExceptionDialog dialog(trace);
-        result = dialog.run(nullptr);
-    });
-    const DWORD id = idFuture.get();
-    HWND dialog = nullptr;
-    for (int i = 0; i < 6000 && !dialog; ++i) {
-        EnumThreadWindows(
-            id,
-            [](HWND hwnd, LPARAM found) {
-                if (IsWindowVisible(hwnd)) *reinterpret_cast<HWND*>(found) = hwnd;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&dialog));
-        if (!dialog) Sleep(10);
-    }
-    if (dialog) act(dialog);
-    else PostThreadMessageW(id, WM_QUIT, 0, 0);
-    dialogThread.join();
-    return result;
+    return vexa::test::runDialog([&] { return JavaExceptionDialog(trace).run(nullptr); }, act);
 }
 
-std::wstring textOf(HWND window) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-RECT clientRectOf(HWND dialog, int id) {
-    RECT rect{};
-    GetWindowRect(GetDlgItem(dialog, id), &rect);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-// Where the dialog manager puts a control given in dialog units: position
-// and size are converted separately.
-RECT dialogUnits(HWND dialog, int x, int y, int width, int height) {
-    RECT rect{x, y, width, height};
-    MapDialogRect(dialog, &rect);
-    return {rect.left, rect.top, rect.left + rect.right, rect.top + rect.bottom};
-}
-
-void expectRect(const RECT& actual, const RECT& expected, const char* what) {
-    EXPECT_EQ(actual.left, expected.left) << what;
-    EXPECT_EQ(actual.top, expected.top) << what;
-    EXPECT_EQ(actual.right, expected.right) << what;
-    EXPECT_EQ(actual.bottom, expected.bottom) << what;
-}
+SIZE sizeOf(const RECT& r) { return {r.right - r.left, r.bottom - r.top}; }
 
 }  // namespace
 
-TEST(JavaExceptionDialog, ShowsTheTemplateWithTheTraceReadOnly) {
+TEST(JavaExceptionDialog, ShowsTheTraceReadOnlyAndEveryTextWhole) {
     runDialog(kTrace, [](HWND dialog) {
         EXPECT_EQ(textOf(dialog), L"Java Exception");
         const LONG_PTR style = GetWindowLongPtrW(dialog, GWL_STYLE);
@@ -90,48 +38,38 @@ TEST(JavaExceptionDialog, ShowsTheTemplateWithTheTraceReadOnly) {
         EXPECT_TRUE(GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
         // Not clipped away, so that the dialog paints the inside of the group box.
         EXPECT_TRUE(GetWindowLongPtrW(GetDlgItem(dialog, IDC_EXCEPTION_GROUP), GWL_EXSTYLE) & WS_EX_TRANSPARENT);
-
-        struct Expected {
-            int id;
-            const wchar_t* text;
-            int x, y, width, height;
-        };
-        const Expected controls[] = {
-            {IDC_EXCEPTION_GROUP, L"Uncaught Exception", 8, 11, 259, 221},
-            {IDC_EXCEPTION_ICON, nullptr, 16, 26, 20, 20},
-            {IDC_EXCEPTION_INTRO, L"The java process has thrown the following uncaught exception:", 42, 28, 217, 16},
-            {IDC_EXCEPTION_TRACE, nullptr, 16, 54, 243, 102},
+        const std::pair<int, const wchar_t*> texts[] = {
+            {IDC_EXCEPTION_GROUP, L"Uncaught Exception"},
+            {IDC_EXCEPTION_INTRO, L"The java process has thrown the following uncaught exception:"},
             {IDC_EXCEPTION_HINT,
-             L"Press Ignore to continue and ignore the exception or press Stop to close the application.", 16, 164,
-             243, 18},
-            {IDC_EXCEPTION_WARNING, L"WARNING: If you choose to Stop the application any unsaved data will be lost.",
-             16, 187, 243, 18},
-            {IDOK, L"Ignore", 153, 210, 50, 14},
-            {IDCANCEL, L"Stop", 209, 210, 50, 14},
+             L"Press Ignore to continue and ignore the exception or press Stop to close the application."},
+            {IDC_EXCEPTION_WARNING, L"WARNING: If you choose to Stop the application any unsaved data will be lost."},
+            {IDOK, L"Ignore"},
+            {IDCANCEL, L"Stop"},
         };
-        for (const Expected& c : controls) {
-            HWND control = GetDlgItem(dialog, c.id);
-            ASSERT_NE(control, nullptr) << c.id;
-            if (c.text) {
-                EXPECT_EQ(textOf(control), c.text);
-            }
-            const RECT actual = clientRectOf(dialog, c.id);
-            const RECT expected = dialogUnits(dialog, c.x, c.y, c.width, c.height);
-            if (c.id == IDC_EXCEPTION_ICON) {
-                // An icon control takes the size of its icon.
-                EXPECT_EQ(actual.left, expected.left);
-                EXPECT_EQ(actual.top, expected.top);
-            } else {
-                expectRect(actual, expected, std::to_string(c.id).c_str());
-            }
-        }
+        for (const auto& [id, text] : texts) EXPECT_EQ(textOf(GetDlgItem(dialog, id)), text);
         EXPECT_NE(SendDlgItemMessageW(dialog, IDC_EXCEPTION_ICON, STM_GETICON, 0, 0), 0);
         EXPECT_TRUE(GetWindowLongPtrW(GetDlgItem(dialog, IDOK), GWL_STYLE) & BS_DEFPUSHBUTTON);
+        EXPECT_EQ(layoutFaults(dialog), std::vector<std::string>{});
+        // The icon beside the introduction, the trace below it, the hints
+        // below the trace, Ignore then Stop below them all.
+        const RECT icon = controlRect(dialog, IDC_EXCEPTION_ICON), intro = controlRect(dialog, IDC_EXCEPTION_INTRO);
+        const RECT trace = controlRect(dialog, IDC_EXCEPTION_TRACE), hint = controlRect(dialog, IDC_EXCEPTION_HINT);
+        const RECT warning = controlRect(dialog, IDC_EXCEPTION_WARNING), group = controlRect(dialog, IDC_EXCEPTION_GROUP);
+        const RECT ignore = controlRect(dialog, IDOK), stop = controlRect(dialog, IDCANCEL);
+        EXPECT_LE(icon.right, intro.left);
+        EXPECT_LE(intro.bottom, trace.top);
+        EXPECT_LE(trace.bottom, hint.top);
+        EXPECT_LE(hint.bottom, warning.top);
+        EXPECT_LE(ignore.right, stop.left);
+        EXPECT_EQ(ignore.top, stop.top);
+        EXPECT_LE(warning.bottom, stop.top);
+        EXPECT_LE(stop.right, group.right);
 
-        HWND trace = GetDlgItem(dialog, IDC_EXCEPTION_TRACE);
-        EXPECT_EQ(textOf(trace), L"java.lang.IllegalStateException: d\x00E9j\x00E0 vu \x65E5\x672C\r\n"
-                                 L"\tat demo.Main.main(Main.java:12)\r\n");
-        const LONG_PTR traceStyle = GetWindowLongPtrW(trace, GWL_STYLE);
+        HWND traceBox = GetDlgItem(dialog, IDC_EXCEPTION_TRACE);
+        EXPECT_EQ(textOf(traceBox), L"java.lang.IllegalStateException: d\x00E9j\x00E0 vu \x65E5\x672C\r\n"
+                                    L"\tat demo.Main.main(Main.java:12)\r\n");
+        const LONG_PTR traceStyle = GetWindowLongPtrW(traceBox, GWL_STYLE);
         EXPECT_TRUE(traceStyle & ES_READONLY);
         EXPECT_TRUE(traceStyle & ES_MULTILINE);
         EXPECT_TRUE(traceStyle & WS_VSCROLL);
@@ -140,43 +78,47 @@ TEST(JavaExceptionDialog, ShowsTheTemplateWithTheTraceReadOnly) {
     });
 }
 
-TEST(JavaExceptionDialog, ResizesByItsTableAndKeepsItsInitialSizeAsMinimum) {
+TEST(JavaExceptionDialog, GrowsTheTraceKeepsTheButtonsInTheCornerAndNeverShrinksBelowItsFirstSize) {
     runDialog(kTrace, [](HWND dialog) {
-        RECT window{};
-        GetWindowRect(dialog, &window);
-        RECT client{};
+        RECT first{}, client{};
+        GetWindowRect(dialog, &first);
         GetClientRect(dialog, &client);
-        const int ids[] = {IDC_EXCEPTION_GROUP, IDC_EXCEPTION_ICON, IDC_EXCEPTION_INTRO, IDC_EXCEPTION_TRACE,
-                           IDC_EXCEPTION_HINT,  IDC_EXCEPTION_WARNING, IDOK,           IDCANCEL, 0xE801};
+        const int ids[] = {IDC_EXCEPTION_TRACE, IDC_EXCEPTION_HINT, IDC_EXCEPTION_WARNING, IDOK, IDCANCEL, 0xE801};
         RECT before[std::size(ids)];
-        for (size_t i = 0; i < std::size(ids); ++i) before[i] = clientRectOf(dialog, ids[i]);
-        // The size grip sits in the bottom-right corner.
-        EXPECT_EQ(before[8].right, client.right);
-        EXPECT_EQ(before[8].bottom, client.bottom);
+        for (size_t i = 0; i < std::size(ids); ++i) before[i] = controlRect(dialog, ids[i]);
+        // Made smaller, it keeps the size it opened with.
+        const SIZE size = sizeOf(first);
+        SetWindowPos(dialog, nullptr, 0, 0, size.cx / 2, size.cy / 2, SWP_NOMOVE | SWP_NOZORDER);
+        RECT now{};
+        GetWindowRect(dialog, &now);
+        EXPECT_EQ(sizeOf(now).cx, size.cx);
+        EXPECT_EQ(sizeOf(now).cy, size.cy);
 
-        MINMAXINFO limits{};
-        SendMessageW(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-        EXPECT_EQ(limits.ptMinTrackSize.x, window.right - window.left);
-        EXPECT_EQ(limits.ptMinTrackSize.y, window.bottom - window.top);
-
-        const int dx = 120;
-        const int dy = 70;
-        SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left + dx, window.bottom - window.top + dy,
-                     SWP_NOMOVE | SWP_NOZORDER);
-        // Sizing grows right/bottom by the change, moving shifts the whole rectangle.
-        const RECT expected[] = {
-            {before[0].left, before[0].top, before[0].right + dx, before[0].bottom + dy},
-            before[1],
-            {before[2].left, before[2].top, before[2].right + dx, before[2].bottom},
-            {before[3].left, before[3].top, before[3].right + dx, before[3].bottom + dy},
-            {before[4].left, before[4].top + dy, before[4].right + dx, before[4].bottom + dy},
-            {before[5].left, before[5].top + dy, before[5].right + dx, before[5].bottom + dy},
-            {before[6].left + dx, before[6].top + dy, before[6].right + dx, before[6].bottom + dy},
-            {before[7].left + dx, before[7].top + dy, before[7].right + dx, before[7].bottom + dy},
-            {before[8].left + dx, before[8].top + dy, before[8].right + dx, before[8].bottom + dy},
-        };
-        for (size_t i = 0; i < std::size(ids); ++i)
-            expectRect(clientRectOf(dialog, ids[i]), expected[i], std::to_string(ids[i]).c_str());
+        // Made larger, the trace takes all the room gained; what lies below
+        // it keeps its size and its distance to the bottom edge, the buttons
+        // and the size grip their distance to the right edge too.
+        const int dx = 120, dy = 70;
+        SetWindowPos(dialog, nullptr, 0, 0, size.cx + dx, size.cy + dy, SWP_NOMOVE | SWP_NOZORDER);
+        RECT grown{};
+        GetClientRect(dialog, &grown);
+        EXPECT_EQ(grown.bottom - client.bottom, dy);
+        for (size_t i = 0; i < std::size(ids); ++i) {
+            SCOPED_TRACE(ids[i]);
+            const RECT after = controlRect(dialog, ids[i]);
+            const SIZE was = sizeOf(before[i]), is = sizeOf(after);
+            if (ids[i] == IDC_EXCEPTION_TRACE) {
+                EXPECT_EQ(after.top, before[i].top);
+                EXPECT_EQ(is.cx, was.cx + dx);
+                EXPECT_EQ(is.cy, was.cy + dy);
+                continue;
+            }
+            EXPECT_EQ(grown.bottom - after.bottom, client.bottom - before[i].bottom);
+            EXPECT_EQ(is.cy, was.cy);
+            if (ids[i] == IDC_EXCEPTION_HINT || ids[i] == IDC_EXCEPTION_WARNING) continue;  // as wide as the trace
+            EXPECT_EQ(grown.right - after.right, client.right - before[i].right);
+            EXPECT_EQ(is.cx, was.cx);
+        }
+        EXPECT_EQ(layoutFaults(dialog), std::vector<std::string>{});
 
         // Maximised, the grip hides; restored, it shows again.
         ShowWindow(dialog, SW_MAXIMIZE);
