@@ -11,21 +11,6 @@
 namespace vexa {
 namespace {
 
-// The screen's device context for the length of a scope.
-class ScreenDc {
-public:
-    ScreenDc() : dc_(GetDC(nullptr)) {}
-    ~ScreenDc() {
-        if (dc_) ReleaseDC(nullptr, dc_);
-    }
-    ScreenDc(const ScreenDc&) = delete;
-    ScreenDc& operator=(const ScreenDc&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
 // A bitmap selected into a device context until the scope ends.
 class Selection {
 public:
@@ -81,7 +66,7 @@ std::optional<ImageDimensions> statedImageSize(const std::wstring& imagePath) {
 // Draws the image at `size` into a new screen-compatible bitmap; a failed
 // drawing leaves it black.
 GdiObject renderImage(const GdiplusSession& gdiplus, void* source, SIZE size) {
-    ScreenDc screen;
+    const WindowDc screen(nullptr);
     GdiObject image(CreateCompatibleBitmap(screen.get(), size.cx, size.cy));
     MemoryDc memory(CreateCompatibleDC(screen.get()));
     if (!image || !memory || !source || size.cx == 0 || size.cy == 0) return image;

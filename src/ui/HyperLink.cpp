@@ -1,5 +1,7 @@
 #include "ui/HyperLink.h"
 
+#include "ui/Window.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -139,18 +141,11 @@ void HyperLink::rebuildLinkFont() {
 void HyperLink::computeLabelRect() {
     RECT client{};
     GetClientRect(window_, &client);
-    RECT text = client;
-    if (HDC dc = GetDC(window_)) {
-        HGDIOBJ old = SelectObject(dc, linkFont_ ? linkFont_ : normalFont);
-        const LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
-        DrawTextW(dc, label_.c_str(), static_cast<int>(label_.size()), &text,
-                  DT_CALCRECT | DT_WORDBREAK | alignment(style));
-        SelectObject(dc, old);
-        ReleaseDC(window_, dc);
-        const LONG freeWidth = (client.right - client.left) - (text.right - text.left);
-        if ((style & SS_TYPEMASK) == SS_CENTER) OffsetRect(&text, freeWidth / 2, 0);
-        else if ((style & SS_TYPEMASK) == SS_RIGHT) OffsetRect(&text, freeWidth, 0);
-    }
+    const LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
+    RECT text = measureText(window_, linkFont_ ? linkFont_ : normalFont, label_, client, DT_WORDBREAK | alignment(style));
+    const LONG freeWidth = (client.right - client.left) - (text.right - text.left);
+    if ((style & SS_TYPEMASK) == SS_CENTER) OffsetRect(&text, freeWidth / 2, 0);
+    else if ((style & SS_TYPEMASK) == SS_RIGHT) OffsetRect(&text, freeWidth, 0);
     labelRect_ = text;
     if (tooltip_) {
         TTTOOLINFOW tool{};

@@ -80,13 +80,8 @@ void JreNotFoundDialog::showMessage(const std::wstring& text) {
     RECT box{};
     GetWindowRect(control, &box);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&box), 2);
-    RECT needed{0, 0, box.right - box.left, 0};
-    if (HDC dc = GetDC(control)) {
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK);
-        SelectObject(dc, old);
-        ReleaseDC(control, dc);
-    }
+    const RECT needed = measureText(control, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)), text,
+                                    RECT{0, 0, box.right - box.left, 0}, DT_WORDBREAK);
     const LONG lacking = needed.bottom - (box.bottom - box.top);
     if (lacking <= 0) return;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {

@@ -158,6 +158,15 @@ INT_PTR ModalDialog::runModal(int templateId, HWND owner) {
     return result;
 }
 
+RECT measureText(HWND window, HGDIOBJ font, std::wstring_view text, RECT bounds, UINT format) {
+    const WindowDc dc(window);
+    if (!dc.get()) return bounds;
+    HGDIOBJ old = SelectObject(dc.get(), font);
+    DrawTextW(dc.get(), text.data(), static_cast<int>(text.size()), &bounds, format | DT_CALCRECT);
+    SelectObject(dc.get(), old);
+    return bounds;
+}
+
 void centreWindow(HWND window) {
     RECT rect{};
     GetWindowRect(window, &rect);

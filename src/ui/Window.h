@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <string_view>
 #include <vector>
 
 namespace vexa {
@@ -70,6 +71,28 @@ public:
 // top-level window, otherwise within the work area of the nearest monitor,
 // and keeps it inside that work area.
 void centreWindow(HWND window);
+
+// The device context of a window (of the screen for none) for the length of
+// a scope.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// The rectangle `text` takes in `window` with `font`, laid out by DrawText
+// with `format` and DT_CALCRECT from `bounds` (its width limits a wrapped
+// text); `bounds` itself when the window has no device context.
+RECT measureText(HWND window, HGDIOBJ font, std::wstring_view text, RECT bounds, UINT format);
 
 // The resize table of a resizable dialog: per control, which of its edges
 // follow the change of the dialog's client size, a size grip in the
