@@ -37,16 +37,14 @@ public:
     // Lets the probe close everything and end; its report.
     std::string finish() {
         const std::wstring name = L"VexaSplashProbe." + std::to_wstring(process_->pid());
-        const ULONGLONG deadline = GetTickCount64() + 60000;
-        for (;;) {
+        waitUntil([&] {
             if (HANDLE quit = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str())) {
                 SetEvent(quit);
                 CloseHandle(quit);
-                break;
+                return true;
             }
-            if (process_->wait(0) || GetTickCount64() > deadline) break;
-            Sleep(20);
-        }
+            return process_->wait(0);
+        });
         exitCode_ = process_->exitCode();
         return readFile(report_);
     }

@@ -56,12 +56,7 @@ public:
 
     // Waits until the record holds `count` events of this name.
     bool waitFor(const std::string& name, size_t count = 1, DWORD timeoutMs = 60000) const {
-        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-        while (record().named(name).size() < count) {
-            if (GetTickCount64() > deadline) return false;
-            Sleep(20);
-        }
-        return true;
+        return waitUntil([&] { return record().named(name).size() >= count; }, timeoutMs);
     }
     void go() const { writeFile(dir_ / L"go", "go"); }
     std::wstring goFile() const { return dir_ / L"go"; }
@@ -87,19 +82,17 @@ WindowSnapshot splashOf(const ChildProcess& process, DWORD timeoutMs = 60000) {
 
 // Waits until process `pid` shows no splash window any more.
 bool splashGone(DWORD pid, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        bool shown = false;
-        for (HWND w = FindWindowExW(nullptr, nullptr, L"SplashScreenWindow", nullptr); w;
-             w = FindWindowExW(nullptr, w, L"SplashScreenWindow", nullptr)) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == pid && IsWindowVisible(w)) shown = true;
-        }
-        if (!shown) return true;
-        if (GetTickCount64() > deadline) return false;
-        Sleep(20);
-    }
+    return waitUntil(
+        [pid] {
+            for (HWND w = FindWindowExW(nullptr, nullptr, L"SplashScreenWindow", nullptr); w;
+                 w = FindWindowExW(nullptr, w, L"SplashScreenWindow", nullptr)) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                if (owner == pid && IsWindowVisible(w)) return false;
+            }
+            return true;
+        },
+        timeoutMs);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "Poll.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -179,14 +181,7 @@ std::string withSlashes(const std::wstring& path) {
     return text;
 }
 
-bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (condition()) return true;
-        if (GetTickCount64() >= deadline) return false;
-        Sleep(20);
-    }
-}
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) { return pollUntil(condition, timeoutMs); }
 
 bool isFolder(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());

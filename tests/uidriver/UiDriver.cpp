@@ -34,6 +34,8 @@
 #include <string>
 #include <vector>
 
+#include "Poll.h"
+
 namespace {
 
 std::string utf8(const std::wstring& text) {
@@ -141,12 +143,7 @@ void roundTrip(HWND window) {
 // Polls `condition` until it holds, for up to a minute.
 template <typename Condition>
 bool pollFor(Condition condition) {
-    const ULONGLONG deadline = GetTickCount64() + 60000;
-    while (!condition()) {
-        if (GetTickCount64() >= deadline) return false;
-        Sleep(20);
-    }
-    return true;
+    return vexa::test::pollUntil(condition, 60000);
 }
 
 // Returns once the thread of `window` has handled the input queued for it
@@ -311,23 +308,22 @@ int wmain(int argc, wchar_t** argv) {
     if (windowClass == L"*") windowClass.clear();
 
     HWND window = nullptr;
-    const ULONGLONG deadline = GetTickCount64() + timeout;
-    for (;;) {
-        std::vector<HWND> windows = findWindows(pid, windowClass, ownerClass);
-        if (list) {
-            for (HWND w : windows) printWindow(w);
-            return windows.empty() ? 2 : 0;
-        }
-        if (!windows.empty()) {
-            window = windows.front();
-            break;
-        }
-        if (GetTickCount64() >= deadline) {
-            std::printf("notfound\n");
-            return 2;
-        }
-        Sleep(20);
+    std::vector<HWND> windows;
+    const bool found = vexa::test::pollUntil(
+        [&] {
+            windows = findWindows(pid, windowClass, ownerClass);
+            return list || !windows.empty();
+        },
+        timeout);
+    if (list) {
+        for (HWND w : windows) printWindow(w);
+        return windows.empty() ? 2 : 0;
     }
+    if (!found) {
+        std::printf("notfound\n");
+        return 2;
+    }
+    window = windows.front();
     // A window whose thread answers has finished its start-up (a dialog its
     // WM_INITDIALOG) before it is read.
     roundTrip(window);
@@ -391,13 +387,9 @@ int wmain(int argc, wchar_t** argv) {
         acted = false;
     }
     if (acted) {
-        const ULONGLONG goneBy = GetTickCount64() + goneTimeout;
-        while (IsWindow(window) && IsWindowVisible(window)) {
-            if (GetTickCount64() >= goneBy) {
-                std::printf("stillthere\n");
-                return 3;
-            }
-            Sleep(20);
+        if (!vexa::test::pollUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, goneTimeout)) {
+            std::printf("stillthere\n");
+            return 3;
         }
         std::printf("gone\n");
     }
