@@ -121,14 +121,15 @@ bool hasBreakOrZero(std::wstring_view text) { return text.find_first_of(std::wst
 
 }  // namespace
 
-std::optional<std::string> encodeUtf8(std::wstring_view text) {
+std::optional<std::string> encodeUtf8(std::wstring_view text, bool replaceLone) {
     std::string bytes;
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint32_t c = static_cast<std::uint32_t>(text[i]);
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<std::uint16_t>(text[++i]) - 0xDC00);
         } else if (c >= 0xD800 && c <= 0xDFFF) {
-            return std::nullopt;
+            if (!replaceLone) return std::nullopt;
+            c = 0xFFFD;
         }
         if (c < 0x80) {
             bytes += static_cast<char>(c);

@@ -45,8 +45,9 @@ ProfileWrite writeProfileValue(std::string_view bytes, std::wstring_view section
                                std::wstring_view value, const AnsiCodePage& ansi);
 
 // UTF-8 without a mark, for text that is valid UTF-16 (a lone surrogate
-// gives nothing); and the text of UTF-8 bytes, U+FFFD for a broken sequence.
-std::optional<std::string> encodeUtf8(std::wstring_view text);
+// gives nothing, or U+FFFD with `replaceLone`); and the text of UTF-8 bytes,
+// U+FFFD for a broken sequence.
+std::optional<std::string> encodeUtf8(std::wstring_view text, bool replaceLone = false);
 std::wstring decodeUtf8(std::string_view bytes);
 
 }  // namespace vexa

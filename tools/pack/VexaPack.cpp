@@ -25,6 +25,7 @@
 #include "PeResources.h"
 #include "Shipping.h"
 #include "Zip.h"
+#include "config/ProfileWriter.h"
 #include "config/SettingsBlock.h"
 #include "config/SettingsStore.h"
 
@@ -123,36 +124,8 @@ std::array<std::uint8_t, 12> freshNonce() {
     return nonce;
 }
 
-std::string utf8Of(const std::wstring& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = static_cast<std::uint32_t>(text[i]);
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
-            const auto low = static_cast<std::uint32_t>(text[i + 1]);
-            if (low >= 0xDC00 && low < 0xE000) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+// Text for files and messages: a lone surrogate becomes U+FFFD.
+std::string utf8Of(const std::wstring& text) { return *encodeUtf8(text, true); }
 
 constexpr std::uintmax_t kExecutableLimit = 1024u * 1024u * 1024u;  // with a jar inside
 
