@@ -221,11 +221,6 @@ TEST(SettingsFileRead, TrickyFilesReadAsTheProfileFunctionReadsThem) {
 TEST(SettingsFileWrite, EachEncodingTakesAnyValueItCanHoldAndKeepsTheRestByteForByte) {
     // (The byte-for-byte rules in full are ProfileWriterTest's; here the
     // system's own reader reads what was written, in the system's code page.)
-    auto utf16 = [](std::wstring_view text) {
-        std::string bytes = "\xFF\xFE";
-        for (wchar_t c : text) bytes += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-        return bytes;
-    };
     const std::wstring cyrillic = L"C:\\Users\\\u042e\u0440\u0438\u0439\\jdk-21\\", emoji = L"D:\\\xD83D\xDE00\\jdk\\";
     const std::string latin1 = "[A]\r\nname=caf\xE9\r\n";  // code page 1252
     struct Case {
@@ -234,9 +229,7 @@ TEST(SettingsFileWrite, EachEncodingTakesAnyValueItCanHoldAndKeepsTheRestByteFor
         std::optional<std::string> after;  // nothing: refused, the file stays
     };
     const Case cases[] = {
-        {"", cyrillic, utf16(L"[Java Runtime Environment]\r\nJRE Path=" + cyrillic + L"\r\n")},
-        {utf16(L"[A]\r\nx=1\r\n[Java Runtime Environment]\r\nJRE Path=old\r\n"), emoji,
-         utf16(L"[A]\r\nx=1\r\n[Java Runtime Environment]\r\nJRE Path=" + emoji + L"\r\n")},
+        {"", emoji, utf16(L"[Java Runtime Environment]\r\nJRE Path=" + emoji + L"\r\n")},
         {"\xEF\xBB\xBF[Java Runtime Environment]\nMain Class=M\n\n[B]\ny=\xC3\xA9", emoji,
          "\xEF\xBB\xBF[Java Runtime Environment]\nMain Class=M\nJRE Path=D:\\\xF0\x9F\x98\x80\\jdk\\\n\n[B]\ny=\xC3\xA9"},
         {latin1, L"C:\\J\u00fcrgen\\", latin1 + "[Java Runtime Environment]\r\nJRE Path=C:\\J\xFCrgen\\\r\n"},
